@@ -1,0 +1,33 @@
+# The 32-bit Windows product: a static, self-contained GUI executable.
+target_compile_definitions(orvcore PUBLIC
+  UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601
+  ELPP_NO_DEFAULT_LOG_FILE ELPP_NO_CHECK_MACROS ELPP_DISABLE_DEFAULT_CRASH_HANDLING)
+target_sources(orvcore PRIVATE "${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc")
+set_source_files_properties("${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc" PROPERTIES COMPILE_OPTIONS "-w")
+target_compile_options(orvcore PUBLIC -Wall -Wextra -ffunction-sections -fdata-sections)
+target_link_libraries(orvcore PUBLIC winhttp urlmon ole32 oleaut32 uuid shell32 user32 rpcrt4 crypt32)
+target_link_options(orvcore PUBLIC -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel" OR CMAKE_BUILD_TYPE STREQUAL "Release")
+  target_link_options(orvcore PUBLIC -s)
+endif()
+
+# orv_add_stub(<target> <output name> <config url> <allow invalid certificates>)
+# Builds one stub executable; only the entry file differs between variants.
+function(orv_add_stub target output config_url lenient)
+  set(gen "${CMAKE_BINARY_DIR}/variants/${target}")
+  set(ORV_VARIANT_CONFIG_URL "${config_url}")
+  if(lenient)
+    set(ORV_VARIANT_LENIENT "true")
+  else()
+    set(ORV_VARIANT_LENIENT "false")
+  endif()
+  configure_file("${CMAKE_SOURCE_DIR}/src/main/build_endpoints.h.in" "${gen}/build_endpoints.h" @ONLY)
+  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/src/main/wwinmain.cpp" ${ORV_RESOURCE_FILES})
+  target_include_directories(${target} PRIVATE "${gen}")
+  target_link_libraries(${target} PRIVATE orvcore)
+  target_link_options(${target} PRIVATE -municode -mwindows)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME "${output}")
+endfunction()
+
+include(cmake/OrvResources.cmake OPTIONAL)
+orv_add_stub(orvsetup orvsetup "${ORV_CONFIG_URL}" ${ORV_ALLOW_INVALID_CERTIFICATES})

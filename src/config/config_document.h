@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The four values the run reads from the configuration document.
+struct StubConfig {
+  bool shortcut = false;  // a cancelled installation may leave the resume copy and shortcut
+  std::wstring wrapper;   // http(s) address of the installer
+  uint32_t checksum = 0;  // expected CRC-32 of the installer (low 32 bits of the document's value)
+  std::wstring version;   // passed to the installer after -v and to the cancellation page
+};
+
+// A parsed configuration document. Every operation reports failure through its result and an
+// error text meant for the log ("Not an object", "wrapper not found", ...); none throws.
+class ConfigDocument {
+ public:
+  ConfigDocument();
+  ~ConfigDocument();
+  ConfigDocument(const ConfigDocument&) = delete;
+  ConfigDocument& operator=(const ConfigDocument&) = delete;
+
+  // Parses the whole text as one JSON document (comments allowed). On a syntax error returns
+  // false and sets error to the parser's message with the line and column.
+  [[nodiscard]] bool Parse(const std::wstring& text, std::string& error);
+
+  // Typed reads of the keys "shortcut", "wrapper", "checksum" and "version". On failure return
+  // false with error set and leave value unchanged.
+  [[nodiscard]] bool ReadShortcut(bool& value, std::string& error) const;
+  [[nodiscard]] bool ReadWrapper(std::wstring& value, std::string& error) const;
+  [[nodiscard]] bool ReadChecksum(uint32_t& value, std::string& error) const;
+  [[nodiscard]] bool ReadVersion(std::wstring& value, std::string& error) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

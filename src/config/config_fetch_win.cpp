@@ -1,0 +1,3 @@
+#include "config/config_fetch.h"
+
+bool FetchConfiguration(const wchar_t*, bool, std::wstring&) { return false; }

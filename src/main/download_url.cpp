@@ -1,0 +1,6 @@
+#include "main/download_url.h"
+
+std::wstring AppendCacheBuster(const std::wstring& url, unsigned value) {
+  const wchar_t* separator = url.find(L'?') == std::wstring::npos ? L"?rn=" : L"&rn=";
+  return url + separator + std::to_wstring(value);
+}

@@ -1,0 +1,3 @@
+#include "main/installer_launch.h"
+
+bool LaunchInstallerAndAct(const LaunchRequest&, uint32_t&) { return false; }

@@ -1,0 +1,1 @@
+add_test(NAME unit COMMAND orv_unit_tests)

@@ -1,0 +1,19 @@
+# Windows-side test programs, run under Wine by the native test harness.
+
+file(GLOB ORV_WIN_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/win/*_test.cpp")
+if(ORV_WIN_TESTS)
+  add_executable(orv_win_tests ${ORV_WIN_TESTS})
+  target_link_libraries(orv_win_tests PRIVATE orvcore gtest_main)
+endif()
+
+# One console program per file: the test bed's helpers and probes.
+file(GLOB ORV_WIN_HELPERS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/winhelpers/*.cpp")
+foreach(source ${ORV_WIN_HELPERS})
+  get_filename_component(name "${source}" NAME_WE)
+  add_executable(${name} "${source}")
+  target_link_libraries(${name} PRIVATE orvcore)
+  target_link_options(${name} PRIVATE -municode)
+endforeach()
+
+# A second stub that accepts any certificate on the configuration fetch.
+orv_add_stub(orvsetup_lenient orvsetup_lenient "${ORV_CONFIG_URL}" ON)
