@@ -11,7 +11,7 @@ file(GLOB ORV_WIN_HELPERS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/winhelp
 foreach(source ${ORV_WIN_HELPERS})
   get_filename_component(name "${source}" NAME_WE)
   add_executable(${name} "${source}")
-  target_link_libraries(${name} PRIVATE orvcore)
+  target_link_libraries(${name} PRIVATE orvcore gdi32 crypt32 advapi32)
   target_link_options(${name} PRIVATE -municode)
 endforeach()
 

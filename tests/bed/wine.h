@@ -1,0 +1,63 @@
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+namespace bed {
+
+// Where the test bed lives; read from the environment that scripts/test.sh sets:
+// ORV_WIN_BUILD (the cross build), WINEPREFIX, ORV_TESTBED_CERTS, ORV_TESTBED_OUT (artefacts).
+struct Bed {
+  std::string winBuild;
+  std::string prefix;
+  std::string certs;
+  std::string out;
+  std::string user;  // the prefix user's name (the Unix user)
+};
+
+// The bed, or a failed test assertion message in error when a variable is missing.
+const Bed& GetBed();
+[[nodiscard]] bool BedReady(std::string& error);
+
+// Fixed local ports the test builds of the stub are compiled against.
+inline constexpr int kConfigPort = 18443;     // https://localhost:18443/orv.json
+inline constexpr int kAnalyticsPort = 18444;  // https://localhost:18444/piwik.php
+inline constexpr int kFilesPort = 18080;      // http://localhost:18080/... installers
+inline constexpr int kSparePort = 18445;      // free for tests of their own
+inline constexpr int kSparePort2 = 18446;
+inline constexpr int kProxyPort = 18090;
+
+struct ProcessResult {
+  int status = -1;        // exit status (low 8 bits under Wine), or -1
+  bool timedOut = false;  // killed after the time-out
+  std::string out;        // standard output
+  std::string err;        // standard error
+};
+
+// Runs argv (argv[0] found on PATH) with extra environment variables; kills it after timeoutMs.
+ProcessResult RunProcess(const std::vector<std::string>& argv, int timeoutMs,
+                         const std::map<std::string, std::string>& env = {});
+
+// Runs a Windows program of the cross build's tests folder (or a full Unix path) under Wine.
+ProcessResult RunWine(const std::string& program, const std::vector<std::string>& args, int timeoutMs = 120000,
+                      const std::map<std::string, std::string>& env = {});
+
+// The Windows form (Z:\...) of a Unix path.
+std::string WinPath(const std::string& unixPath);
+
+// Unix paths inside the prefix for the user's folders.
+std::string UserDir();     // drive_c/users/<user>
+std::string AppDataDir();  // ...\AppData\Roaming
+std::string TempDir();     // the user's temporary folder, as GetTempPathW gives it
+std::string DesktopDir();  // the user's desktop folder (resolved link)
+std::string LogFile();     // ...\AppData\Roaming\Tavlin\ORVD.log
+
+// Whole-file helpers.
+[[nodiscard]] bool ReadFile(const std::string& path, std::string& content);
+[[nodiscard]] bool WriteFile(const std::string& path, const std::string& content);
+bool FileExists(const std::string& path);
+void RemoveFile(const std::string& path);
+// Names in dir that start with prefix.
+std::vector<std::string> ListFiles(const std::string& dir, const std::string& prefix = "");
+
+}  // namespace bed
