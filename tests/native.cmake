@@ -28,6 +28,8 @@ target_compile_options(orvbed PUBLIC -Wall -Wextra)
 
 add_executable(orv_make_certs bed/tools/make_certs.cpp)
 target_link_libraries(orv_make_certs PRIVATE orvbed)
+add_executable(orv_demo_server bed/tools/demo_server.cpp)
+target_link_libraries(orv_demo_server PRIVATE orvbed)
 
 file(GLOB ORV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp")
 add_executable(orv_e2e_tests ${ORV_E2E_TESTS})

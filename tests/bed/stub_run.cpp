@@ -83,7 +83,7 @@ StubRun RunStub(const StubOptions& options) {
   args.push_back("--");
   args.push_back(WinPath(StubPath(options.stub)));
   args.insert(args.end(), options.args.begin(), options.args.end());
-  const ProcessResult process = RunWine("orvwatch.exe", args, options.timeoutMs + 30000);
+  const ProcessResult process = RunWine("orvwatch.exe", args, options.timeoutMs + 30000, options.env);
   run.output = process.out;
   if (ReadFile(reportPath, run.report)) ParseReport(run.report, run);
   if (!run.watched) run.report += "\n[watcher status " + std::to_string(process.status) + "] " + process.err;

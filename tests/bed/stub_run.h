@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct StubOptions {
   int screenshotAtPos = -1;           // ... once its bar reaches this position
   int answerAfterMs = 0;              // message boxes stay up this long before OK is pressed
   int timeoutMs = 90000;              // the watcher kills the stub after this
+  std::map<std::string, std::string> env;  // extra environment of the watcher, the stub and the installer
 };
 
 struct MessageBoxSeen {

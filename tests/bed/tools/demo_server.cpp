@@ -1,0 +1,95 @@
+// The demo's local servers: the configuration document (HTTPS), the demo installer (HTTP, sent
+// slowly enough that the progress bar can be watched), the analytics endpoint (HTTPS) and the
+// cancellation page (HTTP). Prints every request it receives; runs until it is stopped.
+//   orv_demo_server --installer FILE [--version TEXT] [--shortcut true|false] [--rate KIB_PER_S]
+// ORV_TESTBED_CERTS names the certificate folder (the test CA must be trusted in the prefix).
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "servers.h"
+#include "wine.h"
+
+#include <zlib.h>
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+void OnSignal(int) { stopRequested = 1; }
+
+void Print(const char* server, const httplib::Request& request) {
+  std::printf("[demo server] %s %s %s\n", server, request.method.c_str(), request.target.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string installerPath;
+  std::string version = "4.1.674";
+  bool shortcut = true;
+  size_t rate = 256 * 1024;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--installer")) installerPath = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--version")) version = argv[i + 1];
+    else if (!std::strcmp(argv[i], "--shortcut")) shortcut = !std::strcmp(argv[i + 1], "true");
+    else if (!std::strcmp(argv[i], "--rate")) rate = std::strtoul(argv[i + 1], nullptr, 10) * 1024;
+  }
+  std::ifstream file(installerPath, std::ios::binary);
+  if (installerPath.empty() || !file) {
+    std::fprintf(stderr, "usage: orv_demo_server --installer FILE [--version TEXT] [--shortcut true|false]\n");
+    return 2;
+  }
+  std::ostringstream content;
+  content << file.rdbuf();
+  const std::string installer = content.str();
+  const unsigned long checksum =
+      crc32(0L, reinterpret_cast<const Bytef*>(installer.data()), static_cast<uInt>(installer.size()));
+  const std::string config = std::string("{\n  // Served by the demo server\n  \"shortcut\": ") +
+                             (shortcut ? "true" : "false") + ",\n  \"wrapper\": \"http://localhost:" +
+                             std::to_string(bed::kFilesPort) + "/OrvandelInstaller.exe\",\n  \"checksum\": " +
+                             std::to_string(checksum) + ",\n  \"version\": \"" + version + "\"\n}\n";
+
+  bed::TestServer configServer(bed::kConfigPort, bed::CertKind::Trusted);
+  configServer.server().Get("/orv.json", [&](const httplib::Request& request, httplib::Response& response) {
+    Print("configuration", request);
+    response.set_content(config, "application/json");
+  });
+  bed::TestServer files(bed::kFilesPort);
+  files.server().Get("/OrvandelInstaller.exe", [&](const httplib::Request& request, httplib::Response& response) {
+    Print("installer", request);
+    const size_t piece = rate / 10 > 0 ? rate / 10 : 1;
+    response.set_content_provider(installer.size(), "application/octet-stream",
+                                  [&installer, piece](size_t offset, size_t length, httplib::DataSink& sink) {
+                                    const size_t n = std::min(piece, length);
+                                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                    return sink.write(installer.data() + offset, n);
+                                  });
+  });
+  bed::TestServer analytics(bed::kAnalyticsPort, bed::CertKind::Trusted);
+  analytics.server().Get("/piwik.php", [](const httplib::Request& request, httplib::Response& response) {
+    Print("analytics", request);
+    response.status = 204;
+  });
+  bed::TestServer cancelPage(18081);
+  cancelPage.server().Get(R"(/installation-cancelled/.*)",
+                          [](const httplib::Request& request, httplib::Response& response) {
+                            Print("cancellation page", request);
+                            response.set_content("<html><body>Installation cancelled</body></html>", "text/html");
+                          });
+  if (!configServer.Start() || !files.Start() || !analytics.Start() || !cancelPage.Start()) {
+    std::fprintf(stderr, "orv_demo_server: cannot listen on the demo ports (18443, 18080, 18444, 18081)\n");
+    return 1;
+  }
+  std::printf("[demo server] ready: installer %zu bytes, CRC-32 %lu, version %s\n", installer.size(), checksum,
+              version.c_str());
+  std::fflush(stdout);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  return 0;
+}
