@@ -30,7 +30,8 @@ TEST_F(RunSequence, UnreachableConfigurationShowsCode1WithoutDialog) {
 }
 
 TEST_F(RunSequence, SecondStubWhileOneRunsExitsZeroSilently) {
-  // The first stub keeps its error box up for a while, and so keeps running.
+  // The first stub gets a configuration it cannot parse and keeps its error box up for a while.
+  TestServer& config = ServeConfig("<html>not a configuration</html>", CertKind::Trusted, "text/html");
   StubRun first;
   std::thread firstRun([&first] {
     StubOptions options;
@@ -45,9 +46,10 @@ TEST_F(RunSequence, SecondStubWhileOneRunsExitsZeroSilently) {
   EXPECT_EQ(second.exitCode, 0u);
   EXPECT_TRUE(second.boxes.empty()) << second.report;
   EXPECT_FALSE(second.dialog.shown);
-  EXPECT_EQ(linesBefore, 3u) << "the first stub should be at its error box: " << LogDump();
-  EXPECT_EQ(ReadLog().size(), 3u) << "the second stub must log nothing: " << LogDump();
-  EXPECT_EQ(first.exitCode, 1u) << first.report;
+  EXPECT_EQ(linesBefore, 5u) << "the first stub should be at its error box: " << LogDump();
+  EXPECT_EQ(ReadLog().size(), 5u) << "the second stub must log nothing: " << LogDump();
+  EXPECT_EQ(config.Count("/orv.json"), 1u) << "the second stub must send no request";
+  EXPECT_EQ(first.exitCode, 3u) << first.report;
 }
 
 TEST_F(RunSequence, RunsAppendToOneLogFileInTheLineFormat) {
