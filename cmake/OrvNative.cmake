@@ -4,3 +4,9 @@ if(ORV_SANITIZE)
   target_compile_options(orvcore PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(orvcore PUBLIC -fsanitize=address,undefined)
 endif()
+
+# CRC-32: the carry-less multiplication kernel (chosen at run time by CPUID) needs these
+# instructions enabled in its own file only.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
+  set_source_files_properties("${CMAKE_SOURCE_DIR}/src/util/crc32_clmul.cpp" PROPERTIES COMPILE_OPTIONS "-mpclmul;-msse4.1")
+endif()

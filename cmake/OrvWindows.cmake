@@ -31,3 +31,9 @@ endfunction()
 
 include(cmake/OrvResources.cmake OPTIONAL)
 orv_add_stub(orvsetup orvsetup "${ORV_CONFIG_URL}" ${ORV_ALLOW_INVALID_CERTIFICATES})
+
+# CRC-32: the carry-less multiplication kernel (chosen at run time by CPUID) needs these
+# instructions enabled in its own file only; 32-bit Windows keeps the stack 4-byte aligned.
+if(NOT MSVC AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
+  set_source_files_properties("${CMAKE_SOURCE_DIR}/src/util/crc32_clmul.cpp" PROPERTIES COMPILE_OPTIONS "-mpclmul;-msse4.1;-mstackrealign")
+endif()

@@ -1,4 +1,36 @@
 #include "util/temp_paths.h"
 
-std::unique_ptr<wchar_t[]> MakeTempInstallerPath() { return std::unique_ptr<wchar_t[]>(new wchar_t[1]{}); }
-std::unique_ptr<wchar_t[]> ResumeShortcutPath() { return std::unique_ptr<wchar_t[]>(new wchar_t[1]{}); }
+#include <windows.h>
+#include <shlobj.h>
+
+#include "util/wide_buffer.h"
+
+namespace {
+
+constexpr DWORD kTempFolderOffered = 261;
+constexpr size_t kTempFolderCapacity = 264;
+
+std::unique_ptr<wchar_t[]> NewEmpty(size_t capacity) { return std::unique_ptr<wchar_t[]>(new wchar_t[capacity]{}); }
+
+}  // namespace
+
+std::unique_ptr<wchar_t[]> MakeTempInstallerPath() {
+  std::unique_ptr<wchar_t[]> result = NewEmpty(kTempInstallerPathCapacity);
+  wchar_t folder[kTempFolderCapacity] = {};
+  const DWORD length = GetTempPathW(kTempFolderOffered, folder);
+  if (length == 0 || length >= kTempFolderOffered) return result;
+  if (GetTempFileNameW(folder, L"orv", 0, result.get()) == 0 ||
+      !AppendWide(result.get(), kTempInstallerPathCapacity, L".exe")) {
+    result[0] = L'\0';
+  }
+  return result;
+}
+
+std::unique_ptr<wchar_t[]> ResumeShortcutPath() {
+  std::unique_ptr<wchar_t[]> result = NewEmpty(kResumeShortcutPathCapacity);
+  if (!SHGetSpecialFolderPathW(nullptr, result.get(), CSIDL_DESKTOPDIRECTORY, FALSE) ||
+      !AppendWide(result.get(), kResumeShortcutPathCapacity, L"\\Continue installation.lnk")) {
+    result[0] = L'\0';
+  }
+  return result;
+}

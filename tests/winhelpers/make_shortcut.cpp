@@ -1,0 +1,20 @@
+// Writes the resume shortcut as the stub does: make_shortcut.exe <target> <shortcut.lnk>
+// Prints the HRESULT; exit code 0 when it succeeded, 1 when it failed, 2 on bad usage.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "util/resume_shortcut.h"
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make_shortcut TARGET SHORTCUT.lnk\n");
+    return 2;
+  }
+  const HRESULT init = CoInitialize(nullptr);
+  const HRESULT result = CreateResumeShortcut(argv[1], argv[2]);
+  std::printf("CreateResumeShortcut: 0x%08lx\n", static_cast<unsigned long>(result));
+  if (SUCCEEDED(init)) CoUninitialize();
+  return SUCCEEDED(result) ? 0 : 1;
+}
