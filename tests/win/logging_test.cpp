@@ -82,8 +82,11 @@ TEST(Logging, FolderOutsideTheAnsiCodePageStillGetsTheLog) {
   }
   const std::string content = ReadAll(folder + L"\\Tavlin\\ORVD.log");
   EXPECT_NE(content.find(" INFO redirected line\r\n"), std::string::npos) << "log content: " << content;
-  // Back to the usual place for whatever runs next in this process.
+  // Back to the usual place for whatever runs next in this process, and nothing left behind.
   InitLogging();
+  DeleteFileW((folder + L"\\Tavlin\\ORVD.log").c_str());
+  RemoveDirectoryW((folder + L"\\Tavlin").c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 }  // namespace
