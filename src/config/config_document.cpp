@@ -1,15 +1,208 @@
 #include "config/config_document.h"
 
-struct ConfigDocument::Impl {};
+#include <cstddef>
+#include <new>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "util/utf8.h"
+
+using Json = nlohmann::json;
+
+namespace {
+
+// Containers nested deeper than this are refused: the document is one flat object, and the
+// limit keeps a hostile text from building an arbitrarily deep tree.
+constexpr int kMaxNesting = 32;
+// The parser's detail text is cut to this many bytes in the error text (it can quote a long token).
+constexpr std::size_t kMaxDetailBytes = 160;
+// "version" goes between double quotes on the installer's command line.
+constexpr std::size_t kMaxVersionLength = 64;
+
+struct NestingTooDeep {};
+
+// Line and column (both from 1, the column counted in characters) of the byte at index
+// offset - 1 of the UTF-8 text; offset is the parser's 1-based count of bytes read, which can be
+// one past the end when the text ended early.
+void LineAndColumn(std::string_view utf8, std::size_t offset, std::size_t& line, std::size_t& column) {
+  const std::size_t end = offset == 0 ? 0 : (offset - 1 < utf8.size() ? offset - 1 : utf8.size());
+  line = 1;
+  column = 1;
+  for (std::size_t i = 0; i < end; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(utf8[i]);
+    if (byte == '\n') {
+      ++line;
+      column = 1;
+    } else if ((byte & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+}
+
+// The parser's own words for a syntax error, without its "[json.exception...] parse error at
+// line L, column C: " lead-in (the position is given in characters instead); cut to a
+// readable length and kept valid UTF-8.
+std::string ParserDetail(const char* what) {
+  std::string_view text(what);
+  const std::size_t lead = text.find("parse error");
+  if (lead != std::string_view::npos) {
+    const std::size_t colon = text.find(": ", lead);
+    if (colon != std::string_view::npos) text.remove_prefix(colon + 2);
+  }
+  std::string detail(text.substr(0, kMaxDetailBytes));
+  if (text.size() > kMaxDetailBytes) detail += "...";
+  return ToUtf8(FromUtf8(detail));
+}
+
+// Why a version cannot go onto the installer's command line, or null when it can.
+const char* VersionProblem(std::wstring_view version) {
+  if (version.size() > kMaxVersionLength) return "is longer than 64 characters";
+  for (const wchar_t c : version) {
+    if (c == L'"') return "holds a double quote";
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return "holds a control character";
+  }
+  // A backslash before the closing quote would escape it and merge the following arguments.
+  if (!version.empty() && version.back() == L'\\') return "ends in a backslash";
+  return nullptr;
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    wchar_t c = text[i];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// True for an absolute http or https address with a host and no blank or control character.
+bool IsHttpUrl(std::wstring_view url) {
+  std::size_t rest = 0;
+  if (StartsWithNoCase(url, L"http://")) {
+    rest = 7;
+  } else if (StartsWithNoCase(url, L"https://")) {
+    rest = 8;
+  } else {
+    return false;
+  }
+  for (const wchar_t c : url) {
+    if (c <= 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
+  }
+  const std::size_t hostEnd = url.find_first_of(L"/?#", rest);
+  const std::size_t hostLength = (hostEnd == std::wstring_view::npos ? url.size() : hostEnd) - rest;
+  return hostLength > 0;
+}
+
+}  // namespace
+
+struct ConfigDocument::Impl {
+  Json root;  // null until a successful Parse
+
+  // The member named key of the root object, or null with error set.
+  const Json* Member(const char* key, std::string& error) const {
+    if (!root.is_object()) {
+      error = "Not an object";
+      return nullptr;
+    }
+    const auto found = root.find(key);
+    if (found == root.end()) {
+      error = std::string(key) + " not found";
+      return nullptr;
+    }
+    return &*found;
+  }
+
+  bool ReadString(const char* key, std::wstring& value, std::string& error) const {
+    const Json* member = Member(key, error);
+    if (!member) return false;
+    if (!member->is_string()) {
+      error = "Not a string";
+      return false;
+    }
+    value = FromUtf8(member->get_ref<const std::string&>());
+    return true;
+  }
+};
 
 ConfigDocument::ConfigDocument() : impl_(std::make_unique<Impl>()) {}
 ConfigDocument::~ConfigDocument() = default;
 
-bool ConfigDocument::Parse(const std::wstring&, std::string& error) {
-  error = "not available";
+bool ConfigDocument::Parse(const std::wstring& text, std::string& error) {
+  impl_->root = Json();
+  std::string utf8;
+  try {
+    utf8 = ToUtf8(text);
+    const auto limitNesting = [](int depth, Json::parse_event_t event, Json&) {
+      if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+          depth >= kMaxNesting) {
+        throw NestingTooDeep{};
+      }
+      return true;
+    };
+    impl_->root = Json::parse(utf8, limitNesting, /*allow_exceptions=*/true, /*ignore_comments=*/true);
+    return true;
+  } catch (const Json::parse_error& e) {
+    std::size_t line = 0;
+    std::size_t column = 0;
+    LineAndColumn(utf8, e.byte, line, column);
+    error = ParserDetail(e.what()) + " at line " + std::to_string(line) + ", column " + std::to_string(column);
+  } catch (const NestingTooDeep&) {
+    error = "Containers nested deeper than " + std::to_string(kMaxNesting) + " levels";
+  } catch (const Json::exception& e) {
+    error = e.what();
+  } catch (const std::bad_alloc&) {
+    error = "Out of memory while parsing";
+  }
+  impl_->root = Json();
   return false;
 }
-bool ConfigDocument::ReadShortcut(bool&, std::string& error) const { return error = "shortcut not found", false; }
-bool ConfigDocument::ReadWrapper(std::wstring&, std::string& error) const { return error = "wrapper not found", false; }
-bool ConfigDocument::ReadChecksum(uint32_t&, std::string& error) const { return error = "checksum not found", false; }
-bool ConfigDocument::ReadVersion(std::wstring&, std::string& error) const { return error = "version not found", false; }
+
+bool ConfigDocument::ReadShortcut(bool& value, std::string& error) const {
+  const Json* member = impl_->Member("shortcut", error);
+  if (!member) return false;
+  if (!member->is_boolean()) {
+    error = "Not a bool";
+    return false;
+  }
+  value = member->get<bool>();
+  return true;
+}
+
+bool ConfigDocument::ReadWrapper(std::wstring& value, std::string& error) const {
+  std::wstring url;
+  if (!impl_->ReadString("wrapper", url, error)) return false;
+  if (!IsHttpUrl(url)) {
+    error = "wrapper is not an http or https URL";
+    return false;
+  }
+  value = std::move(url);
+  return true;
+}
+
+bool ConfigDocument::ReadChecksum(uint32_t& value, std::string& error) const {
+  const Json* member = impl_->Member("checksum", error);
+  if (!member) return false;
+  // Integers beyond 64 bits and fractions are stored as floating point, negative ones as signed;
+  // "-0" is a signed zero and still an unsigned value.
+  const bool unsignedValue =
+      member->is_number_unsigned() || (member->is_number_integer() && member->get<int64_t>() == 0);
+  if (!unsignedValue) {
+    error = "Not an unsigned integer";
+    return false;
+  }
+  value = static_cast<uint32_t>(member->get<uint64_t>() & 0xFFFFFFFFu);
+  return true;
+}
+
+bool ConfigDocument::ReadVersion(std::wstring& value, std::string& error) const {
+  std::wstring version;
+  if (!impl_->ReadString("version", version, error)) return false;
+  if (const char* problem = VersionProblem(version)) {
+    error = std::string("version ") + problem;
+    return false;
+  }
+  value = std::move(version);
+  return true;
+}

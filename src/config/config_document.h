@@ -21,11 +21,16 @@ class ConfigDocument {
   ConfigDocument& operator=(const ConfigDocument&) = delete;
 
   // Parses the whole text as one JSON document (comments allowed). On a syntax error returns
-  // false and sets error to the parser's message with the line and column.
+  // false with error = the parser's message + " at line L, column C" (both from 1, the column
+  // counted in characters); containers nested deeper than 32 levels are refused too.
   [[nodiscard]] bool Parse(const std::wstring& text, std::string& error);
 
   // Typed reads of the keys "shortcut", "wrapper", "checksum" and "version". On failure return
-  // false with error set and leave value unchanged.
+  // false with error set ("Not an object", "<key> not found", "Not a bool", "Not an unsigned
+  // integer", "Not a string") and leave value unchanged. The checksum is the value's low 32 bits.
+  // A wrapper that is not an http(s) URL, and a version that holds a double quote or a control
+  // character, ends in a backslash or is longer than 64 characters, are refused
+  // ("wrapper is not an http or https URL", "version holds a double quote", ...).
   [[nodiscard]] bool ReadShortcut(bool& value, std::string& error) const;
   [[nodiscard]] bool ReadWrapper(std::wstring& value, std::string& error) const;
   [[nodiscard]] bool ReadChecksum(uint32_t& value, std::string& error) const;

@@ -1,3 +1,11 @@
 #include "config/config_fetch.h"
 
-bool FetchConfiguration(const wchar_t*, bool, std::wstring&) { return false; }
+#include "http/http_client.h"
+
+bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text) {
+  HttpClient client(url ? url : L"");
+  client.setRequireValidCertificate(requireValidCertificate);
+  if (!client.execute(L"GET")) return false;
+  text = client.responseText();
+  return true;
+}

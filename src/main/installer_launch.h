@@ -13,7 +13,8 @@ struct LaunchRequest {
   const Endpoints* endpoints;    // cancellation page and analytics host
 };
 
-// Runs the installer, waits for it and acts on its exit code (success, cancelled, failed).
-// Returns true with exitCode set to the installer's exit code; false (logged) when the installer
-// could not be started, exitCode then unchanged.
+// Runs the installer with "-id <new id> -v \"<version>\" <command line>", waits for it and acts
+// on its exit code (success, cancelled, failed). Returns true with exitCode set to the installer's
+// exit code; false (logged) when the installer could not be started or its exit code not read,
+// exitCode then unchanged. Calls CoInitialize once in every case: the caller uninitialises COM.
 [[nodiscard]] bool LaunchInstallerAndAct(const LaunchRequest& request, uint32_t& exitCode);

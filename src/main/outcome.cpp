@@ -1,0 +1,62 @@
+#include "main/outcome.h"
+
+InstallerOutcome ClassifyExitCode(uint32_t exitCode) {
+  if (exitCode == 0) return InstallerOutcome::Success;
+  if (exitCode == 2 || exitCode == 5) return InstallerOutcome::Cancelled;
+  return InstallerOutcome::Failed;
+}
+
+std::optional<std::wstring> InstallationIdFromUuidText(std::wstring_view text) {
+  constexpr std::size_t kLength = 36;
+  if (text.size() != kLength) return std::nullopt;
+  std::wstring id(text);
+  for (std::size_t i = 0; i < kLength; ++i) {
+    wchar_t& c = id[i];
+    if (i == 8 || i == 13 || i == 18 || i == 23) {
+      if (c != L'-') return std::nullopt;
+      continue;
+    }
+    if (c >= L'A' && c <= L'F') c = static_cast<wchar_t>(c - L'A' + L'a');
+    const bool hex = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f');
+    if (!hex) return std::nullopt;
+  }
+  return id;
+}
+
+std::wstring BuildInstallerParameters(std::wstring_view installationId, std::wstring_view version,
+                                      std::wstring_view commandLine) {
+  std::wstring parameters;
+  parameters.reserve(installationId.size() + version.size() + commandLine.size() + 12);
+  parameters.append(L"-id ").append(installationId);
+  parameters.append(L" -v \"").append(version).append(L"\" ");
+  parameters.append(commandLine);
+  return parameters;
+}
+
+bool FitsProcessCommandLine(std::size_t programPathLength, std::size_t parametersLength) {
+  constexpr std::size_t kQuotesAndSpace = 3;
+  if (programPathLength > kMaxProcessCommandLine || parametersLength > kMaxProcessCommandLine) return false;
+  return programPathLength + kQuotesAndSpace + parametersLength <= kMaxProcessCommandLine;
+}
+
+std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view installationId, uint32_t exitCode) {
+  std::wstring url(L"https://");
+  url.append(analyticsHost);
+  url.append(L"/piwik.php?rec=1&url=nourl&apiv=1&idsite=2&_id=").append(installationId);
+  url.append(L"&e_c=Undetermined&e_a=Failed&e_n=").append(std::to_wstring(exitCode));
+  return url;
+}
+
+std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version) {
+  std::wstring address(cancelPageBase);
+  address.append(version);
+  return address;
+}
+
+std::wstring ResumeCopyPath(std::wstring_view tempFolder) {
+  if (tempFolder.empty()) return {};
+  std::wstring path(tempFolder);
+  if (path.back() != L'\\') path += L'\\';
+  path += kResumeCopyName;
+  return path;
+}

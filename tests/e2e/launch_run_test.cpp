@@ -1,0 +1,332 @@
+// The installer's launch and the three outcomes: success, cancelled (page, copy, shortcut) and
+// failed (the analytics hit), with the demo installer standing in for the real one.
+#include <algorithm>
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "stub_fixture.h"
+
+namespace bed {
+namespace {
+
+constexpr char kVersion[] = "4.1.674";
+constexpr char kUuid[] = "[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}";
+
+std::string CancelPage(const std::string& version) {
+  return "http://localhost:18081/installation-cancelled/?v=" + version;
+}
+
+// The lines after the first one equal to from.
+std::vector<std::string> LinesAfter(const std::vector<std::string>& lines, const std::string& from) {
+  const auto start = std::find(lines.begin(), lines.end(), from);
+  return start == lines.end() ? std::vector<std::string>{} : std::vector<std::string>(start + 1, lines.end());
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The Windows path of the installer as the demo installer saw it in its own command line.
+struct Launch {
+  bool recorded = false;
+  std::string installerPath;  // e.g. C:\users\me\Temp\orv1a2.tmp.exe
+  std::string id;
+  std::string rest;  // everything after "-id <id> "
+};
+
+class LaunchRun : public StubTest {
+ protected:
+  void SetUp() override {
+    StubTest::SetUp();
+    const std::string stem = GetBed().out + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    record_ = stem + "-installer.txt";
+    urls_ = stem + "-urls.txt";
+    RemoveFile(record_);
+    RemoveFile(urls_);
+    ASSERT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer_));
+    analytics_ = std::make_unique<TestServer>(kAnalyticsPort, CertKind::Trusted);
+    analytics_->server().Get("/piwik.php", [](const httplib::Request&, httplib::Response& response) {
+      response.status = 204;
+    });
+    ASSERT_TRUE(analytics_->Start()) << "analytics server on port " << kAnalyticsPort;
+  }
+
+  // Serves the configuration and the demo installer (or bytes) with their checksum.
+  void Serve(bool shortcut, const std::string& version = kVersion, const std::string* bytes = nullptr) {
+    const std::string& wrapper = bytes ? *bytes : installer_;
+    ServeConfig(ConfigJson(shortcut, FilesUrl("/setup.exe"), Crc32Of(wrapper), version));
+    ServeFile("/setup.exe", wrapper);
+  }
+
+  StubOptions Options(const std::string& exitCode, std::vector<std::string> args = {}) const {
+    StubOptions options;
+    options.args = std::move(args);
+    options.env = {{"ORV_DEMO_EXIT_CODE", exitCode},
+                   {"ORV_DEMO_RECORD", WinPath(record_)},
+                   {"ORV_URL_RECORD", WinPath(urls_)}};
+    return options;
+  }
+
+  Launch ReadLaunch() const {
+    Launch launch;
+    std::string line;
+    if (!ReadFile(record_, line)) return launch;
+    std::smatch match;
+    const std::regex form("\"([^\"]+)\" -id (" + std::string(kUuid) + ") (.*)");
+    if (!std::regex_match(line, match, form)) return launch;
+    launch.recorded = true;
+    launch.installerPath = match[1];
+    launch.id = match[2];
+    launch.rest = match[3];
+    return launch;
+  }
+
+  // The Unix path of a file in the prefix's temporary folder, from its Windows path there.
+  static std::string TempFile(const std::string& windowsPath) {
+    return TempDir() + "/" + windowsPath.substr(windowsPath.find_last_of('\\') + 1);
+  }
+
+  // The addresses the stand-in browser was given; it runs on its own, so wait a little for it.
+  std::vector<std::string> Pages(size_t expected) const {
+    std::vector<std::string> pages;
+    for (int i = 0; i < 100; ++i) {
+      std::string content;
+      pages.clear();
+      if (ReadFile(urls_, content)) {
+        size_t start = 0;
+        for (size_t end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
+          pages.push_back(content.substr(start, end - start));
+        }
+      }
+      if (pages.size() >= expected) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return pages;
+  }
+
+  std::string record_;
+  std::string urls_;
+  std::string installer_;
+  std::unique_ptr<TestServer> analytics_;
+};
+
+TEST_F(LaunchRun, SuccessPassesIdVersionAndArgumentsAndRemovesTheShortcut) {
+  for (const bool shortcutPresent : {true, false}) {
+    SCOPED_TRACE(shortcutPresent ? "resume shortcut on the desktop" : "no resume shortcut");
+    ClearLog();
+    RemoveFile(record_);
+    const std::string shortcut = DesktopDir() + "/" + kShortcutName;
+    if (shortcutPresent) ASSERT_TRUE(WriteFile(shortcut, "left by a cancelled run"));
+    Serve(true);
+    const StubRun run = RunStub(Options("0", {"/S", "--lang=de"}));
+    ASSERT_TRUE(run.watched) << run.report;
+    EXPECT_EQ(run.exitCode, 0u) << LogDump();
+    EXPECT_TRUE(run.boxes.empty()) << run.report;
+
+    const Launch launch = ReadLaunch();
+    ASSERT_TRUE(launch.recorded) << "the installer's command line has the wrong form or is missing";
+    EXPECT_EQ(launch.rest, std::string("-v \"") + kVersion + "\" /S --lang=de");
+    EXPECT_FALSE(FileExists(TempFile(launch.installerPath))) << "the installer must be deleted";
+    EXPECT_FALSE(FileExists(shortcut));
+
+    const std::string launching =
+        "Launching installer \"" + launch.installerPath + " -id " + launch.id + " " + launch.rest + "\"";
+    std::vector<std::string> expected{"Waiting for installer to complete...",
+                                      "Installer execution has successfully completed"};
+    if (shortcutPresent) {
+      const std::string windowsShortcut = "C:\\users\\" + GetBed().user + "\\Desktop\\" + kShortcutName;
+      expected.push_back("Attempting to delete shortcut \"" + windowsShortcut + "\"");
+      expected.push_back("\"" + windowsShortcut + "\" deleted");
+    }
+    expected.push_back("\"" + launch.installerPath + "\" deleted");
+    expected.push_back("Tavlin wrapper exiting");
+    EXPECT_EQ(LinesAfter(LogMessages(), launching), expected) << LogDump();
+    EXPECT_EQ(analytics_->Requests().size(), 0u) << "a success sends no hit";
+    EXPECT_TRUE(Pages(0).empty());
+  }
+}
+
+TEST_F(LaunchRun, CommandLineBeyond512CharactersIsPassedWhole) {
+  Serve(false);
+  const std::string longArgument = "--payload=" + std::string(900, 'p');
+  const StubRun run = RunStub(Options("0", {longArgument}));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  const Launch launch = ReadLaunch();
+  ASSERT_TRUE(launch.recorded);
+  EXPECT_EQ(launch.rest, std::string("-v \"") + kVersion + "\" " + longArgument);
+}
+
+TEST_F(LaunchRun, CancelledOpensThePageAndLeavesCopyAndShortcut) {
+  std::string stub;
+  ASSERT_TRUE(ReadFile(GetBed().winBuild + "/orvsetup.exe", stub));
+  for (const char* code : {"2", "5"}) {
+    SCOPED_TRACE(std::string("exit code ") + code);
+    ClearLog();
+    RemoveFile(urls_);
+    RemoveFile(TempDir() + "/" + kCopyName);
+    RemoveFile(DesktopDir() + "/" + kShortcutName);
+    ASSERT_TRUE(WriteFile(TempDir() + "/" + kCopyName, "an older copy, to be replaced"));
+    Serve(true);
+    const StubRun run = RunStub(Options(code));
+    ASSERT_TRUE(run.watched) << run.report;
+    EXPECT_EQ(run.exitCode, static_cast<uint32_t>(std::stoul(code))) << LogDump();
+    EXPECT_TRUE(run.boxes.empty()) << run.report;
+
+    const std::string copy = "C:\\users\\" + GetBed().user + "\\Temp\\" + kCopyName;
+    const std::string shortcut = "C:\\users\\" + GetBed().user + "\\Desktop\\" + kShortcutName;
+    const Launch launch = ReadLaunch();
+    ASSERT_TRUE(launch.recorded);
+    const std::vector<std::string> expected{
+        std::string("Installer execution canceled. Exit code ") + code,
+        "Navigating user to cancellation page",
+        "Copy wrapper to temp directory",
+        "Wrapper successfully copied to \"" + copy + "\"",
+        "Attempting to create shortcut \"" + shortcut + "\"",
+        "Successfully created shortcut \"" + shortcut + "\"",
+        "\"" + launch.installerPath + "\" deleted",
+        "Tavlin wrapper exiting"};
+    EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
+    EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage(kVersion)});
+
+    std::string copied;
+    ASSERT_TRUE(ReadFile(TempDir() + "/" + kCopyName, copied));
+    EXPECT_TRUE(copied == stub) << "the copy must be the stub itself, " << copied.size() << " bytes";
+    const ProcessResult info = RunProcess({"lnkinfo", DesktopDir() + "/" + kShortcutName}, 60000);
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\tLocal path\t\t\t: " + copy + "\n"), std::string::npos) << info.out;
+    EXPECT_EQ(analytics_->Requests().size(), 0u) << "a cancellation sends no hit";
+  }
+}
+
+TEST_F(LaunchRun, CancelledWithoutTheFlagOrWithNsLeavesNothing) {
+  struct Case {
+    const char* name;
+    bool shortcut;
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {{"\"shortcut\": false", false, {}}, {"-ns on the command line", true, {"/S", "-NS"}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearLog();
+    RemoveFile(urls_);
+    Serve(c.shortcut, "5.0 beta");
+    const StubRun run = RunStub(Options("2", c.args));
+    ASSERT_TRUE(run.watched) << run.report;
+    EXPECT_EQ(run.exitCode, 2u) << LogDump();
+    const Launch launch = ReadLaunch();
+    ASSERT_TRUE(launch.recorded);
+    const std::vector<std::string> expected{"Installer execution canceled. Exit code 2",
+                                            "Navigating user to cancellation page",
+                                            "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
+    EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
+    EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage("5.0 beta")});
+    EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
+    EXPECT_FALSE(FileExists(DesktopDir() + "/" + kShortcutName));
+  }
+}
+
+TEST_F(LaunchRun, CancelledRunOfTheCopyItselfCopiesNothingAgain) {
+  Serve(true);
+  const StubRun first = RunStub(Options("5"));
+  ASSERT_TRUE(first.watched) << first.report;
+  ASSERT_EQ(first.exitCode, 5u) << LogDump();
+  ASSERT_TRUE(FileExists(TempDir() + "/" + kCopyName)) << LogDump();
+  RemoveFile(DesktopDir() + "/" + kShortcutName);
+  ClearLog();
+  RemoveFile(urls_);
+
+  // Started the way the shortcut starts it: by its path in the temporary folder.
+  const std::string copy = "C:\\users\\" + GetBed().user + "\\Temp\\" + kCopyName;
+  std::map<std::string, std::string> env = Options("5").env;
+  const ProcessResult second = RunProcess({"wine", copy}, 120000, env);
+  ASSERT_FALSE(second.timedOut) << LogDump();
+  EXPECT_EQ(second.status, 5) << second.err;
+  const Launch launch = ReadLaunch();
+  ASSERT_TRUE(launch.recorded);
+  const std::vector<std::string> expected{"Installer execution canceled. Exit code 5",
+                                          "Navigating user to cancellation page",
+                                          "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
+  EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
+  EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage(kVersion)});
+  EXPECT_FALSE(FileExists(DesktopDir() + "/" + kShortcutName));
+}
+
+TEST_F(LaunchRun, FailedSendsOneHitWithTheInstallersIdAndExitCode) {
+  for (const char* code : {"1", "3", "4", "3221225477"}) {
+    SCOPED_TRACE(std::string("exit code ") + code);
+    ClearLog();
+    RemoveFile(record_);
+    Serve(true);
+    const size_t hitsBefore = analytics_->Requests().size();
+    const StubRun run = RunStub(Options(code));
+    ASSERT_TRUE(run.watched) << run.report;
+    EXPECT_EQ(std::to_string(run.exitCode), code) << LogDump();
+    EXPECT_TRUE(run.boxes.empty()) << run.report;
+    const Launch launch = ReadLaunch();
+    ASSERT_TRUE(launch.recorded);
+
+    const std::vector<RecordedRequest> requests = analytics_->Requests();
+    ASSERT_EQ(requests.size(), hitsBefore + 1) << "exactly one hit per failed run";
+    const RecordedRequest& hit = requests.back();
+    EXPECT_EQ(hit.method, "GET");
+    EXPECT_EQ(hit.target, "/piwik.php?rec=1&url=nourl&apiv=1&idsite=2&_id=" + launch.id +
+                              "&e_c=Undetermined&e_a=Failed&e_n=" + code);
+    const std::vector<std::string> expected{std::string("Installer execution failed. Exit code ") + code,
+                                            "Sending failed hit to Piwik", "Sent failed hit to Piwik",
+                                            "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
+    EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
+    EXPECT_TRUE(Pages(0).empty());
+    EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
+  }
+}
+
+TEST_F(LaunchRun, FailedWithTheAnalyticsServerDownStillEndsNormally) {
+  analytics_->Stop();
+  Serve(true);
+  const StubRun run = RunStub(Options("1"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 1u) << LogDump();
+  EXPECT_TRUE(run.boxes.empty()) << run.report;
+  const Launch launch = ReadLaunch();
+  ASSERT_TRUE(launch.recorded);
+  const std::vector<std::string> expected{"Installer execution failed. Exit code 1", "Sending failed hit to Piwik",
+                                          "Sent failed hit to Piwik", "\"" + launch.installerPath + "\" deleted",
+                                          "Tavlin wrapper exiting"};
+  EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
+}
+
+TEST_F(LaunchRun, DownloadThatIsNotAProgramShowsCode7) {
+  const std::string notAProgram = "This is a text file, served with the right checksum.\r\n";
+  Serve(true, kVersion, &notAProgram);
+  const StubRun run = RunStub(Options("0"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 7u) << LogDump();
+  ASSERT_EQ(run.boxes.size(), 1u) << run.report;
+  EXPECT_EQ(run.boxes[0].title, "We apologize!");
+  EXPECT_EQ(run.boxes[0].text, "Cannot run installer. Error code 7");
+  EXPECT_FALSE(ReadLaunch().recorded);
+
+  const std::vector<LogLine> lines = ReadLog();
+  const auto launching = std::find_if(lines.begin(), lines.end(), [](const LogLine& line) {
+    return line.message.rfind("Launching installer \"", 0) == 0;
+  });
+  ASSERT_NE(launching, lines.end()) << LogDump();
+  ASSERT_EQ(lines.end() - launching, 3) << LogDump();
+  std::smatch path;
+  ASSERT_TRUE(std::regex_search(launching->message, path, std::regex("^Launching installer \"(.+?\\.tmp\\.exe) -id ")))
+      << launching->message;
+  const std::string installerPath = path[1];
+  EXPECT_EQ(launching[1].level, "ERROR");
+  EXPECT_EQ(launching[1].message, "Unable to run installer \"" + installerPath + "\". Error code 193");
+  EXPECT_EQ(launching[2].message, "\"" + installerPath + "\" deleted");
+  EXPECT_FALSE(FileExists(TempFile(installerPath)));
+  const std::vector<std::string> messages = LogMessages();
+  EXPECT_FALSE(Contains(messages, "Installer execution has successfully completed"));
+  EXPECT_FALSE(Contains(messages, "Tavlin wrapper exiting"));
+  EXPECT_EQ(analytics_->Requests().size(), 0u);
+}
+
+}  // namespace
+}  // namespace bed

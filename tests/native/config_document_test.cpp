@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/config_document.h"
+#include "util/utf8.h"
+
+namespace {
+
+// Each key read in the run's order; the first failing read's error, or "" when all succeed.
+struct ReadResult {
+  bool shortcut = false;
+  std::wstring wrapper;
+  uint32_t checksum = 0;
+  std::wstring version;
+  std::string error;
+};
+
+ReadResult ReadAll(const ConfigDocument& document) {
+  ReadResult r;
+  if (document.ReadShortcut(r.shortcut, r.error) && document.ReadWrapper(r.wrapper, r.error) &&
+      document.ReadChecksum(r.checksum, r.error) && document.ReadVersion(r.version, r.error)) {
+    r.error.clear();
+  }
+  return r;
+}
+
+// A document whose values, given as JSON text, replace the good ones.
+std::wstring Document(const std::wstring& shortcut, const std::wstring& wrapper, const std::wstring& checksum,
+                      const std::wstring& version) {
+  return L"{\"shortcut\": " + shortcut + L", \"wrapper\": " + wrapper + L", \"checksum\": " + checksum +
+         L", \"version\": " + version + L"}";
+}
+
+const std::wstring kShortcut = L"true";
+const std::wstring kWrapper = L"\"https://dl.example.com/inst.exe\"";
+const std::wstring kChecksum = L"3735928559";
+const std::wstring kVersion = L"\"4.1.674\"";
+
+}  // namespace
+
+TEST(ConfigDocumentParse, SyntaxErrorsNameMessageLineAndColumn) {
+  struct Case {
+    const wchar_t* text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {L"", "syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"
+            " at line 1, column 1"},
+      {L"<html><body>Not Found</body></html>",
+       "syntax error while parsing value - invalid literal; last read: '<' at line 1, column 1"},
+      {L"{\"shortcut\": true,}",
+       "syntax error while parsing object key - unexpected '}'; expected string literal at line 1, column 19"},
+      {L"{\n  \"a\": 1,\n}\n",
+       "syntax error while parsing object key - unexpected '}'; expected string literal at line 3, column 1"},
+      {L"{\"a\": [1, 2}", "syntax error while parsing array - unexpected '}'; expected ']' at line 1, column 12"},
+      {L"{\"a\": 1} {}",
+       "syntax error while parsing value - unexpected '{'; expected end of input at line 1, column 10"},
+      // Columns count characters, not the bytes of their UTF-8 form.
+      {L"{\"\u00e4\u00f6\": tru}",
+       "syntax error while parsing value - invalid literal; last read: '\"\u00e4\u00f6\": tru}' at line 1, column 11"},
+      {L"/* only a comment */",
+       "syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"
+       " at line 1, column 21"},
+  };
+  for (const Case& c : cases) {
+    ConfigDocument document;
+    std::string error;
+    EXPECT_FALSE(document.Parse(c.text, error)) << ToUtf8(c.text);
+    EXPECT_EQ(error, c.error) << ToUtf8(c.text);
+    // A failed parse leaves nothing to read.
+    bool shortcut = false;
+    EXPECT_FALSE(document.ReadShortcut(shortcut, error));
+    EXPECT_EQ(error, "Not an object") << ToUtf8(c.text);
+  }
+}
+
+TEST(ConfigDocumentParse, RefusesDeepNestingAndCutsLongDetails) {
+  ConfigDocument document;
+  std::string error;
+  const std::wstring deep = L"{\"x\": " + std::wstring(40, L'[') + std::wstring(40, L']') + L"}";
+  EXPECT_FALSE(document.Parse(deep, error));
+  EXPECT_EQ(error, "Containers nested deeper than 32 levels");
+
+  const std::wstring nested31 = L"{\"x\": " + std::wstring(31, L'[') + std::wstring(31, L']') + L"}";
+  EXPECT_TRUE(document.Parse(nested31, error)) << error;
+
+  // A control character ends a long string token that the parser quotes back.
+  const std::wstring longToken = L"{\"" + std::wstring(5000, L'a') + L"\n\": 1}";
+  EXPECT_FALSE(document.Parse(longToken, error));
+  EXPECT_LT(error.size(), 260u) << error;
+  EXPECT_NE(error.find("aaa... at line 1, column 5003"), std::string::npos) << error;
+}
+
+TEST(ConfigDocumentRead, GoodDocumentsGiveTheirValues) {
+  struct Case {
+    std::wstring text;
+    bool shortcut;
+    const wchar_t* wrapper;
+    uint32_t checksum;
+    std::wstring version;
+  };
+  const Case cases[] = {
+      {Document(kShortcut, kWrapper, kChecksum, kVersion), true, L"https://dl.example.com/inst.exe", 3735928559u,
+       L"4.1.674"},
+      // Comments before and inside the object.
+      {L"// published 2026-12-07\n/* block */ {\"shortcut\": false, // no copy\n"
+       L"\"wrapper\": \"http://h:8080/i.exe?a=1\", \"checksum\": 0, \"version\": \"\"}",
+       false, L"http://h:8080/i.exe?a=1", 0u, L""},
+      // Extra keys, of any type, in any order.
+      {L"{\"version\": \"1\", \"extra\": [1, {\"a\": null}], \"checksum\": 7, \"shortcut\": true,"
+       L" \"wrapper\": \"HTTPS://H/\", \"more\": -1.5}",
+       true, L"HTTPS://H/", 7u, L"1"},
+      // Only the low 32 bits of the checksum count.
+      {Document(kShortcut, kWrapper, L"4294967297", kVersion), true, L"https://dl.example.com/inst.exe", 1u,
+       L"4.1.674"},
+      {Document(kShortcut, kWrapper, L"18446744073709551615", kVersion), true, L"https://dl.example.com/inst.exe",
+       0xFFFFFFFFu, L"4.1.674"},
+      {Document(kShortcut, kWrapper, L"-0", kVersion), true, L"https://dl.example.com/inst.exe", 0u, L"4.1.674"},
+      // Escapes and characters beyond ASCII come through as wide text.
+      {Document(kShortcut, L"\"https://h/\\u00e4.exe\"", kChecksum, L"\"5 \\u65e5\\u672c\""), true,
+       L"https://h/\u00e4.exe", 3735928559u, L"5 \u65e5\u672c"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"" + std::wstring(64, L'9') + L"\""), true,
+       L"https://dl.example.com/inst.exe", 3735928559u, std::wstring(64, L'9')},
+  };
+  for (const Case& c : cases) {
+    ConfigDocument document;
+    std::string error;
+    ASSERT_TRUE(document.Parse(c.text, error)) << ToUtf8(c.text) << ": " << error;
+    const ReadResult r = ReadAll(document);
+    EXPECT_EQ(r.error, "") << ToUtf8(c.text);
+    EXPECT_EQ(r.shortcut, c.shortcut) << ToUtf8(c.text);
+    EXPECT_EQ(r.wrapper, c.wrapper) << ToUtf8(c.text);
+    EXPECT_EQ(r.checksum, c.checksum) << ToUtf8(c.text);
+    EXPECT_EQ(r.version, c.version) << ToUtf8(c.text);
+  }
+}
+
+TEST(ConfigDocumentRead, BadValuesGiveTheirErrorText) {
+  struct Case {
+    std::wstring text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {L"[1, 2]", "Not an object"},
+      {L"\"text\"", "Not an object"},
+      {L"null", "Not an object"},
+      {L"{}", "shortcut not found"},
+      {L"{\"wrapper\": \"https://h/\", \"checksum\": 1, \"version\": \"1\"}", "shortcut not found"},
+      {L"{\"shortcut\": true, \"checksum\": 1, \"version\": \"1\"}", "wrapper not found"},
+      {L"{\"shortcut\": true, \"wrapper\": \"https://h/\", \"version\": \"1\"}", "checksum not found"},
+      {L"{\"shortcut\": true, \"wrapper\": \"https://h/\", \"checksum\": 1}", "version not found"},
+      {L"{\"Shortcut\": true, \"wrapper\": \"https://h/\", \"checksum\": 1, \"version\": \"1\"}",
+       "shortcut not found"},
+      {Document(L"1", kWrapper, kChecksum, kVersion), "Not a bool"},
+      {Document(L"\"true\"", kWrapper, kChecksum, kVersion), "Not a bool"},
+      {Document(L"null", kWrapper, kChecksum, kVersion), "Not a bool"},
+      {Document(kShortcut, L"42", kChecksum, kVersion), "Not a string"},
+      {Document(kShortcut, L"[\"https://h/\"]", kChecksum, kVersion), "Not a string"},
+      {Document(kShortcut, kWrapper, L"-1", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, L"1.5", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, L"1.0", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, L"1e3", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, L"18446744073709551616", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, L"\"3735928559\"", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, L"true", kVersion), "Not an unsigned integer"},
+      {Document(kShortcut, kWrapper, kChecksum, L"4.1"), "Not a string"},
+      {Document(kShortcut, kWrapper, kChecksum, L"null"), "Not a string"},
+      // Values that could not be used safely.
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\\" -evil \\\"\""), "version holds a double quote"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\n2\""), "version holds a control character"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\u0000\""), "version holds a control character"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\u0085\""), "version holds a control character"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1.0\\\\\""), "version ends in a backslash"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"" + std::wstring(65, L'9') + L"\""),
+       "version is longer than 64 characters"},
+      {Document(kShortcut, L"\"ftp://h/i.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"file:///C:/i.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"C:\\\\i.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"https:///i.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"http://\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"https://h/a b.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"https://h/\\r\\n.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      {Document(kShortcut, L"\"\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+  };
+  for (const Case& c : cases) {
+    ConfigDocument document;
+    std::string error;
+    ASSERT_TRUE(document.Parse(c.text, error)) << ToUtf8(c.text) << ": " << error;
+    EXPECT_EQ(ReadAll(document).error, c.error) << ToUtf8(c.text);
+  }
+}
+
+TEST(ConfigDocumentRead, FailedReadLeavesTheValueAlone) {
+  ConfigDocument document;
+  std::string error;
+  ASSERT_TRUE(document.Parse(Document(L"0", L"\"ftp://h/\"", L"-5", L"\"a\\\"b\""), error));
+  bool shortcut = true;
+  std::wstring wrapper = L"before";
+  uint32_t checksum = 9;
+  std::wstring version = L"before";
+  EXPECT_FALSE(document.ReadShortcut(shortcut, error));
+  EXPECT_FALSE(document.ReadWrapper(wrapper, error));
+  EXPECT_FALSE(document.ReadChecksum(checksum, error));
+  EXPECT_FALSE(document.ReadVersion(version, error));
+  EXPECT_TRUE(shortcut);
+  EXPECT_EQ(wrapper, L"before");
+  EXPECT_EQ(checksum, 9u);
+  EXPECT_EQ(version, L"before");
+}

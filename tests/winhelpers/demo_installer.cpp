@@ -1,0 +1,92 @@
+// A stand-in for the real installer, for the demo and the end-to-end tests. It records the
+// command line it was started with and exits with a chosen code.
+//
+//   ORV_DEMO_RECORD     file that receives the command line (UTF-8, replaced on every run);
+//                       default: "orv_demo_installer.txt" next to this program.
+//   ORV_DEMO_EXIT_CODE  exit code in unsigned decimal (0 to 4294967295); when unset, the first
+//                       line of "orv_demo_exit_code.txt" next to this program; else 0.
+//
+// The command line also goes to standard output. A record that cannot be written, or an exit
+// code that is not a number, is reported on standard error and gives exit code 1.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "util/utf8.h"
+
+namespace {
+
+std::wstring Environment(const wchar_t* name) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring value(needed, L'\0');
+  const DWORD written = GetEnvironmentVariableW(name, &value[0], needed);
+  if (written == 0 || written >= needed) return {};
+  value.resize(written);
+  return value;
+}
+
+// This program's folder, ending in a backslash.
+std::wstring OwnFolder() {
+  std::wstring path(32768, L'\0');
+  const DWORD written = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+  path.resize(written < path.size() ? written : 0);
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+bool ParseExitCode(const std::string& text, DWORD& code) {
+  size_t begin = text.find_first_not_of(" \t\r\n");
+  size_t end = text.find_last_not_of(" \t\r\n");
+  if (begin == std::string::npos) return false;
+  const std::string digits = text.substr(begin, end - begin + 1);
+  if (digits.empty() || digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long long value = std::strtoull(digits.c_str(), nullptr, 10);
+  if (value > 0xFFFFFFFFull) return false;
+  code = static_cast<DWORD>(value);
+  return true;
+}
+
+}  // namespace
+
+int wmain() {
+  const std::string commandLine = ToUtf8(GetCommandLineW());
+  std::printf("Demo installer started with: %s\n", commandLine.c_str());
+
+  std::wstring recordPath = Environment(L"ORV_DEMO_RECORD");
+  if (recordPath.empty()) recordPath = OwnFolder() + L"orv_demo_installer.txt";
+  {
+    std::ofstream record(recordPath.c_str(), std::ios::binary | std::ios::trunc);
+    record << commandLine;
+    record.flush();
+    if (!record) {
+      std::fprintf(stderr, "Cannot write the record file %s\n", ToUtf8(recordPath).c_str());
+      return 1;
+    }
+  }
+
+  std::string codeText = ToUtf8(Environment(L"ORV_DEMO_EXIT_CODE"));
+  std::string source = "ORV_DEMO_EXIT_CODE";
+  if (codeText.empty()) {
+    const std::wstring codePath = OwnFolder() + L"orv_demo_exit_code.txt";
+    std::ifstream file(codePath.c_str(), std::ios::binary);
+    if (!file) {
+      std::printf("Demo installer exits with 0\n");
+      return 0;
+    }
+    std::getline(file, codeText);
+    source = ToUtf8(codePath);
+  }
+  DWORD code = 0;
+  if (!ParseExitCode(codeText, code)) {
+    std::fprintf(stderr, "The exit code in %s is not a number from 0 to 4294967295: %s\n", source.c_str(),
+                 codeText.c_str());
+    return 1;
+  }
+  std::printf("Demo installer exits with %lu\n", static_cast<unsigned long>(code));
+  std::fflush(stdout);
+  ExitProcess(code);
+}
