@@ -14,5 +14,5 @@ done
 cmake -S . -B "$build/bench-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 cmake --build "$build/bench-win" -j"$(nproc)" --target crc32_speed
 echo "== crc32_speed.exe (32-bit, under Wine)"
-WINEPREFIX=${WINEPREFIX:-$build/bench-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+WINEPREFIX=${WINEPREFIX:-$build/bench-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
   wine "$build/bench-win/tests/crc32_speed.exe"

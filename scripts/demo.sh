@@ -32,7 +32,7 @@ cmake --build "$build/demo-native" -j"$jobs" --target orv_make_certs orv_demo_se
 
 demo=$build/demo
 mkdir -p "$demo/home" "$demo/certs"
-export HOME=$demo/home USER=$(id -un) WINEPREFIX=$demo/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME=$demo/home USER=$(id -un) WINEPREFIX=$demo/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export ORV_TESTBED_CERTS=$demo/certs
 pids=()
 cleanup() {

@@ -40,7 +40,7 @@ cmake --build "$build/native" -j"$jobs"
 phase "Wine test bed"
 bed=$build/wine
 mkdir -p "$bed/home" "$bed/out"
-export ORV_SLOW_TESTS=1 HOME=$bed/home USER=$(id -un) WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export ORV_SLOW_TESTS=1 HOME=$bed/home USER=$(id -un) WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export ORV_WIN_BUILD=$build/win ORV_TESTBED_CERTS=$bed/certs ORV_TESTBED_OUT=$bed/out
 display=90
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done

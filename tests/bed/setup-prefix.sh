@@ -4,7 +4,7 @@
 # Expects DISPLAY to name a running X server (Xvfb) and HOME to be the test bed's own.
 set -euo pipefail
 win_build=$1 prefix=$2 certs=$3
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
   wineboot -i >/dev/null 2>&1

@@ -81,7 +81,8 @@ StubRun RunStub(const StubOptions& options) {
                              std::to_string(options.screenshotAtPos < 0 ? 0 : options.screenshotAtPos)});
   }
   args.push_back("--");
-  args.push_back(WinPath(StubPath(options.stub)));
+  const bool windowsPath = options.stub.size() > 2 && options.stub[1] == ':' && options.stub[2] == '\\';
+  args.push_back(windowsPath ? options.stub : WinPath(StubPath(options.stub)));
   args.insert(args.end(), options.args.begin(), options.args.end());
   const ProcessResult process = RunWine("orvwatch.exe", args, options.timeoutMs + 30000, options.env);
   run.output = process.out;

@@ -10,7 +10,8 @@ namespace bed {
 
 // How to run a stub under the window watcher (tests/winhelpers/orvwatch.cpp).
 struct StubOptions {
-  std::string stub = "orvsetup.exe";  // a program of the cross build (top folder or tests/), or a Unix path
+  std::string stub = "orvsetup.exe";  // a program of the cross build (top folder or tests/), a Unix path,
+                                      // or a Windows path ("C:\\...") used as it is
   std::vector<std::string> args;      // the stub's own arguments
   int closeAtPos = -1;                // send WM_CLOSE to the progress dialog once its bar reaches this
   bool closeOnShow = false;           // send WM_CLOSE as soon as the dialog shows

@@ -138,7 +138,7 @@ ProcessResult RunWine(const std::string& program, const std::vector<std::string>
   const std::string path = program.find('/') == std::string::npos ? GetBed().winBuild + "/tests/" + program : program;
   std::vector<std::string> argv{"wine", path};
   argv.insert(argv.end(), args.begin(), args.end());
-  std::map<std::string, std::string> all{{"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+  std::map<std::string, std::string> all{{"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"}};
   for (const auto& [key, value] : env) all[key] = value;
   return RunProcess(argv, timeoutMs, all);
 }
