@@ -84,6 +84,17 @@ bool TestServer::Start() {
     requests_.push_back(std::move(record));
     return httplib::Server::HandlerResponse::Unhandled;
   });
+  // The body is read only after routing: the logger, called once the request is handled, adds it.
+  server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    if (request.body.empty()) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = requests_.rbegin(); it != requests_.rend(); ++it) {
+      if (it->method == request.method && it->target == request.target && it->body.empty()) {
+        it->body = request.body;
+        break;
+      }
+    }
+  });
   bool bound = false;
   for (int i = 0; i < 50 && !bound; ++i) {
     bound = server_->bind_to_port("127.0.0.1", port_);
