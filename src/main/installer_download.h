@@ -4,5 +4,8 @@
 #include <string>
 
 // Downloads url into the file at path with URLDownloadToFileW and a new CallbackHandler that
-// feeds the progress dialog. Returns the download's HRESULT (S_OK on success).
+// feeds the progress dialog. Waits up to 5 s for the dialog to come up first. The download runs
+// on a thread of its own; when it reports nothing for 30 s it is given up with
+// INET_E_CONNECTION_TIMEOUT (and left to the process's end). Returns the download's HRESULT
+// (S_OK on success).
 [[nodiscard]] HRESULT DownloadInstaller(const std::wstring& url, const wchar_t* path);

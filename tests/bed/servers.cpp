@@ -84,6 +84,12 @@ bool TestServer::Start() {
     requests_.push_back(std::move(record));
     return httplib::Server::HandlerResponse::Unhandled;
   });
+  // Rebinding a port that a previous test's connections still hold (TIME_WAIT) needs SO_REUSEADDR.
+  server_->set_socket_options([](socket_t sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    setsockopt(sock, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
+  });
   // The body is read only after routing: the logger, called once the request is handled, adds it.
   server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
     if (request.body.empty()) return;

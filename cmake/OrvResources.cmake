@@ -1,0 +1,45 @@
+# The program's resources (res/): compiled once into the object library orvres, whose object every
+# stub executable links through ORV_RESOURCE_FILES. The icon is drawn by res/make_icon.py at build time.
+enable_language(RC)
+option(ORV_ICON "Give the stub its icon (turn off only to measure what the icon costs)" ON)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(ORV_RES_DIR "${CMAKE_SOURCE_DIR}/res")
+set(ORV_RES_GEN_DIR "${CMAKE_BINARY_DIR}/res")
+set(ORV_ICON_FILE "${ORV_RES_GEN_DIR}/orvsetup.ico")
+
+add_custom_command(
+  OUTPUT "${ORV_ICON_FILE}"
+  COMMAND "${CMAKE_COMMAND}" -E make_directory "${ORV_RES_GEN_DIR}"
+  COMMAND Python3::Interpreter "${ORV_RES_DIR}/make_icon.py" "${ORV_ICON_FILE}"
+  DEPENDS "${ORV_RES_DIR}/make_icon.py"
+  COMMENT "Drawing the program icon"
+  VERBATIM)
+
+add_library(orvres OBJECT "${ORV_RES_DIR}/orvsetup.rc")
+target_include_directories(orvres PRIVATE "${ORV_RES_DIR}" "${ORV_RES_GEN_DIR}")
+set(orv_res_inputs "${ORV_RES_DIR}/resource.h" "${ORV_RES_DIR}/orvsetup.manifest")
+if(ORV_ICON)
+  list(APPEND orv_res_inputs "${ORV_ICON_FILE}")
+else()
+  target_compile_definitions(orvres PRIVATE ORV_NO_ICON)
+endif()
+set_source_files_properties("${ORV_RES_DIR}/orvsetup.rc" PROPERTIES OBJECT_DEPENDS "${orv_res_inputs}")
+
+set(ORV_RESOURCE_FILES "$<TARGET_OBJECTS:orvres>")
+
+# The progress dialog code names the template and the control by their resource ids.
+target_include_directories(orvcore PRIVATE "${ORV_RES_DIR}")
+
+# Test programs are defined under tests/, after this file is read; wire them once all are known.
+# The dialog demonstration helper shows the real dialog, so it carries the resources too, and
+# the resource tests read the version record through the version library.
+function(orv_link_resources_into_helpers)
+  if(TARGET dialog_demo)
+    target_sources(dialog_demo PRIVATE "$<TARGET_OBJECTS:orvres>")
+  endif()
+  if(TARGET orv_win_tests)
+    target_link_libraries(orv_win_tests PRIVATE version)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL orv_link_resources_into_helpers)
