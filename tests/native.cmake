@@ -46,3 +46,28 @@ if(ORV_E2E)
   endif()
   set_tests_properties(wine_unit_tests PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
 endif()
+
+# ---- Pattern matcher: fuzz target (its seed corpus is replayed by every test run) and benchmark.
+# With clang the target is a libFuzzer program under ASan and UBSan; other compilers build a main
+# that runs each corpus file once. scripts/fuzz-pattern.sh runs a longer fuzzing session.
+if(ORV_FUZZ OR CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  file(GLOB ORV_PATTERN_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/http/pattern_*.cpp")
+  add_executable(pattern_fuzz fuzz/pattern_fuzz.cpp ${ORV_PATTERN_SOURCES})
+  target_include_directories(pattern_fuzz PRIVATE "${CMAKE_SOURCE_DIR}/src")
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    set(ORV_PATTERN_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
+    target_compile_options(pattern_fuzz PRIVATE ${ORV_PATTERN_FUZZ_FLAGS} -fno-omit-frame-pointer)
+    target_link_options(pattern_fuzz PRIVATE ${ORV_PATTERN_FUZZ_FLAGS})
+    set(ORV_PATTERN_REPLAY -runs=0)
+  else()
+    target_compile_definitions(pattern_fuzz PRIVATE ORV_FUZZ_REPLAY_MAIN)
+    set(ORV_PATTERN_REPLAY)
+  endif()
+  add_test(NAME pattern_fuzz_corpus
+           COMMAND pattern_fuzz ${ORV_PATTERN_REPLAY} "${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/pattern")
+endif()
+if(ORV_BENCH)
+  find_package(benchmark REQUIRED)
+  add_executable(pattern_bench bench/pattern_bench.cpp)
+  target_link_libraries(pattern_bench PRIVATE orvcore benchmark::benchmark)
+endif()

@@ -1,6 +1,17 @@
 #include "http/find_all_captures.h"
 
-bool FindAllCaptures(const std::wstring&, const std::wstring&, std::vector<std::wstring>& results) {
-  results.clear();
-  return false;
+#include <new>
+
+#include "http/pattern_captures.h"
+#include "http/pattern_context.h"
+
+bool FindAllCaptures(const std::wstring& pattern, const std::wstring& text,
+                     std::vector<std::wstring>& results) {
+  try {
+    MatchContext context;
+    return FindAllCapturesWith(pattern, text, results, context, CaptureStepBudget(text.size()));
+  } catch (const std::bad_alloc&) {
+    results.clear();
+    return false;
+  }
 }
