@@ -71,3 +71,9 @@ if(ORV_BENCH)
   add_executable(pattern_bench bench/pattern_bench.cpp)
   target_link_libraries(pattern_bench PRIVATE orvcore benchmark::benchmark)
 endif()
+
+if(ORV_E2E)
+  # The README's demo, in its Xvfb form, with its log checked.
+  add_test(NAME demo COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
+  set_tests_properties(demo PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200)
+endif()
