@@ -69,6 +69,8 @@ ORV_DEMO_EXIT_CODE=$exit_code ORV_DEMO_RECORD=$(winepath -w "$demo/installer-rec
 ORV_URL_RECORD=$(winepath -w "$demo/browser.txt") \
   wine "$build/win/tests/orvwatch.exe" --report "$(winepath -w "$demo/watch.txt")" --answer-after "$answer_after" \
   -- "$(winepath -w "$build/win/orvsetup.exe")" "${stub_args[@]}" >"$demo/stub-output.txt" 2>&1 || true
+# Let what the stub started (the browser that opens the cancellation page) finish.
+wineserver -w
 
 echo
 echo "== What the servers received"
