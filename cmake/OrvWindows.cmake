@@ -11,8 +11,16 @@ if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel" OR CMAKE_BUILD_TYPE STREQUAL "Release"
   target_link_options(orvcore PUBLIC -s)
 endif()
 
+option(ORV_TEST_ENDPOINTS
+    "Test builds only: the stubs take their endpoints from the test bed's environment" OFF)
+if(ORV_TEST_ENDPOINTS)
+  set(ORV_STUB_ENTRY "${CMAKE_SOURCE_DIR}/tests/stub/test_wwinmain.cpp")
+else()
+  set(ORV_STUB_ENTRY "${CMAKE_SOURCE_DIR}/src/main/wwinmain.cpp")
+endif()
+
 # orv_add_stub(<target> <output name> <config url> <allow invalid certificates>)
-# Builds one stub executable; only the entry file differs between variants.
+# Builds one stub executable; only the generated endpoints differ between variants.
 function(orv_add_stub target output config_url lenient)
   set(gen "${CMAKE_BINARY_DIR}/variants/${target}")
   set(ORV_VARIANT_CONFIG_URL "${config_url}")
@@ -22,7 +30,7 @@ function(orv_add_stub target output config_url lenient)
     set(ORV_VARIANT_LENIENT "false")
   endif()
   configure_file("${CMAKE_SOURCE_DIR}/src/main/build_endpoints.h.in" "${gen}/build_endpoints.h" @ONLY)
-  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/src/main/wwinmain.cpp" ${ORV_RESOURCE_FILES})
+  add_executable(${target} WIN32 "${ORV_STUB_ENTRY}" ${ORV_RESOURCE_FILES})
   target_include_directories(${target} PRIVATE "${gen}")
   target_link_libraries(${target} PRIVATE orvcore)
   target_link_options(${target} PRIVATE -municode -mwindows)

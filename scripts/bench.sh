@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmark programmes natively (Release) and runs them, then times the CRC-32 of the
-# 32-bit build under Wine. Prints the ratios each benchmark computes in its run.
+# Windows build under Wine (32-bit where this machine starts 32-bit programs, else 64-bit; see
+# scripts/wine-env.sh). Prints the ratios each benchmark computes in its run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${ORV_BUILD_DIR:-$PWD/build}
@@ -11,8 +12,11 @@ for bench in "$build"/bench/tests/*_bench; do
   echo "== $(basename "$bench")"
   "$bench"
 done
-cmake -S . -B "$build/bench-win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build "$build/bench-win" -j"$(nproc)" --target crc32_speed
-echo "== crc32_speed.exe (32-bit, under Wine)"
-WINEPREFIX=${WINEPREFIX:-$build/bench-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-  wine "$build/bench-win/tests/crc32_speed.exe"
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+orv_choose_wine_arch
+cmake -S . -B "$build/bench-win-$ORV_WINE_ARCH" -DCMAKE_TOOLCHAIN_FILE="$ORV_TOOLCHAIN" -DORV_BUILD_TESTS=ON >/dev/null
+cmake --build "$build/bench-win-$ORV_WINE_ARCH" -j"$(nproc)" --target crc32_speed
+echo "== crc32_speed.exe ($ORV_WINE_ARCH under Wine: $ORV_WINE_REASON)"
+WINEPREFIX=${WINEPREFIX:-$build/bench-prefix-$ORV_WINE_ARCH} WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$ORV_WINE" "$build/bench-win-$ORV_WINE_ARCH/tests/crc32_speed.exe"

@@ -20,57 +20,61 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-echo "== Installing what is missing, building the stub and the demo server"
 bash scripts/install-deps.sh
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh
+orv_choose_wine_arch
+echo "== Running the demo as $ORV_WINE_ARCH under $([ "$ORV_WINE_ARCH" = i686 ] && echo 32 || echo 64)-bit Wine, because $ORV_WINE_REASON"
+[ "$ORV_WINE_ARCH" = i686 ] || echo "== (the shipped program is the 32-bit build: see the README's \"Building the product\")"
+echo "== Building the stub and the demo server"
 jobs=$(nproc)
-cmake -S . -B "$build/win" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DORV_BUILD_TESTS=ON \
-  -DORV_CONFIG_URL=https://localhost:18443/orv.json -DORV_ANALYTICS_HOST=localhost:18444 \
-  "-DORV_CANCEL_PAGE_BASE=http://localhost:18081/installation-cancelled/?v=" >/dev/null
-cmake --build "$build/win" -j"$jobs" --target orvsetup demo_installer orvwatch trustca url_recorder >/dev/null
+win=$build/win demo=$build/demo
+[ "$ORV_WINE_ARCH" = i686 ] || win=$build/win-$ORV_WINE_ARCH demo=$build/demo-$ORV_WINE_ARCH
+cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$ORV_TOOLCHAIN" -DORV_BUILD_TESTS=ON -DORV_TEST_ENDPOINTS=ON >/dev/null
+cmake --build "$win" -j"$jobs" --target orvsetup demo_installer orvwatch trustca url_recorder >/dev/null
 cmake -S . -B "$build/demo-native" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/demo-native" -j"$jobs" --target orv_make_certs orv_demo_server >/dev/null
 
-demo=$build/demo
 mkdir -p "$demo/home" "$demo/certs"
 export HOME=$demo/home USER=$(id -un) WINEPREFIX=$demo/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export ORV_TESTBED_CERTS=$demo/certs
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" >/dev/null 2>&1 || true; done
-  wineserver -k >/dev/null 2>&1 || true
+  "$ORV_WINESERVER" -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 answer_after=3600000
 if [ -z "${DISPLAY:-}" ]; then
-  display=80
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  export DISPLAY=":$display"
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+  orv_start_xvfb
+  pids+=("$ORV_XVFB_PID")
   answer_after=0
   echo "== No display: running on a private Xvfb ($DISPLAY); error boxes are answered automatically"
 fi
 [ -f "$demo/certs/ca.der" ] || "$build/demo-native/tests/orv_make_certs" "$demo/certs"
 echo "== Preparing the Wine prefix $WINEPREFIX (the first time takes a while)"
-bash tests/bed/setup-prefix.sh "$build/win" "$WINEPREFIX" "$demo/certs"
+bash tests/bed/setup-prefix.sh "$win" "$WINEPREFIX" "$demo/certs"
 
-"$build/demo-native/tests/orv_demo_server" --installer "$build/win/tests/demo_installer.exe" \
+"$build/demo-native/tests/orv_demo_server" --installer "$win/tests/demo_installer.exe" \
   --version "$version" --shortcut "$shortcut" --rate 128 >"$demo/server.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do grep -q "ready" "$demo/server.log" 2>/dev/null && break; sleep 0.1; done
-grep -q "ready" "$demo/server.log" || { cat "$demo/server.log"; exit 1; }
+for _ in $(seq 100); do grep -q "endpoints" "$demo/server.log" 2>/dev/null && break; sleep 0.1; done
+read -r _ _ _ config_url analytics_host cancel_page_base < <(grep -m1 "endpoints" "$demo/server.log") ||
+  { cat "$demo/server.log"; exit 1; }
+echo "== The demo servers: configuration $config_url, analytics $analytics_host, cancellation page $cancel_page_base"
 
 log=$WINEPREFIX/drive_c/users/$USER/AppData/Roaming/Tavlin/ORVD.log
 lines_before=$( [ -f "$log" ] && wc -l <"$log" || echo 0)
 rm -f "$demo/installer-record.txt" "$demo/browser.txt" "$demo/watch.txt"
 echo "== Running orvsetup.exe (the demo installer will exit with $exit_code)"
-ORV_DEMO_EXIT_CODE=$exit_code ORV_DEMO_RECORD=$(winepath -w "$demo/installer-record.txt") \
-ORV_URL_RECORD=$(winepath -w "$demo/browser.txt") \
-  wine "$build/win/tests/orvwatch.exe" --report "$(winepath -w "$demo/watch.txt")" --answer-after "$answer_after" \
-  -- "$(winepath -w "$build/win/orvsetup.exe")" "${stub_args[@]}" >"$demo/stub-output.txt" 2>&1 || true
+winepath() { "$ORV_WINE" winepath -w "$1"; }
+ORV_DEMO_EXIT_CODE=$exit_code ORV_DEMO_RECORD=$(winepath "$demo/installer-record.txt") \
+ORV_URL_RECORD=$(winepath "$demo/browser.txt") ORV_TEST_CONFIG_URL=$config_url \
+ORV_TEST_ANALYTICS_HOST=$analytics_host ORV_TEST_CANCEL_PAGE_BASE=$cancel_page_base \
+  "$ORV_WINE" "$win/tests/orvwatch.exe" --report "$(winepath "$demo/watch.txt")" --answer-after "$answer_after" \
+  -- "$(winepath "$win/orvsetup.exe")" "${stub_args[@]}" >"$demo/stub-output.txt" 2>&1 || true
 # Let what the stub started (the browser that opens the cancellation page) finish.
-wineserver -w
+"$ORV_WINESERVER" -w
 
 echo
 echo "== What the servers received"

@@ -34,17 +34,29 @@ target_link_libraries(orv_demo_server PRIVATE orvbed)
 file(GLOB ORV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp")
 add_executable(orv_e2e_tests ${ORV_E2E_TESTS})
 target_link_libraries(orv_e2e_tests PRIVATE orvbed orvcore gtest_main)
+# The shipped 32-bit program as the product build makes it (ORV_PRODUCT_EXE), whatever
+# architecture the Wine tests run.
+file(GLOB ORV_PRODUCT_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/product/*_test.cpp")
+add_executable(orv_product_tests ${ORV_PRODUCT_TESTS})
+target_link_libraries(orv_product_tests PRIVATE orvbed gtest_main)
 if(ORV_E2E)
-  include(GoogleTest)
-  gtest_discover_tests(orv_e2e_tests PROPERTIES RUN_SERIAL TRUE TIMEOUT 600 DISCOVERY_TIMEOUT 60)
-endif()
-if(ORV_E2E)
+  # Which cross build runs under which Wine: every name and label below carries the architecture,
+  # so that a run of the 64-bit test build is never taken for a run of the shipped program.
   set(ORV_WIN_BUILD_DIR "" CACHE PATH "The cross build whose programs run under Wine")
-  add_test(NAME wine_unit_tests COMMAND wine "${ORV_WIN_BUILD_DIR}/tests/orv_unit_tests.exe")
+  set(ORV_WINE_ARCH "i686" CACHE STRING "Architecture of that cross build: i686 or x86_64")
+  set(ORV_WINE_LOADER "wine" CACHE STRING "The Wine loader that runs it")
+  set(orv_wine "wine_${ORV_WINE_ARCH}")
+  include(GoogleTest)
+  gtest_discover_tests(orv_e2e_tests TEST_PREFIX "${orv_wine}."
+                       PROPERTIES RUN_SERIAL TRUE TIMEOUT 600 LABELS "wine;${ORV_WINE_ARCH}" DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(orv_product_tests TEST_PREFIX "product_i686."
+                       PROPERTIES LABELS "product;i686" DISCOVERY_TIMEOUT 60)
+  add_test(NAME ${orv_wine}_unit_tests COMMAND "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_unit_tests.exe")
+  set_tests_properties(${orv_wine}_unit_tests PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS "wine;${ORV_WINE_ARCH}")
   if(EXISTS "${ORV_WIN_BUILD_DIR}/tests/orv_win_tests.exe")
-    add_test(NAME wine_win_tests COMMAND wine "${ORV_WIN_BUILD_DIR}/tests/orv_win_tests.exe")
+    add_test(NAME ${orv_wine}_win_tests COMMAND "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_win_tests.exe")
+    set_tests_properties(${orv_wine}_win_tests PROPERTIES RUN_SERIAL TRUE LABELS "wine;${ORV_WINE_ARCH}")
   endif()
-  set_tests_properties(wine_unit_tests PROPERTIES RUN_SERIAL TRUE TIMEOUT 900)
 endif()
 
 # ---- Pattern matcher: fuzz target (its seed corpus is replayed by every test run) and benchmark.
@@ -74,6 +86,6 @@ endif()
 
 if(ORV_E2E)
   # The README's demo, in its Xvfb form, with its log checked.
-  add_test(NAME demo COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
-  set_tests_properties(demo PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200)
+  add_test(NAME demo_${orv_wine} COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
+  set_tests_properties(demo_${orv_wine} PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200 LABELS "wine;${ORV_WINE_ARCH}")
 endif()

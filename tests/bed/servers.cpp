@@ -23,6 +23,18 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
          });
 }
 
+// Binds s to 127.0.0.1 on a port the system picks; the port, or 0.
+int BindLoopback(int s) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = 0;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 0;
+  socklen_t length = sizeof address;
+  if (getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
+  return ntohs(address.sin_port);
+}
+
 int ConnectLocal(int port) {
   const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (s < 0) return -1;
@@ -66,16 +78,25 @@ std::string RecordedRequest::Param(const std::string& name) const {
   return found == params.end() ? "" : found->second;
 }
 
-TestServer::TestServer(int port) : port_(port), server_(std::make_unique<httplib::Server>()) {}
+TestServer::TestServer() : server_(std::make_unique<httplib::Server>()) {}
 
-TestServer::TestServer(int port, CertKind kind)
-    : port_(port),
-      server_(std::make_unique<httplib::SSLServer>(CertFile(GetBed().certs, kind).c_str(),
+TestServer::TestServer(CertKind kind)
+    : server_(std::make_unique<httplib::SSLServer>(CertFile(GetBed().certs, kind).c_str(),
                                                    KeyFile(GetBed().certs, kind).c_str())) {}
 
 TestServer::~TestServer() { Stop(); }
 
+bool TestServer::Bind() {
+  if (port_ > 0) return true;
+  if (!server_->is_valid()) return false;
+  const int port = server_->bind_to_any_port("127.0.0.1");
+  if (port <= 0) return false;
+  port_ = port;
+  return true;
+}
+
 bool TestServer::Start() {
+  if (served_) return started();
   if (!server_->is_valid()) return false;
   server_->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
     RecordedRequest record{request.method, request.target, request.path, request.params, request.headers,
@@ -83,12 +104,6 @@ bool TestServer::Start() {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(std::move(record));
     return httplib::Server::HandlerResponse::Unhandled;
-  });
-  // Rebinding a port that a previous test's connections still hold (TIME_WAIT) needs SO_REUSEADDR.
-  server_->set_socket_options([](socket_t sock) {
-    const int yes = 1;
-    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    setsockopt(sock, SOL_SOCKET, SO_REUSEPORT, &yes, sizeof yes);
   });
   // The body is read only after routing: the logger, called once the request is handled, adds it.
   server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
@@ -101,18 +116,16 @@ bool TestServer::Start() {
       }
     }
   });
-  bool bound = false;
-  for (int i = 0; i < 50 && !bound; ++i) {
-    bound = server_->bind_to_port("127.0.0.1", port_);
-    if (!bound) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (!bound) return false;
+  if (!Bind()) return false;
+  served_ = true;
   thread_ = std::thread([this] { server_->listen_after_bind(); });
-  for (int i = 0; i < 100 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return true;
+  for (int i = 0; i < 500 && !server_->is_running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return server_->is_running();
 }
 
 void TestServer::Stop() {
+  // A bound socket is closed only by the serving loop: one that never served runs it briefly.
+  if (port_ > 0 && !served_) (void)Start();
   if (thread_.joinable()) {
     server_->stop();
     thread_.join();
@@ -130,27 +143,18 @@ size_t TestServer::Count(const std::string& path) const {
                                            [&](const RecordedRequest& r) { return r.path == path; }));
 }
 
-RawServer::RawServer(int port, Handler handler) : port_(port), handler_(std::move(handler)) {}
+RawServer::RawServer(Handler handler) : handler_(std::move(handler)) {}
 
 RawServer::~RawServer() { Stop(); }
 
 bool RawServer::Start() {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listener_ < 0) return false;
-  const int yes = 1;
-  setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port_));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool bound = false;
-  for (int i = 0; i < 50 && !bound; ++i) {
-    bound = bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (!bound) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  if (!bound || listen(listener_, 16) != 0) {
+  port_ = BindLoopback(listener_);
+  if (port_ == 0 || listen(listener_, 16) != 0) {
     close(listener_);
     listener_ = -1;
+    port_ = 0;
     return false;
   }
   acceptor_ = std::thread([this] { AcceptLoop(); });
@@ -215,8 +219,16 @@ bool SendAll(int socket, const std::string& bytes) {
   return true;
 }
 
-TestProxy::TestProxy(int port)
-    : raw_(port, [this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
+int RefusedPort() {
+  static const int port = [] {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return s < 0 ? 0 : BindLoopback(s);  // the socket stays open, unlistened, until the process ends
+  }();
+  return port;
+}
+
+TestProxy::TestProxy()
+    : raw_([this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
 
 std::vector<std::string> TestProxy::RequestLines() const {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -29,53 +29,63 @@ struct RecordedRequest {
 };
 
 // A scripted HTTP or HTTPS server on 127.0.0.1 ("localhost") that records every request before
-// it is routed. Register handlers through server() before Start().
+// it is routed, on a port the system picks. Register handlers through server() before Start().
 class TestServer {
  public:
   // Plain HTTP.
-  explicit TestServer(int port);
+  TestServer();
   // HTTPS presenting the certificate of kind from the bed's certificate folder.
-  TestServer(int port, CertKind kind);
+  explicit TestServer(CertKind kind);
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
 
   httplib::Server& server() { return *server_; }
-  // Binds the port (retrying briefly while a previous test's socket lingers) and serves on a
-  // thread. False when the port cannot be bound or the certificate cannot be loaded.
+  // False when no port could be bound. Takes a free port without listening yet: connections to
+  // it are refused until Start(), so its address can be handed out before the routes exist.
+  [[nodiscard]] bool Bind();
+  // False when the port cannot be bound or the certificate cannot be loaded. Binds (unless
+  // Bind() did) and serves on a thread; returns once the server accepts connections.
   [[nodiscard]] bool Start();
   void Stop();
+  // 0 before Bind() or Start(); then the bound port.
+  int port() const { return port_; }
+  bool started() const { return thread_.joinable(); }
 
   std::vector<RecordedRequest> Requests() const;
   // Requests whose path equals path.
   size_t Count(const std::string& path) const;
 
  private:
-  int port_;
+  int port_ = 0;
+  bool served_ = false;  // Start() ran the serving loop once
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
   mutable std::mutex mutex_;
   std::vector<RecordedRequest> requests_;
 };
 
-// A TCP server on 127.0.0.1 whose every connection is handled by a function of the test (for
-// servers that break the protocol), each on its own thread. The handler gets the socket and a
-// stop flag to poll; the server closes the socket when the handler returns.
+// A TCP server on 127.0.0.1, on a port the system picks, whose every connection is handled by a
+// function of the test (for servers that break the protocol), each on its own thread. The handler
+// gets the socket and a stop flag to poll; the server closes the socket when the handler returns.
 class RawServer {
  public:
   using Handler = std::function<void(int socket, const std::atomic<bool>& stopping)>;
-  RawServer(int port, Handler handler);
+  explicit RawServer(Handler handler);
   ~RawServer();
   RawServer(const RawServer&) = delete;
   RawServer& operator=(const RawServer&) = delete;
 
+  // False when no port could be bound and listened on.
   [[nodiscard]] bool Start();
   void Stop();
   int Connections() const { return connections_; }
+  // 0 before Start(); then the bound port.
+  int port() const { return port_; }
 
  private:
   void AcceptLoop();
-  int port_;
+  int port_ = 0;
   Handler handler_;
   int listener_ = -1;
   std::atomic<bool> stopping_{false};
@@ -91,13 +101,19 @@ std::string ReadRequestHead(int socket, int timeoutMs = 10000);
 // Sends all bytes; false when the peer is gone.
 bool SendAll(int socket, const std::string& bytes);
 
+// A loopback port on which connections are refused for the whole test process: bound, never
+// listened on, so no other program can take it. 0 when no port could be bound.
+int RefusedPort();
+
 // A forward proxy on 127.0.0.1: CONNECT tunnels and absolute-form requests, every request line
-// recorded ("CONNECT localhost:18445", "GET http://localhost:18080/x").
+// recorded ("CONNECT localhost:40001", "GET http://localhost:40002/x").
 class TestProxy {
  public:
-  explicit TestProxy(int port);
+  TestProxy();
+  // False when no port could be bound.
   [[nodiscard]] bool Start() { return raw_.Start(); }
   void Stop() { raw_.Stop(); }
+  int port() const { return raw_.port(); }
   std::vector<std::string> RequestLines() const;
 
  private:

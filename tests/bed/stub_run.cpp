@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "servers.h"
+
 #include <regex>
 #include <sstream>
 
@@ -64,7 +66,25 @@ void ParseReport(const std::string& report, StubRun& run) {
   }
 }
 
+std::string Port(int port) { return std::to_string(port > 0 ? port : RefusedPort()); }
+
 }  // namespace
+
+StubEndpoints& NextStubEndpoints() {
+  static StubEndpoints endpoints;
+  return endpoints;
+}
+
+std::string CancelPageBase() {
+  return "http://localhost:" + Port(NextStubEndpoints().cancelPagePort) + "/installation-cancelled/?v=";
+}
+
+std::map<std::string, std::string> StubEndpointEnvironment() {
+  const StubEndpoints& endpoints = NextStubEndpoints();
+  return {{"ORV_TEST_CONFIG_URL", "https://localhost:" + Port(endpoints.configPort) + "/orv.json"},
+          {"ORV_TEST_ANALYTICS_HOST", "localhost:" + Port(endpoints.analyticsPort)},
+          {"ORV_TEST_CANCEL_PAGE_BASE", CancelPageBase()}};
+}
 
 StubRun RunStub(const StubOptions& options) {
   StubRun run;
@@ -84,7 +104,9 @@ StubRun RunStub(const StubOptions& options) {
   const bool windowsPath = options.stub.size() > 2 && options.stub[1] == ':' && options.stub[2] == '\\';
   args.push_back(windowsPath ? options.stub : WinPath(StubPath(options.stub)));
   args.insert(args.end(), options.args.begin(), options.args.end());
-  const ProcessResult process = RunWine("orvwatch.exe", args, options.timeoutMs + 30000, options.env);
+  std::map<std::string, std::string> env = StubEndpointEnvironment();
+  for (const auto& [key, value] : options.env) env[key] = value;
+  const ProcessResult process = RunWine("orvwatch.exe", args, options.timeoutMs + 30000, env);
   run.output = process.out;
   if (ReadFile(reportPath, run.report)) ParseReport(run.report, run);
   if (!run.watched) run.report += "\n[watcher status " + std::to_string(process.status) + "] " + process.err;

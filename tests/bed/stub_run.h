@@ -51,6 +51,19 @@ struct StubRun {
   std::string output;  // what the stub wrote to standard output
 };
 
+// Where the next RunStub sends the test build of the stub (through its environment; the ports
+// are the test's servers'). A port of 0 stands for RefusedPort(): nothing answers there.
+struct StubEndpoints {
+  int configPort = 0;     // https://localhost:<port>/orv.json
+  int analyticsPort = 0;  // the failure hit's host localhost:<port>
+  int cancelPagePort = 0;  // http://localhost:<port>/installation-cancelled/?v=
+};
+StubEndpoints& NextStubEndpoints();
+// The cancellation page's base address that the next run is given, ending in "?v=".
+std::string CancelPageBase();
+// The environment that hands NextStubEndpoints() to a test build of the stub.
+std::map<std::string, std::string> StubEndpointEnvironment();
+
 // Runs the stub under the watcher and waits for it; message boxes are answered with OK.
 StubRun RunStub(const StubOptions& options = {});
 

@@ -28,6 +28,9 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 Bed LoadBed() {
   Bed bed;
   bed.winBuild = EnvOr("ORV_WIN_BUILD", "");
+  bed.arch = EnvOr("ORV_WINE_ARCH", "i686");
+  bed.wine = EnvOr("ORV_WINE", "wine");
+  bed.productExe = EnvOr("ORV_PRODUCT_EXE", "");
   bed.prefix = EnvOr("WINEPREFIX", "");
   bed.certs = EnvOr("ORV_TESTBED_CERTS", "");
   bed.out = EnvOr("ORV_TESTBED_OUT", "/tmp");
@@ -136,7 +139,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, int timeoutMs,
 ProcessResult RunWine(const std::string& program, const std::vector<std::string>& args, int timeoutMs,
                       const std::map<std::string, std::string>& env) {
   const std::string path = program.find('/') == std::string::npos ? GetBed().winBuild + "/tests/" + program : program;
-  std::vector<std::string> argv{"wine", path};
+  std::vector<std::string> argv{GetBed().wine, path};
   argv.insert(argv.end(), args.begin(), args.end());
   std::map<std::string, std::string> all{{"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"}};
   for (const auto& [key, value] : env) all[key] = value;

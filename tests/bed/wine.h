@@ -6,9 +6,14 @@
 namespace bed {
 
 // Where the test bed lives; read from the environment that scripts/test.sh sets:
-// ORV_WIN_BUILD (the cross build), WINEPREFIX, ORV_TESTBED_CERTS, ORV_TESTBED_OUT (artefacts).
+// ORV_WIN_BUILD (the cross build of the test programs), ORV_WINE_ARCH (its architecture),
+// ORV_WINE (the Wine loader that runs it), ORV_PRODUCT_EXE (the shipped 32-bit program),
+// WINEPREFIX, ORV_TESTBED_CERTS, ORV_TESTBED_OUT (artefacts).
 struct Bed {
   std::string winBuild;
+  std::string arch;  // "i686" or "x86_64"
+  std::string wine;  // the loader: "wine", or /usr/lib/wine/wine64 for 64-bit Wine
+  std::string productExe;
   std::string prefix;
   std::string certs;
   std::string out;
@@ -18,14 +23,6 @@ struct Bed {
 // The bed, or a failed test assertion message in error when a variable is missing.
 const Bed& GetBed();
 [[nodiscard]] bool BedReady(std::string& error);
-
-// Fixed local ports the test builds of the stub are compiled against.
-inline constexpr int kConfigPort = 18443;     // https://localhost:18443/orv.json
-inline constexpr int kAnalyticsPort = 18444;  // https://localhost:18444/piwik.php
-inline constexpr int kFilesPort = 18080;      // http://localhost:18080/... installers
-inline constexpr int kSparePort = 18445;      // free for tests of their own
-inline constexpr int kSparePort2 = 18446;
-inline constexpr int kProxyPort = 18090;
 
 struct ProcessResult {
   int status = -1;        // exit status (low 8 bits under Wine), or -1

@@ -14,14 +14,15 @@ class ConfigRun : public StubTest {
     ASSERT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer_));
   }
 
-  // A configuration server on the compiled-in port that answers /orv.json with status and body.
+  // A configuration server, used by the next run, that answers /orv.json with status and body.
   TestServer& ServeConfigStatus(int status, const std::string& body, const std::string& contentType) {
-    config_ = std::make_unique<TestServer>(kConfigPort, CertKind::Trusted);
+    config_ = std::make_unique<TestServer>(CertKind::Trusted);
     config_->server().Get("/orv.json", [=](const httplib::Request&, httplib::Response& response) {
       response.status = status;
       response.set_content(body, contentType.c_str());
     });
-    EXPECT_TRUE(config_->Start()) << "configuration server on port " << kConfigPort;
+    EXPECT_TRUE(config_->Start()) << "configuration server";
+    NextStubEndpoints().configPort = config_->port();
     return *config_;
   }
 
@@ -59,6 +60,7 @@ TEST_F(ConfigRun, CertificatesThatDoNotValidateAreRefused) {
   for (const CertKind kind : {CertKind::SelfSigned, CertKind::Expired, CertKind::WrongName}) {
     SCOPED_TRACE(static_cast<int>(kind));
     ClearLog();
+    RenewFiles();
     ServeConfig(GoodConfig(), kind);
     ServeFile("/setup.exe", installer_);
     const StubRun run = RunStub(Succeeding());
@@ -150,14 +152,15 @@ TEST_F(ConfigRun, UnusableDocumentsGiveCode3WithTheReason) {
       {ConfigJson(true, wrapper, Crc32Of(installer_), "1\\\" /D=C:\\\\evil \\\""), "version holds a double quote",
        true},
   };
+  ServeFile("/setup.exe", installer_);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.document);
     ClearLog();
     ServeConfig(c.document);
-    ServeFile("/setup.exe", installer_);
+    const size_t downloadsBefore = files_->Requests().size();
     const StubRun run = RunStub(Succeeding());
     ExpectConfigFailure(run, 3, "Error parsing file. Error: " + c.error);
-    EXPECT_EQ(files_->Requests().size(), c.downloads ? 1u : 0u);
+    EXPECT_EQ(files_->Requests().size() - downloadsBefore, c.downloads ? 1u : 0u);
   }
 }
 

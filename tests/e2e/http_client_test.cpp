@@ -24,14 +24,9 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr int kHttpPort = kSparePort;
-constexpr int kPacPort = kSparePort2;
 // Time-outs short enough that three attempts against a silent server end quickly.
 const std::vector<std::string> kShortTimeouts = {"--timeouts", "0,2000,2000,2000"};
 
-std::string LocalUrl(const std::string& path, bool https = false, int port = kHttpPort) {
-  return std::string(https ? "https" : "http") + "://localhost:" + std::to_string(port) + path;
-}
 
 // Runs the probe with args; the report is its JSON output.
 bool RunProbe(std::vector<std::string> args, Json& report, std::string& error, int timeoutMs = 120000) {
@@ -71,14 +66,20 @@ class HttpClientWine : public ::testing::Test {
     ASSERT_TRUE(BedReady(error)) << error;
   }
 
-  // Starts a plain HTTP (or HTTPS with kind) server on kHttpPort; routes are added by configure.
+  // Starts a plain HTTP (or HTTPS with kind) server; routes are added by configure.
   TestServer& Serve(const std::function<void(httplib::Server&)>& configure, bool https = false,
                     CertKind kind = CertKind::Trusted) {
     server_.reset();
-    server_ = https ? std::make_unique<TestServer>(kHttpPort, kind) : std::make_unique<TestServer>(kHttpPort);
+    server_ = https ? std::make_unique<TestServer>(kind) : std::make_unique<TestServer>();
     configure(server_->server());
-    EXPECT_TRUE(server_->Start()) << "test server on port " << kHttpPort;
+    EXPECT_TRUE(server_->Start()) << "test server";
     return *server_;
+  }
+
+  // The address of path on port, or on the server of the last Serve() when port is 0.
+  std::string LocalUrl(const std::string& path, bool https = false, int port = 0) const {
+    if (port == 0) port = server_ ? server_->port() : RefusedPort();
+    return std::string(https ? "https" : "http") + "://localhost:" + std::to_string(port) + path;
   }
 
   std::unique_ptr<TestServer> server_;
@@ -393,7 +394,7 @@ class UserProxySettings {
       hex += digits;
     }
     const ProcessResult result = RunProcess(
-        {"wine", "reg", "add", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+        {GetBed().wine, "reg", "add", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
          "/v", "DefaultConnectionSettings", "/t", "REG_BINARY", "/d", hex, "/f"},
         60000, {{"WINEDEBUG", "-all"}});
     return result.status == 0;
@@ -402,7 +403,7 @@ class UserProxySettings {
 };
 
 TEST_F(HttpClientWine, ExplicitProxy) {
-  TestProxy proxy(kProxyPort);
+  TestProxy proxy;
   ASSERT_TRUE(proxy.Start());
   // Inside the tunnel Wine 8 sends the absolute URL as the request target; Windows sends the path.
   TestServer& server = Serve(
@@ -415,11 +416,11 @@ TEST_F(HttpClientWine, ExplicitProxy) {
   Json report;
   std::string error;
   // Not "localhost": Wine 8 skips the CONNECT when the proxy's host name equals the server's.
-  const std::string proxyAddress = "127.0.0.1:" + std::to_string(kProxyPort);
+  const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
   ASSERT_TRUE(RunProbe({"--url", LocalUrl("/p", true), "--strict", "--proxy", proxyAddress}, report, error)) << error;
   EXPECT_TRUE(report["runs"][0]["result"]) << Brief(report);
   EXPECT_EQ(report["runs"][0]["responseText"], "through") << Brief(report);
-  EXPECT_EQ(proxy.RequestLines(), std::vector<std::string>{"CONNECT localhost:" + std::to_string(kHttpPort)});
+  EXPECT_EQ(proxy.RequestLines(), std::vector<std::string>{"CONNECT localhost:" + std::to_string(server.port())});
   ASSERT_EQ(server.Requests().size(), 1u);
   const std::string target = server.Requests()[0].target;
   EXPECT_TRUE(target == "/p" || target == LocalUrl("/p", true)) << target;
@@ -436,21 +437,22 @@ TEST_F(HttpClientWine, ExplicitProxy) {
 // accepts the proxy option on the request, but does not route the request through it
 // ("fixme:winhttp:request_set_option"), so the retry still goes direct and fails.
 TEST_F(HttpClientWine, ProxyDiscoveryFromTheUserSettings) {
-  TestProxy proxy(kProxyPort);
+  TestProxy proxy;
   ASSERT_TRUE(proxy.Start());
-  TestServer pac(kPacPort);
-  pac.server().Get("/proxy.pac", [](const httplib::Request&, httplib::Response& response) {
+  TestServer pac;
+  const int proxyPort = proxy.port();
+  pac.server().Get("/proxy.pac", [proxyPort](const httplib::Request&, httplib::Response& response) {
     response.set_content("function FindProxyForURL(url, host) { return \"PROXY 127.0.0.1:" +
-                             std::to_string(kProxyPort) + "\"; }",
+                             std::to_string(proxyPort) + "\"; }",
                          "application/x-ns-proxy-autoconfig");
   });
   ASSERT_TRUE(pac.Start());
   // Only the proxy can reach this host: a direct send fails at name resolution.
-  const std::string url = "http://orv-proxy-only.invalid:" + std::to_string(kHttpPort) + "/d";
+  const std::string url = "http://orv-proxy-only.invalid:" + std::to_string(RefusedPort()) + "/d";
   Json report;
   std::string error;
   {
-    UserProxySettings settings(1 | 4, "", "http://127.0.0.1:" + std::to_string(kPacPort) + "/proxy.pac");
+    UserProxySettings settings(1 | 4, "", "http://127.0.0.1:" + std::to_string(pac.port()) + "/proxy.pac");
     ASSERT_TRUE(settings.ok());
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(RunProbe({"--url", url, "--timeouts", "0,2000,2000,2000"}, report, error)) << error;
@@ -460,7 +462,7 @@ TEST_F(HttpClientWine, ProxyDiscoveryFromTheUserSettings) {
     EXPECT_EQ(report["runs"][0]["lastError"], 12007) << "name not resolved: the retry went direct";
   }
   {
-    UserProxySettings settings(1 | 2, "127.0.0.1:" + std::to_string(kProxyPort), "");
+    UserProxySettings settings(1 | 2, "127.0.0.1:" + std::to_string(proxy.port()), "");
     ASSERT_TRUE(settings.ok());
     ASSERT_TRUE(RunProbe({"--url", url, "--timeouts", "0,2000,2000,2000"}, report, error)) << error;
     EXPECT_FALSE(report["runs"][0]["result"]) << Brief(report);
@@ -523,9 +525,9 @@ TEST_F(HttpClientWine, HostileServers) {
        0, 0, 5500},
   };
   for (const Case& c : cases) {
-    RawServer server(kHttpPort, c.handler);
+    RawServer server(c.handler);
     ASSERT_TRUE(server.Start()) << c.name;
-    std::vector<std::string> args{"--url", LocalUrl("/h")};
+    std::vector<std::string> args{"--url", LocalUrl("/h", false, server.port())};
     args.insert(args.end(), kShortTimeouts.begin(), kShortTimeouts.end());
     Json report;
     std::string error;

@@ -13,9 +13,7 @@ namespace {
 constexpr char kVersion[] = "4.1.674";
 constexpr char kUuid[] = "[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}";
 
-std::string CancelPage(const std::string& version) {
-  return "http://localhost:18081/installation-cancelled/?v=" + version;
-}
+std::string CancelPage(const std::string& version) { return CancelPageBase() + version; }
 
 // The lines after the first one equal to from.
 std::vector<std::string> LinesAfter(const std::vector<std::string>& lines, const std::string& from) {
@@ -45,16 +43,18 @@ class LaunchRun : public StubTest {
     RemoveFile(record_);
     RemoveFile(urls_);
     ASSERT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer_));
-    analytics_ = std::make_unique<TestServer>(kAnalyticsPort, CertKind::Trusted);
+    analytics_ = std::make_unique<TestServer>(CertKind::Trusted);
     analytics_->server().Get("/piwik.php", [](const httplib::Request&, httplib::Response& response) {
       response.status = 204;
     });
-    ASSERT_TRUE(analytics_->Start()) << "analytics server on port " << kAnalyticsPort;
+    ASSERT_TRUE(analytics_->Start()) << "analytics server";
+    NextStubEndpoints().analyticsPort = analytics_->port();
   }
 
   // Serves the configuration and the demo installer (or bytes) with their checksum.
   void Serve(bool shortcut, const std::string& version = kVersion, const std::string* bytes = nullptr) {
     const std::string& wrapper = bytes ? *bytes : installer_;
+    if (files_->started()) RenewFiles();
     ServeConfig(ConfigJson(shortcut, FilesUrl("/setup.exe"), Crc32Of(wrapper), version));
     ServeFile("/setup.exe", wrapper);
   }
@@ -239,8 +239,9 @@ TEST_F(LaunchRun, CancelledRunOfTheCopyItselfCopiesNothingAgain) {
 
   // Started the way the shortcut starts it: by its path in the temporary folder.
   const std::string copy = "C:\\users\\" + GetBed().user + "\\Temp\\" + kCopyName;
-  std::map<std::string, std::string> env = Options("5").env;
-  const ProcessResult second = RunProcess({"wine", copy}, 120000, env);
+  std::map<std::string, std::string> env = StubEndpointEnvironment();
+  for (const auto& [key, value] : Options("5").env) env[key] = value;
+  const ProcessResult second = RunProcess({GetBed().wine, copy}, 120000, env);
   ASSERT_FALSE(second.timedOut) << LogDump();
   EXPECT_EQ(second.status, 5) << second.err;
   const Launch launch = ReadLaunch();

@@ -30,11 +30,6 @@ inline std::string ConfigJson(bool shortcut, const std::string& wrapper, uint64_
          "\", \"checksum\": " + std::to_string(checksum) + ", \"version\": \"" + version + "\"}";
 }
 
-// The address under which the files server offers path.
-inline std::string FilesUrl(const std::string& path) {
-  return "http://localhost:" + std::to_string(kFilesPort) + path;
-}
-
 class StubTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -43,26 +38,41 @@ class StubTest : public ::testing::Test {
     ClearLog();
     for (const std::string& name : ListFiles(TempDir(), "orv")) RemoveFile(TempDir() + "/" + name);
     RemoveFile(DesktopDir() + "/" + kShortcutName);
+    NextStubEndpoints() = {};
+    RenewFiles();
   }
 
-  // Starts the configuration server (HTTPS on the compiled-in port) answering body at /orv.json.
+  // A files server of its own for what follows: bound at once, so that FilesUrl() can name it
+  // before its routes are set, and refusing connections until ServeFile() starts it.
+  void RenewFiles() {
+    files_ = std::make_unique<TestServer>();
+    ASSERT_TRUE(files_->Bind()) << "files server";
+  }
+
+  // The address under which the files server offers path.
+  std::string FilesUrl(const std::string& path) const {
+    return "http://localhost:" + std::to_string(files_->port()) + path;
+  }
+
+  // Starts a configuration server (HTTPS) answering body at /orv.json; the next run uses it.
   TestServer& ServeConfig(const std::string& body, CertKind kind = CertKind::Trusted,
                           const std::string& contentType = "application/json") {
-    config_ = std::make_unique<TestServer>(kConfigPort, kind);
+    config_ = std::make_unique<TestServer>(kind);
     config_->server().Get("/orv.json", [body, contentType](const httplib::Request&, httplib::Response& response) {
       response.set_content(body, contentType.c_str());
     });
-    EXPECT_TRUE(config_->Start()) << "configuration server on port " << kConfigPort;
+    EXPECT_TRUE(config_->Start()) << "configuration server";
+    NextStubEndpoints().configPort = config_->port();
     return *config_;
   }
 
-  // Starts the files server (plain HTTP) offering bytes at path.
+  // Starts the files server (plain HTTP) offering bytes at path; once per RenewFiles().
   TestServer& ServeFile(const std::string& path, const std::string& bytes) {
-    files_ = std::make_unique<TestServer>(kFilesPort);
+    EXPECT_FALSE(files_->started()) << "the files server serves once: RenewFiles() first";
     files_->server().Get(path, [bytes](const httplib::Request&, httplib::Response& response) {
       response.set_content(bytes, "application/octet-stream");
     });
-    EXPECT_TRUE(files_->Start()) << "files server on port " << kFilesPort;
+    EXPECT_TRUE(files_->Start()) << "files server";
     return *files_;
   }
 

@@ -1,13 +1,17 @@
 // The demo's local servers: the configuration document (HTTPS), the demo installer (HTTP, sent
 // slowly enough that the progress bar can be watched), the analytics endpoint (HTTPS) and the
-// cancellation page (HTTP). Prints every request it receives; runs until it is stopped.
+// cancellation page (HTTP), each on a port the system picks. Prints every request it receives;
+// runs until it is stopped.
 //   orv_demo_server --installer FILE [--version TEXT] [--shortcut true|false] [--rate KIB_PER_S]
 // ORV_TESTBED_CERTS names the certificate folder (the test CA must be trusted in the prefix).
+// Once it serves, it prints "[demo server] ready: ..." and, on the next line, the endpoints as
+// "[demo server] endpoints CONFIG_URL ANALYTICS_HOST CANCEL_PAGE_BASE".
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -49,17 +53,17 @@ int main(int argc, char** argv) {
   const std::string installer = content.str();
   const unsigned long checksum =
       crc32(0L, reinterpret_cast<const Bytef*>(installer.data()), static_cast<uInt>(installer.size()));
-  const std::string config = std::string("{\n  // Served by the demo server\n  \"shortcut\": ") +
-                             (shortcut ? "true" : "false") + ",\n  \"wrapper\": \"http://localhost:" +
-                             std::to_string(bed::kFilesPort) + "/OrvandelInstaller.exe\",\n  \"checksum\": " +
-                             std::to_string(checksum) + ",\n  \"version\": \"" + version + "\"\n}\n";
+  // Written once the files server's port is known, before the first request can come.
+  std::mutex configMutex;
+  std::string config;
 
-  bed::TestServer configServer(bed::kConfigPort, bed::CertKind::Trusted);
+  bed::TestServer configServer(bed::CertKind::Trusted);
   configServer.server().Get("/orv.json", [&](const httplib::Request& request, httplib::Response& response) {
     Print("configuration", request);
+    std::lock_guard<std::mutex> lock(configMutex);
     response.set_content(config, "application/json");
   });
-  bed::TestServer files(bed::kFilesPort);
+  bed::TestServer files;
   files.server().Get("/OrvandelInstaller.exe", [&](const httplib::Request& request, httplib::Response& response) {
     Print("installer", request);
     const size_t piece = rate / 10 > 0 ? rate / 10 : 1;
@@ -70,23 +74,33 @@ int main(int argc, char** argv) {
                                     return sink.write(installer.data() + offset, n);
                                   });
   });
-  bed::TestServer analytics(bed::kAnalyticsPort, bed::CertKind::Trusted);
+  bed::TestServer analytics(bed::CertKind::Trusted);
   analytics.server().Get("/piwik.php", [](const httplib::Request& request, httplib::Response& response) {
     Print("analytics", request);
     response.status = 204;
   });
-  bed::TestServer cancelPage(18081);
+  bed::TestServer cancelPage;
   cancelPage.server().Get(R"(/installation-cancelled/.*)",
                           [](const httplib::Request& request, httplib::Response& response) {
                             Print("cancellation page", request);
                             response.set_content("<html><body>Installation cancelled</body></html>", "text/html");
                           });
   if (!configServer.Start() || !files.Start() || !analytics.Start() || !cancelPage.Start()) {
-    std::fprintf(stderr, "orv_demo_server: cannot listen on the demo ports (18443, 18080, 18444, 18081)\n");
+    std::fprintf(stderr, "orv_demo_server: cannot listen on local ports\n");
     return 1;
+  }
+  {
+    std::lock_guard<std::mutex> lock(configMutex);
+    config = std::string("{\n  // Served by the demo server\n  \"shortcut\": ") + (shortcut ? "true" : "false") +
+             ",\n  \"wrapper\": \"http://localhost:" + std::to_string(files.port()) +
+             "/OrvandelInstaller.exe\",\n  \"checksum\": " + std::to_string(checksum) + ",\n  \"version\": \"" +
+             version + "\"\n}\n";
   }
   std::printf("[demo server] ready: installer %zu bytes, CRC-32 %lu, version %s\n", installer.size(), checksum,
               version.c_str());
+  std::printf("[demo server] endpoints https://localhost:%d/orv.json localhost:%d "
+              "http://localhost:%d/installation-cancelled/?v=\n",
+              configServer.port(), analytics.port(), cancelPage.port());
   std::fflush(stdout);
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

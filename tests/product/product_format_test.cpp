@@ -1,0 +1,52 @@
+// The shipped program as the product build makes it: a 32-bit GUI program of bounded size that
+// imports only Windows' own DLLs and carries none of the test builds' hooks.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "pe_info.h"
+#include "wine.h"
+
+namespace bed {
+namespace {
+
+constexpr long long kSizeBudget = 1'600'000;
+
+std::string Utf16(const std::string& ascii) {
+  std::string wide;
+  for (const char c : ascii) wide += std::string{c, '\0'};
+  return wide;
+}
+
+TEST(ProductExecutable, IsA32BitGuiProgramImportingOnlySystemDlls) {
+  const std::string exe = GetBed().productExe;
+  ASSERT_FALSE(exe.empty()) << "ORV_PRODUCT_EXE must name the product build's orvsetup.exe (run scripts/test.sh)";
+  const PeInfo info = ReadPeInfo(exe, "i686");
+  ASSERT_TRUE(info.read) << info.error;
+  EXPECT_EQ(info.magic, "PE32") << exe;
+  EXPECT_TRUE(info.gui) << exe;
+  EXPECT_FALSE(info.imports.empty());
+  for (const std::string& library : info.imports) {
+    EXPECT_TRUE(AllowedStubImports().count(library)) << exe << " imports " << library;
+  }
+  EXPECT_EQ(info.dump.find("libstdc++"), std::string::npos);
+  EXPECT_EQ(info.dump.find("libwinpthread"), std::string::npos);
+}
+
+TEST(ProductExecutable, StaysWithinItsSizeAndHasNoTestHook) {
+  const std::string exe = GetBed().productExe;
+  ASSERT_FALSE(exe.empty()) << "ORV_PRODUCT_EXE must name the product build's orvsetup.exe (run scripts/test.sh)";
+  struct stat info;
+  ASSERT_EQ(stat(exe.c_str(), &info), 0) << exe;
+  EXPECT_LE(static_cast<long long>(info.st_size), kSizeBudget) << exe;
+  std::string bytes;
+  ASSERT_TRUE(ReadFile(exe, bytes));
+  // The test builds read their endpoints from these variables; the product never does.
+  for (const char* variable : {"ORV_TEST_CONFIG_URL", "ORV_TEST_ANALYTICS_HOST", "ORV_TEST_CANCEL_PAGE_BASE"}) {
+    EXPECT_EQ(bytes.find(Utf16(variable)), std::string::npos) << variable << " in " << exe;
+    EXPECT_EQ(bytes.find(variable), std::string::npos) << variable << " in " << exe;
+  }
+}
+
+}  // namespace
+}  // namespace bed

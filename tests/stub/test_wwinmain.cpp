@@ -1,0 +1,32 @@
+// Entry of the test builds of the stub: the product's run, with the endpoints taken from the
+// environment that the test bed sets (its servers' ports are chosen when they start). Variables
+// that are not set leave the endpoint compiled in. The product is never built from this file.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "build_endpoints.h"
+#include "main/endpoints.h"
+#include "main/run_sequence.h"
+
+namespace {
+
+std::wstring FromEnvironment(const wchar_t* name, const wchar_t* compiledIn) {
+  const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return compiledIn;
+  std::vector<wchar_t> value(needed);
+  const DWORD length = GetEnvironmentVariableW(name, value.data(), needed);
+  return length > 0 && length < needed ? std::wstring(value.data(), length) : std::wstring(compiledIn);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  const std::wstring configUrl = FromEnvironment(L"ORV_TEST_CONFIG_URL", ORV_BUILD_CONFIG_URL);
+  const std::wstring analyticsHost = FromEnvironment(L"ORV_TEST_ANALYTICS_HOST", ORV_BUILD_ANALYTICS_HOST);
+  const std::wstring cancelPageBase = FromEnvironment(L"ORV_TEST_CANCEL_PAGE_BASE", ORV_BUILD_CANCEL_PAGE_BASE);
+  const Endpoints endpoints{configUrl.c_str(), analyticsHost.c_str(), cancelPageBase.c_str(),
+                            ORV_BUILD_ALLOW_INVALID_CERTIFICATES};
+  return static_cast<int>(RunSetup(instance, commandLine, endpoints));
+}
