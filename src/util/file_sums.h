@@ -1,0 +1,27 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "util/sha256.h"
+
+// What the stub checks of a downloaded file, taken in one pass over its bytes.
+struct FileSums {
+  uint32_t crc32 = 0;
+  Sha256Digest sha256{};
+  uint64_t size = 0;
+};
+
+// The bytes of one open file, in order.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // False on a read error; else true with got bytes (0 at the end) at buffer, at most capacity.
+  [[nodiscard]] virtual bool Read(void* buffer, size_t capacity, size_t& got) = 0;
+};
+
+// Bytes read from the source per step: memory use is bounded by this, whatever the file's size.
+inline constexpr size_t kFileSumsChunkSize = 256 * 1024;
+
+// False, sums unspecified, when the source fails a read; else true with the CRC-32, SHA-256 and
+// size of every byte up to the source's end.
+[[nodiscard]] bool ComputeFileSums(ByteSource& source, FileSums& sums);
