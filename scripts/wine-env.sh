@@ -2,12 +2,13 @@
 # architecture of the Windows-side test builds and the Wine that runs them:
 #   i686    the shipped architecture under 32-bit Wine, where this machine can start 32-bit programs;
 #   x86_64  the same code built for 64-bit Windows under 64-bit Wine, where it cannot.
-# ORV_WINE_ARCH=i686|x86_64 forces the choice. Sets ORV_WINE_ARCH, ORV_WINE_REASON, ORV_TOOLCHAIN,
+# ORV_WINE_ARCH=i686|x86_64 forces the choice; ORV_I386_LOADER names another loader to try (to
+# check the choice itself). Sets ORV_WINE_ARCH, ORV_WINE_REASON, ORV_TOOLCHAIN,
 # ORV_WINE (the loader), ORV_WINESERVER and WINELOADER/WINESERVER for the Wine tools, and defines
 # orv_start_xvfb.
 
 orv_choose_wine_arch() {
-  local loader=/lib/ld-linux.so.2 probe
+  local loader=${ORV_I386_LOADER:-/lib/ld-linux.so.2} probe
   case ${ORV_WINE_ARCH:-} in
     i686 | x86_64) ORV_WINE_REASON="forced by ORV_WINE_ARCH=$ORV_WINE_ARCH" ;;
     "")
@@ -17,7 +18,7 @@ orv_choose_wine_arch() {
         ORV_WINE_ARCH=i686 ORV_WINE_REASON="this machine starts 32-bit programs ($loader runs)"
       else
         ORV_WINE_ARCH=x86_64
-        ORV_WINE_REASON="this machine cannot start 32-bit programs ($loader: ${probe:-does not run})"
+        ORV_WINE_REASON="this machine cannot start 32-bit programs ($loader: ${probe##*: })"
       fi
       ;;
     *)

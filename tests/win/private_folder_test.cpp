@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <string>
+
+#include "util/file_sums.h"
+#include "util/locked_file.h"
+#include "util/private_folder.h"
+#include "util/unique_handle.h"
+#include "util/utf8.h"
+
+namespace {
+
+std::wstring TempFolder() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, buffer);
+  return buffer;
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+  UniqueHandle file{CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  DWORD written = 0;
+  return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+// The folder's access list as the platform writes it back, and whether it is protected.
+std::wstring DaclOf(const std::wstring& path, bool& isProtected) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return L"(unreadable)";
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(descriptor, &control, &revision);
+  isProtected = (control & SE_DACL_PROTECTED) != 0;
+  LPWSTR text = nullptr;
+  std::wstring result = L"(no text)";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &text, nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+TEST(PrivateFolder, FreshEveryTimeAdminsOnlyAndHeldAgainstRenameAndDelete) {
+  PrivateFolder first;
+  PrivateFolder second;
+  ASSERT_TRUE(first.Create(TempFolder(), L"orvtest", true)) << GetLastError();
+  ASSERT_TRUE(second.Create(TempFolder(), L"orvtest", true)) << GetLastError();
+  EXPECT_NE(first.path(), second.path());
+  EXPECT_EQ(first.path().compare(0, TempFolder().size() + 7, TempFolder() + L"orvtest"), 0) << ToUtf8(first.path());
+  EXPECT_EQ(first.path().back(), L'\\');
+  EXPECT_FALSE(first.Create(TempFolder(), L"orvtest", true)) << "one object makes one folder";
+
+  // What the platform stored: Windows keeps the protected list as given. Wine keeps no access
+  // lists on files: it shows one made from the Unix mode bits, which our list sets to rwx for
+  // the owner and r-x for others, so there it can only show that nobody else may write.
+  bool isProtected = false;
+  const std::wstring dacl = DaclOf(first.path(), isProtected);
+  if (isProtected) {
+    for (const wchar_t* ace : {L"(A;OICI;FA;;;BA)", L"(A;OICI;FA;;;SY)", L"(A;OICI;0x1200a9;;;BU)"}) {
+      EXPECT_NE(dacl.find(ace), std::wstring::npos) << ToUtf8(ace) << " in " << ToUtf8(dacl);
+    }
+    EXPECT_EQ(dacl, L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)");
+  } else {
+    EXPECT_NE(dacl.find(L"(A;OICI;0x1200a9;;;WD)"), std::wstring::npos) << ToUtf8(dacl);
+    EXPECT_EQ(dacl.find(L"(A;OICI;FA;;;WD)"), std::wstring::npos) << ToUtf8(dacl);
+  }
+
+  // Held: no rename and no removal while the stub uses it.
+  const std::wstring folder = first.path().substr(0, first.path().size() - 1);
+  const std::wstring moved = folder + L"-moved";
+  EXPECT_FALSE(MoveFileW(folder.c_str(), moved.c_str()));
+  EXPECT_FALSE(RemoveDirectoryW(folder.c_str()));
+
+  // A file left in it keeps it; once the file goes, Remove() takes the folder.
+  const std::wstring file = first.path() + L"left.exe";
+  ASSERT_TRUE(WriteBytes(file, "MZ"));
+  EXPECT_FALSE(first.Remove());
+  ASSERT_TRUE(DeleteFileW(file.c_str()));
+  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+  EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(second.Remove());
+  EXPECT_FALSE(PrivateFolder().Remove());
+}
+
+// The list the folder is given: protected, Administrators and SYSTEM full control, Users read and
+// execute, each inherited by files and folders inside.
+TEST(PrivateFolder, AdminsOnlyListLetsOnlyAdministratorsAndSystemWrite) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminsOnlyFolderSddl, SDDL_REVISION_1,
+                                                                   &descriptor, nullptr));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "nothing inherited from the user's folder";
+  PACL dacl = nullptr;
+  BOOL present = FALSE, defaulted = FALSE;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  ASSERT_TRUE(present && dacl);
+  struct Expected {
+    WELL_KNOWN_SID_TYPE sid;
+    DWORD mask;
+  };
+  const Expected expected[] = {{WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+                               {WinLocalSystemSid, FILE_ALL_ACCESS},
+                               {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+  ASSERT_EQ(dacl->AceCount, 3);
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE) << i;
+    EXPECT_EQ(ace->Mask, expected[i].mask) << i;
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof sid;
+    ASSERT_TRUE(CreateWellKnownSid(expected[i].sid, nullptr, sid, &size));
+    EXPECT_TRUE(EqualSid(&ace->SidStart, sid)) << i;
+    const DWORD writes = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | DELETE |
+                         FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+    if (expected[i].sid == WinBuiltinUsersSid) {
+      EXPECT_EQ(ace->Mask & writes, 0u);
+    }
+  }
+  LocalFree(descriptor);
+}
+
+TEST(PrivateFolder, AParentThatDoesNotExistFailsWithItsError) {
+  PrivateFolder folder;
+  EXPECT_FALSE(folder.Create(TempFolder() + L"orv-no-such-parent\\deeper", L"orvtest", false));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_TRUE(folder.path().empty());
+}
+
+TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
+  PrivateFolder folder;
+  ASSERT_TRUE(folder.Create(TempFolder(), L"orvtest", false)) << GetLastError();
+  const std::wstring path = folder.path() + L"installer.exe";
+  ASSERT_TRUE(WriteBytes(path, "123456789"));
+  {
+    const UniqueHandle held = OpenLockedForCheck(path);
+    ASSERT_TRUE(held) << GetLastError();
+    struct Attempt {
+      const char* name;
+      DWORD access;
+    };
+    for (const Attempt& a : {Attempt{"write", GENERIC_WRITE}, Attempt{"delete", DELETE}}) {
+      UniqueHandle other{CreateFileW(path.c_str(), a.access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr)};
+      EXPECT_FALSE(other) << a.name;
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << a.name;
+    }
+    EXPECT_FALSE(DeleteFileW(path.c_str()));
+    EXPECT_FALSE(MoveFileW(path.c_str(), (path + L".old").c_str()));
+    // Readers are welcome: the launch opens the image for execution with read sharing.
+    UniqueHandle reader{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
+    EXPECT_TRUE(reader);
+
+    HandleByteSource source(held.get());
+    FileSums sums;
+    ASSERT_TRUE(ComputeFileSums(source, sums));
+    EXPECT_EQ(sums.crc32, 0xCBF43926u);
+    EXPECT_EQ(Sha256Hex(sums.sha256), "15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225");
+  }
+  // A file open for writing elsewhere cannot be taken for the check.
+  {
+    UniqueHandle writer{CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(OpenLockedForCheck(path));
+  }
+  EXPECT_FALSE(OpenLockedForCheck(path + L".missing"));
+  EXPECT_TRUE(DeleteFileW(path.c_str()));
+  EXPECT_TRUE(folder.Remove());
+}
+
+}  // namespace
