@@ -2,7 +2,7 @@
 # Installs, from Debian's packages, what building and testing the stub needs; does nothing when
 # everything is present already.
 set -euo pipefail
-packages=(cmake make g++ clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-i686 wine wine32:i386 wine64
+packages=(cmake make g++ clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
           xvfb xauth libeasyloggingpp-dev nlohmann-json3-dev googletest libbenchmark-dev libcpp-httplib-dev
           libssl-dev zlib1g-dev pkg-config icoutils liblnk-utils imagemagick python3)
 missing=()
