@@ -45,6 +45,8 @@ endfunction()
 
 include(cmake/OrvResources.cmake OPTIONAL)
 orv_add_stub(orvsetup orvsetup "${ORV_CONFIG_URL}" ${ORV_ALLOW_INVALID_CERTIFICATES})
+include(cmake/OrvSigning.cmake)
+orv_sign_after_link(orvsetup)
 
 # CRC-32: the carry-less multiplication kernel (chosen at run time by CPUID) needs these
 # instructions enabled in its own file only; 32-bit Windows keeps the stack 4-byte aligned.
