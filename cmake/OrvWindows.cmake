@@ -12,13 +12,15 @@ if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel" OR CMAKE_BUILD_TYPE STREQUAL "Release"
 endif()
 
 # Link-time optimisation of the stub executables in release builds. The library keeps ordinary
-# object code beside its LTO code, so the test programs still link it without LTO. GCC 12 fails
-# with an internal compiler error when it splits this program into partitions: one partition.
+# object code beside its LTO code, and every other program links that code with -fno-lto: mixing
+# LTO and plain objects fails in the MinGW linker. GCC 12 fails with an internal compiler error
+# when it splits the program into partitions, so LTO runs as one partition.
 option(ORV_LTO "Release builds with GCC: link-time optimisation of the stub executables" ON)
 set(ORV_STUB_LTO OFF)
 if(ORV_LTO AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_BUILD_TYPE MATCHES "^(MinSizeRel|Release)$")
   set(ORV_STUB_LTO ON)
   target_compile_options(orvcore PRIVATE -flto -ffat-lto-objects)
+  target_link_options(orvcore INTERFACE "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:ORV_STUB_LTO>>>:-fno-lto>")
 endif()
 
 # orv_add_stub(<target> <output name> <config url> <allow invalid certificates>)
@@ -38,6 +40,7 @@ function(orv_add_stub target output config_url lenient)
   target_link_options(${target} PRIVATE -municode -mwindows)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${output}")
   if(ORV_STUB_LTO)
+    set_target_properties(${target} PROPERTIES ORV_STUB_LTO ON)
     target_compile_options(${target} PRIVATE -flto)
     target_link_options(${target} PRIVATE -flto -flto-partition=one)
   endif()
