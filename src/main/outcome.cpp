@@ -1,5 +1,7 @@
 #include "main/outcome.h"
 
+#include "util/decimal_text.h"
+
 InstallerOutcome ClassifyExitCode(uint32_t exitCode) {
   if (exitCode == 0) return InstallerOutcome::Success;
   if (exitCode == 2 || exitCode == 5) return InstallerOutcome::Cancelled;
@@ -43,7 +45,7 @@ std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view
   std::wstring url(L"https://");
   url.append(analyticsHost);
   url.append(L"/piwik.php?rec=1&url=nourl&apiv=1&idsite=2&_id=").append(installationId);
-  url.append(L"&e_c=Undetermined&e_a=Failed&e_n=").append(std::to_wstring(exitCode));
+  url.append(L"&e_c=Undetermined&e_a=Failed&e_n=").append(DecimalText(exitCode));
   return url;
 }
 

@@ -1,14 +1,22 @@
 #include "util/file_crc32.h"
 
-#include <filesystem>
 #include <fstream>
 #include <ios>
 #include <memory>
 
 #include "util/crc32.h"
+#ifndef _WIN32
+#include "util/utf8.h"
+#endif
 
 uint32_t FileCrc32(const std::wstring& path) {
-  std::ifstream file(std::filesystem::path(path), std::ios::in | std::ios::binary);
+  // Windows runtimes open wide names directly; std::filesystem::path would do the same at the cost
+  // of its whole path library in the executable. Elsewhere file names are UTF-8 bytes.
+#ifdef _WIN32
+  std::ifstream file(path.c_str(), std::ios::in | std::ios::binary);
+#else
+  std::ifstream file(ToUtf8(path), std::ios::in | std::ios::binary);
+#endif
   if (!file.good()) throw std::ios_base::failure("Failed to open the file", std::io_errc::stream);
 
   const std::unique_ptr<char[]> chunk(new char[kFileCrc32ChunkSize]);

@@ -10,7 +10,9 @@
 namespace bed {
 namespace {
 
-constexpr long long kSizeBudget = 1'600'000;
+// Bytes: every installation downloads the stub first. The release build measured 1,404,928 when
+// the budget was set (1,519,104 before).
+constexpr long long kSizeBudget = 1'420'000;
 
 std::string Utf16(const std::string& ascii) {
   std::string wide;
@@ -38,7 +40,8 @@ TEST(ProductExecutable, StaysWithinItsSizeAndHasNoTestHook) {
   ASSERT_FALSE(exe.empty()) << "ORV_PRODUCT_EXE must name the product build's orvsetup.exe (run scripts/test.sh)";
   struct stat info;
   ASSERT_EQ(stat(exe.c_str(), &info), 0) << exe;
-  EXPECT_LE(static_cast<long long>(info.st_size), kSizeBudget) << exe;
+  const long long size = static_cast<long long>(info.st_size);
+  EXPECT_LE(size, kSizeBudget) << exe << " is " << size << " bytes, " << (size - kSizeBudget) << " over the budget";
   std::string bytes;
   ASSERT_TRUE(ReadFile(exe, bytes));
   // The test builds read their endpoints from these variables; the product never does.
