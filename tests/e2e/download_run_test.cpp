@@ -209,7 +209,7 @@ void CutShort(int socket, bool reset) {
 
 TEST_F(DownloadRun, FailedDownloadsShowCode4WhileTheDialogIsOnScreen) {
   // A reset in the middle of the body leaves the download service waiting for ever under Wine;
-  // the stub gives such a silent download up after 30 seconds.
+  // the stub gives such a silent download up after 30 seconds, and tries three times in all.
   enum class Failure { ClosedPort, ConnectionReset };
   const std::pair<Failure, const char*> failures[] = {{Failure::ClosedPort, "closed port"},
                                                       {Failure::ConnectionReset, "connection reset"}};
@@ -224,7 +224,9 @@ TEST_F(DownloadRun, FailedDownloadsShowCode4WhileTheDialogIsOnScreen) {
       ASSERT_TRUE(raw->Start());
     }
     ServeConfig(ConfigJson(false, CutShortUrl(), 1, "1.0"));
-    const StubRun run = RunStub();
+    StubOptions options;
+    options.timeoutMs = 180000;
+    const StubRun run = RunStub(options);
     ASSERT_TRUE(run.watched) << run.report;
     EXPECT_EQ(run.exitCode, 4u) << LogDump();
     ASSERT_EQ(run.boxes.size(), 1u) << run.report;
@@ -238,43 +240,29 @@ TEST_F(DownloadRun, FailedDownloadsShowCode4WhileTheDialogIsOnScreen) {
     EXPECT_EQ(lines.back().message.rfind("Can't download wrapper to \"", 0), 0u) << LogDump();
     const std::vector<std::string> messages = LogMessages();
     EXPECT_EQ(std::count(messages.begin(), messages.end(), "End download"), 0) << LogDump();
-    if (raw) EXPECT_GE(raw->Connections(), 1);
+    if (raw) EXPECT_EQ(raw->Connections(), 3);
     config_.reset();
   }
 }
 
-TEST_F(DownloadRun, ErrorPageOrShortBodyReachesTheChecksumGate) {
-  // The download service of Wine saves a 404 answer's body, and a body cut short by an orderly
-  // close, as a complete download (S_OK): the checksum gate then reports the file as corrupted.
-  enum class Answer { NotFound, ClosedEarly };
-  const std::pair<Answer, const char*> answers[] = {{Answer::NotFound, "404"}, {Answer::ClosedEarly, "closed early"}};
-  for (const auto& [answer, name] : answers) {
-    SCOPED_TRACE(name);
-    ClearLog();
-    std::unique_ptr<RawServer> raw;
-    std::string wrapper = FilesUrl("/setup.exe");
-    if (answer == Answer::NotFound) {
-      ServeFile("/other.exe", "not this one");
-    } else {
-      raw = std::make_unique<RawServer>(kCutShortPort,
-                                        [](int socket, const std::atomic<bool>&) { CutShort(socket, false); });
-      ASSERT_TRUE(raw->Start());
-      wrapper = CutShortUrl();
-    }
-    ServeConfig(ConfigJson(false, wrapper, 1, "1.0"));
-    const StubRun run = RunStub();
-    ASSERT_TRUE(run.watched) << run.report;
-    EXPECT_EQ(run.exitCode, 6u) << LogDump();
-    ASSERT_EQ(run.boxes.size(), 1u) << run.report;
-    EXPECT_EQ(run.boxes[0].text, "The installation file is corrupted. Error code 6");
-    EXPECT_TRUE(run.dialog.gone) << "the end of the data closes the dialog: " << run.report;
-    const std::vector<std::string> messages = LogMessages();
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), "End download"), 1) << LogDump();
-    ASSERT_FALSE(messages.empty());
-    EXPECT_EQ(messages.back(), "Mismatch of the wrapper checksum") << LogDump();
-    config_.reset();
-    files_.reset();
-  }
+TEST_F(DownloadRun, ShortBodyReachesTheChecksumGate) {
+  // The download service of Wine saves a body cut short by an orderly close as a complete download
+  // (S_OK): the checksum gate then reports the file as corrupted. (An error status such as 404 is
+  // a failed download on every platform: see download_status_test.cpp.)
+  std::unique_ptr<RawServer> raw =
+      std::make_unique<RawServer>(kCutShortPort, [](int socket, const std::atomic<bool>&) { CutShort(socket, false); });
+  ASSERT_TRUE(raw->Start());
+  ServeConfig(ConfigJson(false, CutShortUrl(), 1, "1.0"));
+  const StubRun run = RunStub();
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 6u) << LogDump();
+  ASSERT_EQ(run.boxes.size(), 1u) << run.report;
+  EXPECT_EQ(run.boxes[0].text, "The installation file is corrupted. Error code 6");
+  EXPECT_TRUE(run.dialog.gone) << "the end of the data closes the dialog: " << run.report;
+  const std::vector<std::string> messages = LogMessages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "End download"), 1) << LogDump();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), "Mismatch of the wrapper checksum") << LogDump();
 }
 
 TEST_F(DownloadRun, ClosingTheDialogEndsTheStubAtOnceWithExitCode0) {

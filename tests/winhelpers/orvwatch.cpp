@@ -5,7 +5,7 @@
 //   msgbox <title> <text> <icon shown 0|1> <progress dialog visible 0|1> <style>
 //   dialog <text> <style> <exstyle> <left> <top> <right> <bottom> <work left> <work top> <work right> <work bottom>
 //   pos <bar position>
-//   dialog-gone
+//   dialog-gone  (the progress dialog left the screen: hidden or destroyed)
 //   closed <bar position when WM_CLOSE was sent>
 //   shot <file>
 //   exit <32-bit exit code in decimal>
@@ -74,7 +74,7 @@ class Watcher {
     for (HWND window : windows_) {
       if (ProgressBar(window)) dialogVisible = true;
     }
-    if (dialog_ && !IsWindow(dialog_)) {
+    if (dialog_ && (!IsWindow(dialog_) || !IsWindowVisible(dialog_))) {
       Line("dialog-gone");
       dialog_ = nullptr;
     }
