@@ -240,6 +240,10 @@ TEST_F(DownloadRun, FailedDownloadsShowCode4WhileTheDialogIsOnScreen) {
     EXPECT_EQ(lines.back().message.rfind("Can't download wrapper to \"", 0), 0u) << LogDump();
     const std::vector<std::string> messages = LogMessages();
     EXPECT_EQ(std::count(messages.begin(), messages.end(), "End download"), 0) << LogDump();
+    // Both are network failures: tried three times in all, one box at the end.
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const LogLine& line) { return line.level == "WARNING"; }),
+              2)
+        << LogDump();
     if (raw) EXPECT_EQ(raw->Connections(), 3);
     config_.reset();
   }
