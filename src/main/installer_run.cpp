@@ -38,9 +38,7 @@ void ActOnOutcome(RunEffects& effects, const InstallerRunRequest& request, const
     case InstallerOutcome::Cancelled:
       effects.Log(LogLevel::Info, "Installer execution canceled. Exit code " + std::to_string(exitCode));
       effects.Log(LogLevel::Info, "Navigating user to cancellation page");
-      if (!request.cancelPageBase.empty()) {
-        effects.OpenPage(BuildCancellationPageAddress(request.cancelPageBase, request.version));
-      }
+      effects.OpenPage(BuildCancellationPageAddress(request.cancelPageBase, request.version));
       if (request.resumeShortcut) LeaveResumeCopy(effects);
       break;
     case InstallerOutcome::Failed:

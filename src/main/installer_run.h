@@ -10,7 +10,7 @@ struct InstallerRunRequest {
   std::wstring version;         // configured version, already validated
   std::wstring commandLine;     // the stub's own command line, without its program name
   bool resumeShortcut = false;  // a cancellation may leave the resume copy and shortcut
-  std::wstring cancelPageBase;  // empty: no cancellation page is opened
+  std::wstring cancelPageBase;  // the cancellation page's address without the version
   std::wstring analyticsHost;
 };
 

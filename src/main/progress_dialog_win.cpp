@@ -92,8 +92,8 @@ bool ProgressDialog::EndAndWait(DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
     if (WaitForSingleObject(thread_.get(), kEndPollMs) == WAIT_OBJECT_0) return true;
-    // Hiding a window can keep its thread busy for a while (Wine waits up to 2 s for a window
-    // manager to confirm); once hidden, the dialog is off the screen.
+    // Hiding the window can keep the dialog's thread busy (under Wine on a display without a
+    // window manager EndDialog takes 2 s); once hidden, the dialog is off the screen.
     if (channel_->ending() && !IsWindowVisible(channel_->window())) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
   }

@@ -7,7 +7,7 @@
 // What the run takes from its start: the command line and the addresses built into the stub.
 struct RunSettings {
   std::wstring commandLine;     // the stub's own command line, without its program name
-  std::wstring cancelPageBase;  // http address ending in "/installation-cancelled/?v="; empty: no page
+  std::wstring cancelPageBase;  // http address ending in "/installation-cancelled/?v="
   std::wstring analyticsHost;   // host[:port] that receives the failure hit
 };
 

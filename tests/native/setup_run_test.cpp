@@ -2,7 +2,6 @@
 // the order of the log lines, boxes and effects.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,7 +23,6 @@ const std::wstring kGoodConfig =
     L" \"version\": \"4.1\"}";
 constexpr uint32_t kGoodCrc = 1;  // the low 32 bits of the configured checksum
 constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004u);
-constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005u);
 const char kPath[] = "\"C:\\T\\orv1.tmp.exe\"";
 const char kId[] = "6ba7b810-9dad-11d1-80b4-00c04fd430c8";
 const char kLink[] = "C:\\Desk\\Continue installation.lnk";
@@ -133,9 +131,6 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
            FailedWith("Cannot obtain configuration. Error code 3")},
       {"404 is not retried", Good([](Scenario& s) { s.downloads = {{0, 404, false}}; }), L"", 4,
        Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
-      {"a file that cannot be written is not retried",
-       Good([](Scenario& s) { s.downloads = {{kAccessDenied, 0, false}}; }), L"", 4,
-       Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (error code 2147942405)"} + DownloadFails()},
       {"503 three times", Good([](Scenario& s) { s.downloads = {{0, 503, false}, {0, 503, false}, {0, 503, false}}; }),
        L"", 4,
        Downloading() + Retry(1, "HTTP status 503", 1) + Retry(2, "HTTP status 503", 3) +
@@ -241,17 +236,4 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
     EXPECT_EQ(SetupRun(effects, settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(effects.trace), Join(c.expected)) << c.name;
   }
-}
-
-TEST(SetupRun, NoCancellationPageWithoutItsAddress) {
-  Scenario s = Good();
-  s.exitCode = 2;
-  s.config = L"{\"shortcut\": false, \"wrapper\": \"https://h/i.exe?a=1\", \"checksum\": 1, \"version\": \"4.1\"}";
-  RecordingEffects effects(s);
-  EXPECT_EQ(SetupRun(effects, RunSettings{L"", L"", L"stats.example"}), 2u);
-  for (const std::string& line : effects.trace) EXPECT_NE(line.rfind("page ", 0), 0u) << line;
-  EXPECT_NE(std::find(effects.trace.begin(), effects.trace.end(),
-                      "download https://h/i.exe?a=1&rn=7 -> C:\\T\\orv1.tmp.exe"),
-            effects.trace.end())
-      << Join(effects.trace);
 }
