@@ -128,7 +128,9 @@ class Watcher {
       if (options_.closeOnShow) Close(window, 0);
     }
     DWORD_PTR position = 0;
-    if (!SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 500, &position)) return;
+    // A short wait: while the dialog's thread is busy ending the dialog (2 s under Wine without a
+    // window manager), the stub goes on, and the watcher must keep polling to see the dialog go.
+    if (!SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 100, &position)) return;
     const int pos = static_cast<int>(position);
     if (pos != lastPos_) {
       lastPos_ = pos;
