@@ -3,14 +3,6 @@
 #include <memory>
 #include <string>
 
-// The four values the run reads from the configuration document.
-struct StubConfig {
-  bool shortcut = false;  // a cancelled installation may leave the resume copy and shortcut
-  std::wstring wrapper;   // http(s) address of the installer
-  uint32_t checksum = 0;  // expected CRC-32 of the installer (low 32 bits of the document's value)
-  std::wstring version;   // passed to the installer after -v and to the cancellation page
-};
-
 // A parsed configuration document. Every operation reports failure through its result and an
 // error text meant for the log ("Not an object", "wrapper not found", ...); none throws.
 class ConfigDocument {

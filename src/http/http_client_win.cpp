@@ -199,7 +199,7 @@ bool HttpClient::discoverProxy(HINTERNET request) {
   const GlobalString proxy(config.lpszProxy);
   const GlobalString bypass(config.lpszProxyBypass);
 
-  if (autoConfigUrl.hasText()) {
+  if (HasText(autoConfigUrl)) {
     WINHTTP_AUTOPROXY_OPTIONS options = {};
     options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
@@ -225,12 +225,12 @@ bool HttpClient::discoverProxy(HINTERNET request) {
     if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) return false;
     return send(request);
   }
-  if (proxy.hasText()) {
+  if (HasText(proxy)) {
     // Server and bypass list are handed over whole, however long.
     std::wstring server = WritableCopy(proxy.get());
     std::wstring bypassList = WritableCopy(bypass.get());
     WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0],
-                               bypass.hasText() ? &bypassList[0] : nullptr};
+                               HasText(bypass) ? &bypassList[0] : nullptr};
     if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
   }
   return false;

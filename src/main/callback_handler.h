@@ -2,19 +2,24 @@
 #include <windows.h>
 #include <urlmon.h>
 
-#include <cstdint>
+#include <memory>
 
-// The download's status callback: logs each stage, moves the progress dialog's bar and ends the
-// dialog when the last data has arrived. It keeps no reference count and is never freed by
-// Release: one instance lives until the process ends.
-class CallbackHandler : public IBindStatusCallback {
+#include "main/download_watch.h"
+
+// The download's status callback. It answers the HTTP negotiation as well, to see the response's
+// status: a status of 400 or more stops the download and reaches nothing else. Status reports go
+// to the attempt's DownloadWatch (which logs them, moves the bar and ends the dialog by posting).
+// It keeps no reference count and is never freed by Release: one instance per attempt lives until
+// the process ends.
+class CallbackHandler : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  CallbackHandler() = default;
+  // A handler for one download attempt, reporting to watch.
+  explicit CallbackHandler(std::shared_ptr<DownloadWatch> watch);
   CallbackHandler(const CallbackHandler&) = delete;
   CallbackHandler& operator=(const CallbackHandler&) = delete;
 
-  // Answers IID_IBindStatusCallback and IID_IUnknown with this object (no AddRef): S_OK.
-  // Any other id: null in *ppv and E_NOINTERFACE. A null ppv gives E_POINTER.
+  // E_POINTER for a null ppv; E_NOINTERFACE with null in *ppv for any id but IID_IBindStatusCallback,
+  // IID_IUnknown and IID_IHttpNegotiate; otherwise S_OK with the matching interface (no AddRef).
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   // Always 2; nothing is counted.
   STDMETHODIMP_(ULONG) AddRef() override;
@@ -27,9 +32,8 @@ class CallbackHandler : public IBindStatusCallback {
   STDMETHODIMP GetPriority(LONG* priority) override;
   // Not implemented: E_NOTIMPL.
   STDMETHODIMP OnLowResource(DWORD reserved) override;
-  // Logs the stage; for data statuses moves the bar to the new whole percentage when it rose;
-  // at the end of the data ends the dialog. S_OK, so the download goes on; only once the
-  // download's caller has given it up: nothing is done and the result is E_ABORT.
+  // E_ABORT, doing nothing, once the watch refuses the report (attempt given up or HTTP error
+  // seen); otherwise S_OK after the watch has logged the stage and moved the bar.
   STDMETHODIMP OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText) override;
   // Not implemented: E_NOTIMPL; the download's result reaches the caller of the download instead.
   STDMETHODIMP OnStopBinding(HRESULT result, LPCWSTR error) override;
@@ -40,6 +44,13 @@ class CallbackHandler : public IBindStatusCallback {
   // Not implemented: E_NOTIMPL.
   STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* object) override;
 
+  // S_OK with no added request headers (*additionalHeaders null when given).
+  STDMETHODIMP BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved, LPWSTR* additionalHeaders) override;
+  // E_ABORT for a status of 400 or more, or once the attempt is given up: the download stops.
+  // Otherwise S_OK, no headers added.
+  STDMETHODIMP OnResponse(DWORD responseCode, LPCWSTR responseHeaders, LPCWSTR requestHeaders,
+                          LPWSTR* additionalRequestHeaders) override;
+
  private:
-  int32_t lastPercent = 0;  // the last percentage sent to the progress bar
+  std::shared_ptr<DownloadWatch> watch_;
 };

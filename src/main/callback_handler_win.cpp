@@ -1,30 +1,17 @@
 #include "main/callback_handler.h"
 
-#include <commctrl.h>
+#include <utility>
 
-#include "main/installer_download_guard.h"
-#include "main/logging.h"
-#include "main/progress_dialog.h"
-#include "main/progress_step.h"
-
-namespace {
-
-// Carries the status decisions out on the progress dialog of this process.
-class DialogSink final : public ProgressSink {
- public:
-  void LogLine(const std::string& message) override { LOG(INFO) << message; }
-  void SetBarPosition(int32_t percent) override {
-    SendMessageW(g_hProgress, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-  }
-  void EndProgressDialog() override { ::EndProgressDialog(); }
-};
-
-}  // namespace
+CallbackHandler::CallbackHandler(std::shared_ptr<DownloadWatch> watch) : watch_(std::move(watch)) {}
 
 STDMETHODIMP CallbackHandler::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
   if (IsEqualIID(riid, IID_IBindStatusCallback) || IsEqualIID(riid, IID_IUnknown)) {
     *ppv = static_cast<IBindStatusCallback*>(this);
+    return S_OK;
+  }
+  if (IsEqualIID(riid, IID_IHttpNegotiate)) {
+    *ppv = static_cast<IHttpNegotiate*>(this);
     return S_OK;
   }
   *ppv = nullptr;
@@ -42,11 +29,7 @@ STDMETHODIMP CallbackHandler::GetPriority(LONG*) { return E_NOTIMPL; }
 STDMETHODIMP CallbackHandler::OnLowResource(DWORD) { return E_NOTIMPL; }
 
 STDMETHODIMP CallbackHandler::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR) {
-  const StatusReportScope report;
-  if (!report.live()) return E_ABORT;
-  DialogSink sink;
-  HandleDownloadStatus(ulProgress, ulProgressMax, ulStatusCode, lastPercent, sink);
-  return S_OK;
+  return watch_->Report(ulProgress, ulProgressMax, ulStatusCode, GetTickCount()) ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CallbackHandler::OnStopBinding(HRESULT, LPCWSTR) { return E_NOTIMPL; }
@@ -56,3 +39,13 @@ STDMETHODIMP CallbackHandler::GetBindInfo(DWORD*, BINDINFO*) { return E_NOTIMPL;
 STDMETHODIMP CallbackHandler::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
 
 STDMETHODIMP CallbackHandler::OnObjectAvailable(REFIID, IUnknown*) { return E_NOTIMPL; }
+
+STDMETHODIMP CallbackHandler::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
+  if (additionalHeaders) *additionalHeaders = nullptr;
+  return S_OK;
+}
+
+STDMETHODIMP CallbackHandler::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalRequestHeaders) {
+  if (additionalRequestHeaders) *additionalRequestHeaders = nullptr;
+  return watch_->NoteHttpStatus(responseCode, GetTickCount()) ? S_OK : E_ABORT;
+}

@@ -1,11 +1,14 @@
 #pragma once
-#include <windows.h>
-
+#include <memory>
 #include <string>
 
-// Downloads url into the file at path with URLDownloadToFileW and a new CallbackHandler that
-// feeds the progress dialog. Waits up to 5 s for the dialog to come up first. The download runs
-// on a thread of its own; when it reports nothing for 30 s it is given up with
-// INET_E_CONNECTION_TIMEOUT (and left to the process's end). Returns the download's HRESULT
-// (S_OK on success).
-[[nodiscard]] HRESULT DownloadInstaller(const std::wstring& url, const wchar_t* path);
+#include "main/download_policy.h"
+#include "main/progress_dialog.h"
+
+// One attempt at downloading url into the file at path with URLDownloadToFileW and a new
+// CallbackHandler that feeds the dialog through channel. The download runs on a thread of its
+// own (with its own COM apartment) and is watched: when it reports nothing for 30 s before the end
+// of its data it is given up (result stalled, the thread left to the process's end). The result
+// carries the download's HRESULT and the HTTP status the response gave (0 when none was seen).
+[[nodiscard]] DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring& path,
+                                     std::shared_ptr<DialogChannel> channel);

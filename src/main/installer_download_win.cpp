@@ -1,62 +1,85 @@
 #include "main/installer_download.h"
 
-#include <objbase.h>
+#include <windows.h>
 #include <urlmon.h>
+#include <wininet.h>
+
+#include <utility>
 
 #include "main/callback_handler.h"
-#include "main/installer_download_guard.h"
-#include "main/progress_dialog.h"
+#include "main/com_scope.h"
+#include "main/download_watch.h"
 #include "util/unique_handle.h"
+
+static_assert(INET_E_NO_SESSION == static_cast<HRESULT>(0x800C0003u) &&
+                  INET_E_CANNOT_CONNECT == static_cast<HRESULT>(0x800C0004u) &&
+                  INET_E_RESOURCE_NOT_FOUND == static_cast<HRESULT>(0x800C0005u) &&
+                  INET_E_DATA_NOT_AVAILABLE == static_cast<HRESULT>(0x800C0007u) &&
+                  INET_E_DOWNLOAD_FAILURE == static_cast<HRESULT>(0x800C0008u) &&
+                  INET_E_CONNECTION_TIMEOUT == static_cast<HRESULT>(0x800C000Bu) &&
+                  INET_E_CANNOT_LOAD_DATA == static_cast<HRESULT>(0x800C000Fu) &&
+                  INET_E_REDIRECT_FAILED == static_cast<HRESULT>(0x800C0014u),
+              "IsNetworkFailure lists these codes by value");
+static_assert(ERROR_INTERNET_TIMEOUT == 12002 && ERROR_INTERNET_NAME_NOT_RESOLVED == 12007 &&
+                  ERROR_INTERNET_CANNOT_CONNECT == 12029 && ERROR_INTERNET_CONNECTION_ABORTED == 12030 &&
+                  ERROR_INTERNET_CONNECTION_RESET == 12031 && ERROR_HTTP_INVALID_SERVER_RESPONSE == 12152,
+              "IsNetworkFailure lists the HRESULTs of these codes by value");
 
 namespace {
 
-// How long the download waits for the progress dialog to come up before it starts without it.
-constexpr DWORD kDialogWaitMs = 5000;
-// A download that reports nothing for this long (a stalled or broken connection, which the
-// download service may wait on for ever) is given up as failed.
+// A download that reports nothing for this long before the end of its data (a stalled or broken
+// connection, which the download service may wait on for ever) is given up.
 constexpr uint32_t kSilenceLimitMs = 30000;
 constexpr DWORD kWatchIntervalMs = 250;
 
-// What the download thread works on. It is left to the thread, and so never freed, when the
-// download is given up.
+// What the download thread works on; shared with the caller, who may give the download up and
+// leave the thread running.
 struct DownloadJob {
   std::wstring url;
   std::wstring path;
+  std::shared_ptr<DownloadWatch> watch;
   HRESULT result = E_PENDING;
 };
 
-HRESULT Download(const DownloadJob& job) {
+void Download(DownloadJob& job) {
+  const ComScope com;
   // The handler is never freed: the download service may keep it, and it lives until the process ends.
-  return URLDownloadToFileW(nullptr, job.url.c_str(), job.path.c_str(), 0, new CallbackHandler());
+  job.result = URLDownloadToFileW(nullptr, job.url.c_str(), job.path.c_str(), 0, new CallbackHandler(job.watch));
 }
 
 DWORD WINAPI DownloadThreadProc(LPVOID parameter) {
-  auto* job = static_cast<DownloadJob*>(parameter);
-  // The download service is a COM component: give it an apartment on its own thread.
-  const HRESULT com = CoInitialize(nullptr);
-  job->result = Download(*job);
-  if (SUCCEEDED(com)) CoUninitialize();
+  const std::unique_ptr<std::shared_ptr<DownloadJob>> job(static_cast<std::shared_ptr<DownloadJob>*>(parameter));
+  Download(**job);
   return 0;
 }
 
 }  // namespace
 
-HRESULT DownloadInstaller(const std::wstring& url, const wchar_t* path) {
-  if (!path) return E_INVALIDARG;
-  // Once the dialog is up every status reaches it; without it the download goes on regardless.
-  (void)WaitForProgressDialog(kDialogWaitMs);
-  auto* job = new DownloadJob{url, path};
-  NoteDownloadStart();
-  UniqueHandle thread{CreateThread(nullptr, 0, DownloadThreadProc, job, 0, nullptr)};
+DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring& path,
+                                     std::shared_ptr<DialogChannel> channel) {
+  auto watch = std::make_shared<DownloadWatch>(MakeDialogProgressSink(std::move(channel)), GetTickCount());
+  auto job = std::make_shared<DownloadJob>();
+  job->url = url;
+  job->path = path;
+  job->watch = watch;
+
+  auto* threadJob = new std::shared_ptr<DownloadJob>(job);
+  UniqueHandle thread{CreateThread(nullptr, 0, DownloadThreadProc, threadJob, 0, nullptr)};
+  DownloadResult result;
   if (!thread) {
-    const HRESULT result = Download(*job);
-    delete job;
-    return result;
+    delete threadJob;
+    Download(*job);
+  } else {
+    while (WaitForSingleObject(thread.get(), kWatchIntervalMs) == WAIT_TIMEOUT) {
+      if (watch->GiveUpIfSilent(GetTickCount(), kSilenceLimitMs)) {
+        result.hresult = INET_E_CONNECTION_TIMEOUT;
+        result.stalled = true;
+        result.httpStatus = watch->httpStatus();
+        return result;
+      }
+    }
   }
-  while (WaitForSingleObject(thread.get(), kWatchIntervalMs) == WAIT_TIMEOUT) {
-    if (GiveUpDownloadIfSilentFor(kSilenceLimitMs)) return INET_E_CONNECTION_TIMEOUT;
-  }
-  const HRESULT result = job->result;
-  delete job;
+  result.hresult = job->result;
+  result.httpStatus = watch->httpStatus();
   return result;
 }

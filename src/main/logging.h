@@ -4,15 +4,9 @@
 
 #include <easylogging++.h>
 
-#include "util/utf8.h"
+#include "main/log_text.h"
 
 // Configures easylogging++'s default logger: "%datetime %level %msg" for every level, the file
 // "<application data>\Tavlin\ORVD.log" (folder created, appended across runs) and standard output.
 // When the application-data folder cannot be found, lines go to standard output only.
 void InitLogging();
-
-// A wide text as it is written into a log line: UTF-8, so that any path stays readable.
-inline std::string LogText(std::wstring_view text) { return ToUtf8(text); }
-
-// A path between double quotes, as the log lines quote paths.
-inline std::string Quoted(std::wstring_view path) { return "\"" + LogText(path) + "\""; }

@@ -1,24 +1,80 @@
 #pragma once
 #include <windows.h>
 
-// The progress dialog's window and its progress bar; null until the dialog has initialised.
-extern HWND volatile g_hDialog;
-extern HWND volatile g_hProgress;
+#include <atomic>
+#include <cstdint>
+#include <memory>
 
-// Starts the dialog thread (DialogThreadProc with the module instance). Failures are ignored:
-// the download then runs without a visible dialog.
-void StartProgressDialog(HINSTANCE instance);
+#include "main/progress_step.h"
+#include "util/unique_handle.h"
 
-// Thread routine: runs the modal progress dialog until it is ended; returns 0.
-DWORD WINAPI DialogThreadProc(LPVOID instance);
+// The progress dialog as the other threads reach it: they only post to its window, and the
+// dialog ends itself (EndDialog runs in the dialog procedure, on the dialog's thread).
+class DialogChannel {
+ public:
+  // A channel to a dialog that has not initialised yet.
+  DialogChannel();
+  DialogChannel(const DialogChannel&) = delete;
+  DialogChannel& operator=(const DialogChannel&) = delete;
 
-// Dialog procedure: publishes the handles on WM_INITDIALOG, ends the process (exit code 0) on WM_CLOSE.
+  // Nothing while the dialog has not initialised; otherwise posts the bar's new position.
+  void PostPosition(int32_t percent) const;
+  // Asks the dialog to end with result 0: at once when it is up, as soon as it initialises
+  // otherwise. Never blocks.
+  void RequestEnd();
+  // Null until the dialog has initialised; then its window (stale once the dialog has ended).
+  HWND window() const { return window_.load(); }
+
+  // Dialog thread only: publishes the dialog's window and returns true when an end was already
+  // requested (the dialog must then end itself).
+  [[nodiscard]] bool Publish(HWND window);
+  // Dialog thread only: notes that the dialog procedure is ending the dialog (just before EndDialog).
+  void MarkEnding() { ending_.store(true); }
+  // True once the dialog procedure has begun to end the dialog.
+  bool ending() const { return ending_.load(); }
+  // Marks the dialog as up, or as unable to come up; wakes ProgressDialog::WaitUntilShown.
+  void MarkSettled() const;
+  // The manual-reset event MarkSettled signals; null when it could not be created.
+  HANDLE settledEvent() const { return settled_.get(); }
+
+ private:
+  std::atomic<HWND> window_{nullptr};
+  std::atomic<bool> endRequested_{false};
+  std::atomic<bool> ending_{false};
+  UniqueHandle settled_;
+};
+
+// Owns the progress dialog's thread. The dialog itself lives until it ends or the process ends;
+// destroying this object neither ends nor waits for it.
+class ProgressDialog {
+ public:
+  // A dialog not started yet, with a new channel.
+  ProgressDialog();
+  ProgressDialog(const ProgressDialog&) = delete;
+  ProgressDialog& operator=(const ProgressDialog&) = delete;
+
+  // Starts the dialog thread (template IDD_DOWNLOAD of instance) once; a failure is ignored and
+  // the download then runs without a visible dialog.
+  void Start(HINSTANCE instance);
+  // False when the dialog did not come up within timeoutMs (or cannot); true once it is up.
+  [[nodiscard]] bool WaitUntilShown(DWORD timeoutMs) const;
+  // Asks the dialog to end, then waits. False when, after timeoutMs, the dialog is still on screen;
+  // true once it is hidden by its ending (its thread may still be tearing the window down), once
+  // its thread has ended, or at once when it was never started.
+  [[nodiscard]] bool EndAndWait(DWORD timeoutMs);
+  // The channel through which other threads reach the dialog.
+  const std::shared_ptr<DialogChannel>& channel() const { return channel_; }
+
+ private:
+  std::shared_ptr<DialogChannel> channel_;
+  UniqueHandle thread_;
+};
+
+// A sink for the download's status decisions: each line is logged at Info, bar positions and the
+// end are posted to the dialog through channel. Safe to call from any thread.
+std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel);
+
+// Dialog procedure: on WM_INITDIALOG (lParam: the DialogChannel*) publishes the window and sets its
+// text; moves the bar and ends the dialog on the channel's posted messages; ends the process
+// (exit code 0) on WM_CLOSE. TRUE for the messages it handles, FALSE otherwise.
 INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Waits at most timeoutMs milliseconds until the dialog started by StartProgressDialog has
-// published its handles or has failed to open. True when g_hDialog is set.
-[[nodiscard]] bool WaitForProgressDialog(DWORD timeoutMs);
-
-// Ends the progress dialog with result 0. When the dialog has not initialised yet, it ends itself
-// as soon as it does, so an early end of the download never leaves it open.
-void EndProgressDialog();

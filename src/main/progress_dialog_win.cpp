@@ -1,66 +1,128 @@
 #include "main/progress_dialog.h"
 
-#include <atomic>
+#include <commctrl.h>
 
+#include <utility>
+
+#include "main/logging.h"
 #include "resource.h"
-#include "util/unique_handle.h"
-
-HWND volatile g_hDialog = nullptr;
-HWND volatile g_hProgress = nullptr;
 
 namespace {
 
 constexpr wchar_t kWindowText[] = L"Downloading ORV Installer...";
+constexpr UINT kSetPositionMessage = WM_APP + 1;  // wParam: the bar's new position
+constexpr UINT kEndMessage = WM_APP + 2;
+constexpr DWORD kEndPollMs = 10;
 
-// Signalled once the dialog has published its handles, or once it can no longer do so.
-UniqueHandle g_dialogSettled;
-
-// Set when the end of the download was reported; read by a dialog that initialises late.
-std::atomic<bool> g_endRequested{false};
-
-void MarkSettled() {
-  if (g_dialogSettled) SetEvent(g_dialogSettled.get());
+// Ends the dialog from its own procedure, telling the other threads first.
+void EndItself(HWND dialog, DialogChannel* channel) {
+  if (channel) channel->MarkEnding();
+  EndDialog(dialog, 0);
 }
 
-}  // namespace
+// What the dialog thread needs; the thread owns it and frees it when it ends.
+struct DialogStart {
+  HINSTANCE instance;
+  std::shared_ptr<DialogChannel> channel;
+};
 
-void StartProgressDialog(HINSTANCE instance) {
-  g_dialogSettled.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  // The thread handle is deliberately left open: the thread is never waited for.
-  if (!CreateThread(nullptr, 0, DialogThreadProc, instance, 0, nullptr)) MarkSettled();
-}
-
-DWORD WINAPI DialogThreadProc(LPVOID instance) {
-  DialogBoxParamW(static_cast<HINSTANCE>(instance), MAKEINTRESOURCEW(IDD_DOWNLOAD), nullptr, DownloadDlgProc, 0);
-  MarkSettled();
+DWORD WINAPI DialogThreadProc(LPVOID parameter) {
+  const std::unique_ptr<DialogStart> start(static_cast<DialogStart*>(parameter));
+  DialogBoxParamW(start->instance, MAKEINTRESOURCEW(IDD_DOWNLOAD), nullptr, DownloadDlgProc,
+                  reinterpret_cast<LPARAM>(start->channel.get()));
+  start->channel->MarkSettled();
   return 0;
 }
 
-INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+class DialogSink final : public ProgressSink {
+ public:
+  explicit DialogSink(std::shared_ptr<DialogChannel> channel) : channel_(std::move(channel)) {}
+  void LogLine(const std::string& message) override { LOG(INFO) << message; }
+  void SetBarPosition(int32_t percent) override { channel_->PostPosition(percent); }
+  void EndProgressDialog() override { channel_->RequestEnd(); }
+
+ private:
+  std::shared_ptr<DialogChannel> channel_;
+};
+
+}  // namespace
+
+DialogChannel::DialogChannel() : settled_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+void DialogChannel::PostPosition(int32_t percent) const {
+  if (HWND dialog = window_.load()) PostMessageW(dialog, kSetPositionMessage, static_cast<WPARAM>(percent), 0);
+}
+
+void DialogChannel::RequestEnd() {
+  // Both sides store before they load (sequentially consistent), so at least one of this and
+  // Publish sees the other: a dialog that initialises meanwhile still ends.
+  endRequested_.store(true);
+  if (HWND dialog = window_.load()) PostMessageW(dialog, kEndMessage, 0, 0);
+}
+
+bool DialogChannel::Publish(HWND window) {
+  window_.store(window);
+  return endRequested_.load();
+}
+
+void DialogChannel::MarkSettled() const {
+  if (settled_) SetEvent(settled_.get());
+}
+
+ProgressDialog::ProgressDialog() : channel_(std::make_shared<DialogChannel>()) {}
+
+void ProgressDialog::Start(HINSTANCE instance) {
+  if (thread_) return;
+  auto* start = new DialogStart{instance, channel_};
+  thread_.reset(CreateThread(nullptr, 0, DialogThreadProc, start, 0, nullptr));
+  if (!thread_) {
+    delete start;
+    channel_->MarkSettled();
+  }
+}
+
+bool ProgressDialog::WaitUntilShown(DWORD timeoutMs) const {
+  if (HANDLE settled = channel_->settledEvent()) WaitForSingleObject(settled, timeoutMs);
+  return channel_->window() != nullptr;
+}
+
+bool ProgressDialog::EndAndWait(DWORD timeoutMs) {
+  channel_->RequestEnd();
+  if (!thread_) return true;
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (WaitForSingleObject(thread_.get(), kEndPollMs) == WAIT_OBJECT_0) return true;
+    // Hiding the window can keep the dialog's thread busy (under Wine on a display without a
+    // window manager EndDialog takes 2 s); once hidden, the dialog is off the screen.
+    if (channel_->ending() && !IsWindowVisible(channel_->window())) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
+  }
+}
+
+std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel) {
+  return std::make_unique<DialogSink>(std::move(channel));
+}
+
+INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
-      g_hDialog = dialog;
-      g_hProgress = GetDlgItem(dialog, IDC_PROGRESS);
+    case WM_INITDIALOG: {
+      auto* channel = reinterpret_cast<DialogChannel*>(lParam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
       SetWindowTextW(dialog, kWindowText);
-      std::atomic_thread_fence(std::memory_order_seq_cst);
-      if (g_endRequested.load()) EndDialog(dialog, 0);
-      MarkSettled();
+      const bool endRequested = channel && channel->Publish(dialog);
+      if (channel) channel->MarkSettled();
+      if (endRequested) EndItself(dialog, channel);
+      return TRUE;
+    }
+    case kSetPositionMessage:
+      SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_SETPOS, wParam, 0);
+      return TRUE;
+    case kEndMessage:
+      EndItself(dialog, reinterpret_cast<DialogChannel*>(GetWindowLongPtrW(dialog, DWLP_USER)));
       return TRUE;
     case WM_CLOSE:
       ExitProcess(0);
     default:
       return FALSE;
   }
-}
-
-bool WaitForProgressDialog(DWORD timeoutMs) {
-  if (g_dialogSettled) WaitForSingleObject(g_dialogSettled.get(), timeoutMs);
-  return g_hDialog != nullptr;
-}
-
-void EndProgressDialog() {
-  g_endRequested.store(true);
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  HWND dialog = g_hDialog;
-  if (dialog) EndDialog(dialog, 0);
 }

@@ -1,7 +1,6 @@
 #include "util/temp_paths.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "util/wide_buffer.h"
 
@@ -21,15 +20,6 @@ std::unique_ptr<wchar_t[]> MakeTempInstallerPath() {
   if (length == 0 || length >= kTempFolderOffered) return result;
   if (GetTempFileNameW(folder, L"orv", 0, result.get()) == 0 ||
       !AppendWide(result.get(), kTempInstallerPathCapacity, L".exe")) {
-    result[0] = L'\0';
-  }
-  return result;
-}
-
-std::unique_ptr<wchar_t[]> ResumeShortcutPath() {
-  std::unique_ptr<wchar_t[]> result = NewEmpty(kResumeShortcutPathCapacity);
-  if (!SHGetSpecialFolderPathW(nullptr, result.get(), CSIDL_DESKTOPDIRECTORY, FALSE) ||
-      !AppendWide(result.get(), kResumeShortcutPathCapacity, L"\\Continue installation.lnk")) {
     result[0] = L'\0';
   }
   return result;

@@ -3,24 +3,23 @@
 #include <string>
 
 #include "config/config_document.h"
+#include "config/stub_config.h"
 #include "util/utf8.h"
 
 namespace {
 
-// Each key read in the run's order; the first failing read's error, or "" when all succeed.
+// The whole document read as the run reads it; the error is "" when every key is usable.
 struct ReadResult {
-  bool shortcut = false;
-  std::wstring wrapper;
-  uint32_t checksum = 0;
-  std::wstring version;
+  StubConfig config;
   std::string error;
 };
 
-ReadResult ReadAll(const ConfigDocument& document) {
+ReadResult ReadAll(const std::wstring& text) {
   ReadResult r;
-  if (document.ReadShortcut(r.shortcut, r.error) && document.ReadWrapper(r.wrapper, r.error) &&
-      document.ReadChecksum(r.checksum, r.error) && document.ReadVersion(r.version, r.error)) {
+  if (ReadStubConfig(text, r.config, r.error)) {
     r.error.clear();
+  } else {
+    EXPECT_FALSE(r.error.empty()) << ToUtf8(text);
   }
   return r;
 }
@@ -124,15 +123,12 @@ TEST(ConfigDocumentRead, GoodDocumentsGiveTheirValues) {
        L"https://dl.example.com/inst.exe", 3735928559u, std::wstring(64, L'9')},
   };
   for (const Case& c : cases) {
-    ConfigDocument document;
-    std::string error;
-    ASSERT_TRUE(document.Parse(c.text, error)) << ToUtf8(c.text) << ": " << error;
-    const ReadResult r = ReadAll(document);
+    const ReadResult r = ReadAll(c.text);
     EXPECT_EQ(r.error, "") << ToUtf8(c.text);
-    EXPECT_EQ(r.shortcut, c.shortcut) << ToUtf8(c.text);
-    EXPECT_EQ(r.wrapper, c.wrapper) << ToUtf8(c.text);
-    EXPECT_EQ(r.checksum, c.checksum) << ToUtf8(c.text);
-    EXPECT_EQ(r.version, c.version) << ToUtf8(c.text);
+    EXPECT_EQ(r.config.shortcut, c.shortcut) << ToUtf8(c.text);
+    EXPECT_EQ(r.config.wrapper, c.wrapper) << ToUtf8(c.text);
+    EXPECT_EQ(r.config.checksum, c.checksum) << ToUtf8(c.text);
+    EXPECT_EQ(r.config.version, c.version) << ToUtf8(c.text);
   }
 }
 
@@ -184,11 +180,22 @@ TEST(ConfigDocumentRead, BadValuesGiveTheirErrorText) {
       {Document(kShortcut, L"\"\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
   };
   for (const Case& c : cases) {
-    ConfigDocument document;
-    std::string error;
-    ASSERT_TRUE(document.Parse(c.text, error)) << ToUtf8(c.text) << ": " << error;
-    EXPECT_EQ(ReadAll(document).error, c.error) << ToUtf8(c.text);
+    EXPECT_EQ(ReadAll(c.text).error, c.error) << ToUtf8(c.text);
   }
+}
+
+TEST(ConfigDocumentRead, AParseErrorOrOneBadKeyLeavesTheWholeConfigurationAlone) {
+  StubConfig config;
+  config.wrapper = L"before";
+  config.checksum = 9;
+  std::string error;
+  EXPECT_FALSE(ReadStubConfig(L"{\"shortcut\": true,}", config, error));
+  EXPECT_EQ(error.rfind("syntax error while parsing object key", 0), 0u) << error;
+  EXPECT_FALSE(ReadStubConfig(Document(kShortcut, kWrapper, kChecksum, L"\"a\\\"b\""), config, error));
+  EXPECT_EQ(error, "version holds a double quote");
+  EXPECT_FALSE(config.shortcut);
+  EXPECT_EQ(config.wrapper, L"before");
+  EXPECT_EQ(config.checksum, 9u);
 }
 
 TEST(ConfigDocumentRead, FailedReadLeavesTheValueAlone) {

@@ -2,7 +2,12 @@
 
 #include <string>
 
-#include "main/outcome.h"
+#include "main/cancellation_page.h"
+#include "main/installation_id.h"
+#include "main/installer_outcome.h"
+#include "main/installer_parameters.h"
+#include "main/resume.h"
+#include "main/tracking_url.h"
 #include "util/utf8.h"
 
 TEST(Outcome, ExitCodesSortIntoThreeClasses) {

@@ -8,7 +8,7 @@
 
 #include "build_endpoints.h"
 #include "main/endpoints.h"
-#include "main/run_sequence.h"
+#include "main/stub_entry.h"
 
 namespace {
 
@@ -28,5 +28,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring cancelPageBase = FromEnvironment(L"ORV_TEST_CANCEL_PAGE_BASE", ORV_BUILD_CANCEL_PAGE_BASE);
   const Endpoints endpoints{configUrl.c_str(), analyticsHost.c_str(), cancelPageBase.c_str(),
                             ORV_BUILD_ALLOW_INVALID_CERTIFICATES};
-  return static_cast<int>(RunSetup(instance, commandLine, endpoints));
+  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints));
 }

@@ -7,15 +7,31 @@
 
 namespace {
 
-TEST(CallbackHandler, AnswersOnlyItsTwoInterfaces) {
-  CallbackHandler handler;
+// A handler whose watch reports to a sink that records nothing: these tests look at the handler's
+// COM face only.
+class SilentSink final : public ProgressSink {
+ public:
+  void LogLine(const std::string&) override {}
+  void SetBarPosition(int32_t) override {}
+  void EndProgressDialog() override {}
+};
+
+std::shared_ptr<DownloadWatch> NewWatch() {
+  return std::make_shared<DownloadWatch>(std::make_unique<SilentSink>(), GetTickCount());
+}
+
+TEST(CallbackHandler, AnswersOnlyItsThreeInterfaces) {
+  CallbackHandler handler(NewWatch());
   IBindStatusCallback* callback = &handler;
   for (REFIID iid : {IID_IBindStatusCallback, IID_IUnknown}) {
     void* out = nullptr;
     EXPECT_EQ(callback->QueryInterface(iid, &out), S_OK);
     EXPECT_EQ(out, static_cast<void*>(callback));
   }
-  for (REFIID iid : {IID_IBinding, IID_IServiceProvider, IID_IHttpNegotiate, IID_IAuthenticate, IID_IDispatch}) {
+  void* negotiate = nullptr;
+  EXPECT_EQ(callback->QueryInterface(IID_IHttpNegotiate, &negotiate), S_OK);
+  EXPECT_EQ(negotiate, static_cast<void*>(static_cast<IHttpNegotiate*>(&handler)));
+  for (REFIID iid : {IID_IBinding, IID_IServiceProvider, IID_IHttpNegotiate2, IID_IAuthenticate, IID_IDispatch}) {
     void* out = &handler;  // must be overwritten with null
     EXPECT_EQ(callback->QueryInterface(iid, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
@@ -24,7 +40,7 @@ TEST(CallbackHandler, AnswersOnlyItsTwoInterfaces) {
 }
 
 TEST(CallbackHandler, CountsNothingAndStaysUsableAfterAnyRelease) {
-  CallbackHandler handler;
+  CallbackHandler handler(NewWatch());
   IBindStatusCallback* callback = &handler;
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(callback->AddRef(), 2u);
@@ -35,7 +51,7 @@ TEST(CallbackHandler, CountsNothingAndStaysUsableAfterAnyRelease) {
 }
 
 TEST(CallbackHandler, LeavesEverythingButProgressUnimplementedAndUntouched) {
-  CallbackHandler handler;
+  CallbackHandler handler(NewWatch());
   IBindStatusCallback* callback = &handler;
   LONG priority = 77;
   DWORD flags = 0xA5A5A5A5;
@@ -56,9 +72,32 @@ TEST(CallbackHandler, LeavesEverythingButProgressUnimplementedAndUntouched) {
 }
 
 TEST(CallbackHandler, ProgressNeverStopsTheDownloadEvenWithoutADialog) {
-  CallbackHandler handler;
+  CallbackHandler handler(NewWatch());
   for (ULONG status : {0ul, 1ul, 2ul, 3ul, 4ul, 5ul, 11ul, 13ul, 14ul, 40ul, 6ul}) {
     EXPECT_EQ(handler.OnProgress(500, status == 5 ? 0 : 1000, status, nullptr), S_OK) << status;
+  }
+}
+
+TEST(CallbackHandler, ResponsesOf400AndAboveStopTheDownloadAndEveryLaterReport) {
+  struct Case {
+    DWORD status;
+    HRESULT response;
+    HRESULT laterProgress;
+  };
+  const Case cases[] = {
+      {200, S_OK, S_OK}, {206, S_OK, S_OK}, {304, S_OK, S_OK}, {399, S_OK, S_OK},
+      {400, E_ABORT, E_ABORT}, {404, E_ABORT, E_ABORT}, {503, E_ABORT, E_ABORT}, {999, E_ABORT, E_ABORT},
+  };
+  for (const Case& c : cases) {
+    CallbackHandler handler(NewWatch());
+    IHttpNegotiate* negotiate = &handler;
+    LPWSTR added = reinterpret_cast<LPWSTR>(&handler);  // must be overwritten with null
+    EXPECT_EQ(negotiate->BeginningTransaction(L"http://h/x", L"", 0, &added), S_OK);
+    EXPECT_EQ(added, nullptr);
+    added = reinterpret_cast<LPWSTR>(&handler);
+    EXPECT_EQ(negotiate->OnResponse(c.status, L"HTTP/1.1", L"", &added), c.response) << c.status;
+    EXPECT_EQ(added, nullptr) << c.status;
+    EXPECT_EQ(handler.OnProgress(1000, 1000, 6, nullptr), c.laterProgress) << c.status;
   }
 }
 

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "main/resume.h"
 #include "util/crc32.h"
 #include "util/file_crc32.h"
 #include "util/path_exists.h"
-#include "util/resume_shortcut.h"
 #include "util/temp_paths.h"
 #include "util/unique_handle.h"
 #include "util/utf8.h"

@@ -3,17 +3,21 @@
 // Usage: dialog_demo [step delay in ms] [hold before the end in ms]
 //        dialog_demo early
 // Prints the dialog's window text, styles, rectangle and the bar's position at the hold, then
-// moves the bar to the full count, prints its position again and ends the dialog with status 6. "early" reports the end of the download before the dialog is
-// started; the dialog must then close itself as soon as it initialises.
+// moves the bar to the full count, prints its position again and ends the dialog with status 6.
+// "early" reports the end of the download before the dialog is started; the dialog must then
+// close itself as soon as it initialises.
 // Exit code 0 when the dialog came up and was closed, 1 otherwise.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
+#include <memory>
 
 #include "main/callback_handler.h"
+#include "main/download_watch.h"
 #include "main/progress_dialog.h"
+#include "resource.h"
 
 namespace {
 
@@ -21,25 +25,40 @@ unsigned long Argument(int argc, wchar_t** argv, int index, unsigned long fallba
   return argc > index ? std::wcstoul(argv[index], nullptr, 10) : fallback;
 }
 
-void Describe(HWND dialog) {
+LRESULT BarPosition(HWND dialog) { return SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0); }
+
+// The bar's position once it equals expected, or its last position after two seconds: the
+// positions are posted, so they land a little after the report.
+LRESULT BarPositionOnce(HWND dialog, LRESULT expected) {
+  LRESULT position = BarPosition(dialog);
+  for (int i = 0; i < 100 && position != expected; ++i) {
+    Sleep(20);
+    position = BarPosition(dialog);
+  }
+  return position;
+}
+
+void Describe(HWND dialog, LRESULT expectedBar) {
   wchar_t text[128] = {};
   GetWindowTextW(dialog, text, static_cast<int>(sizeof text / sizeof text[0]));
   RECT window = {};
   GetWindowRect(dialog, &window);
   const LONG_PTR style = GetWindowLongPtrW(dialog, GWL_STYLE);
   const LONG_PTR exStyle = GetWindowLongPtrW(dialog, GWL_EXSTYLE);
-  const LRESULT position = SendMessageW(g_hProgress, PBM_GETPOS, 0, 0);
+  const LRESULT position = BarPositionOnce(dialog, expectedBar);
   std::printf("text=%ls\nstyle=0x%08lX exstyle=0x%08lX\nrect=%ld,%ld,%ld,%ld screen=%d,%d\nbar=%ld\n", text,
-               static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle), window.left, window.top,
-               window.right, window.bottom, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-               static_cast<long>(position));
+              static_cast<unsigned long>(style), static_cast<unsigned long>(exStyle), window.left, window.top,
+              window.right, window.bottom, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+              static_cast<long>(position));
   std::fflush(stdout);
 }
 
-// Waits up to two seconds for the dialog to go; prints and returns the exit code.
-int ReportClosed() {
-  for (int i = 0; i < 100 && IsWindow(g_hDialog); ++i) Sleep(20);
-  const bool closed = !IsWindow(g_hDialog);
+bool OnScreen(HWND dialog) { return IsWindow(dialog) && IsWindowVisible(dialog); }
+
+// Waits up to two seconds for the dialog to leave the screen; prints and returns the exit code.
+int ReportClosed(HWND dialog) {
+  for (int i = 0; i < 100 && OnScreen(dialog); ++i) Sleep(20);
+  const bool closed = !OnScreen(dialog);
   std::printf("closed=%d\n", closed ? 1 : 0);
   return closed ? 0 : 1;
 }
@@ -47,16 +66,19 @@ int ReportClosed() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  CallbackHandler handler;
+  ProgressDialog dialog;
+  auto watch = std::make_shared<DownloadWatch>(MakeDialogProgressSink(dialog.channel()), GetTickCount());
+  CallbackHandler handler(watch);
   IBindStatusCallback* callback = &handler;
   const bool early = argc > 1 && std::wcscmp(argv[1], L"early") == 0;
   if (early) callback->OnProgress(0, 0, 6, L"");
-  StartProgressDialog(GetModuleHandleW(nullptr));
-  if (!WaitForProgressDialog(10000)) {
+  dialog.Start(GetModuleHandleW(nullptr));
+  if (!dialog.WaitUntilShown(10000)) {
     std::fputs("the dialog did not come up\n", stderr);
     return 1;
   }
-  if (early) return ReportClosed();
+  HWND window = dialog.channel()->window();
+  if (early) return ReportClosed(window);
 
   const DWORD stepMs = Argument(argc, argv, 1, 40);
   const DWORD holdMs = Argument(argc, argv, 2, 0);
@@ -64,17 +86,19 @@ int wmain(int argc, wchar_t** argv) {
   callback->OnProgress(0, 0, 2, L"");
   callback->OnProgress(0, 0, 11, L"");
   callback->OnProgress(0, total, 4, L"");
+  ULONG last = 0;
   for (ULONG done = 0; done <= total * 2 / 3; done += total / 50) {
     callback->OnProgress(done, total, 5, L"");
+    last = done;
     Sleep(stepMs);
   }
-  Describe(g_hDialog);
+  Describe(window, static_cast<LRESULT>(static_cast<double>(last) * 100.0 / total));
   Sleep(holdMs);
   callback->OnProgress(total, total, 5, L"");
-  std::printf("final bar=%ld\n", static_cast<long>(SendMessageW(g_hProgress, PBM_GETPOS, 0, 0)));
+  std::printf("final bar=%ld\n", static_cast<long>(BarPositionOnce(window, 100)));
   std::fflush(stdout);
   const DWORD before = GetTickCount();
   callback->OnProgress(total, total, 6, L"");
   std::printf("end took %lu ms\n", static_cast<unsigned long>(GetTickCount() - before));
-  return ReportClosed();
+  return ReportClosed(window);
 }

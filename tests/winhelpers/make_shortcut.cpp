@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "util/resume_shortcut.h"
+#include "main/resume.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {

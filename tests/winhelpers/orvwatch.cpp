@@ -5,7 +5,7 @@
 //   msgbox <title> <text> <icon shown 0|1> <progress dialog visible 0|1> <style>
 //   dialog <text> <style> <exstyle> <left> <top> <right> <bottom> <work left> <work top> <work right> <work bottom>
 //   pos <bar position>
-//   dialog-gone
+//   dialog-gone  (the progress dialog left the screen: hidden or destroyed)
 //   closed <bar position when WM_CLOSE was sent>
 //   shot <file>
 //   exit <32-bit exit code in decimal>
@@ -74,7 +74,7 @@ class Watcher {
     for (HWND window : windows_) {
       if (ProgressBar(window)) dialogVisible = true;
     }
-    if (dialog_ && !IsWindow(dialog_)) {
+    if (dialog_ && (!IsWindow(dialog_) || !IsWindowVisible(dialog_))) {
       Line("dialog-gone");
       dialog_ = nullptr;
     }
@@ -128,7 +128,9 @@ class Watcher {
       if (options_.closeOnShow) Close(window, 0);
     }
     DWORD_PTR position = 0;
-    if (!SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 500, &position)) return;
+    // A short wait: while the dialog's thread is busy ending the dialog (2 s under Wine without a
+    // window manager), the stub goes on, and the watcher must keep polling to see the dialog go.
+    if (!SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 100, &position)) return;
     const int pos = static_cast<int>(position);
     if (pos != lastPos_) {
       lastPos_ = pos;

@@ -1,12 +1,26 @@
-#include "util/resume_shortcut.h"
+#include "main/resume.h"
 
+#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
+#include "util/wide_buffer.h"
+
 using Microsoft::WRL::ComPtr;
 
-HRESULT CreateResumeShortcut(const wchar_t* target, const wchar_t* shortcutPath) {
+static_assert(sizeof(long) == sizeof(HRESULT), "CreateResumeShortcut returns an HRESULT as long");
+
+std::unique_ptr<wchar_t[]> ResumeShortcutPath() {
+  std::unique_ptr<wchar_t[]> result(new wchar_t[kResumeShortcutPathCapacity]{});
+  if (!SHGetSpecialFolderPathW(nullptr, result.get(), CSIDL_DESKTOPDIRECTORY, FALSE) ||
+      !AppendWide(result.get(), kResumeShortcutPathCapacity, L"\\Continue installation.lnk")) {
+    result[0] = L'\0';
+  }
+  return result;
+}
+
+long CreateResumeShortcut(const wchar_t* target, const wchar_t* shortcutPath) {
   ComPtr<IShellLinkW> link;
   HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                     reinterpret_cast<void**>(link.GetAddressOf()));

@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The values the run takes from the configuration document, all read and checked at once.
+struct StubConfig {
+  bool shortcut = false;  // a cancelled installation may leave the resume copy and shortcut
+  std::wstring wrapper;   // http(s) address of the installer
+  uint32_t checksum = 0;  // expected CRC-32 of the installer (low 32 bits of the document's value)
+  std::wstring version;   // passed to the installer after -v and to the cancellation page
+};
+
+// False with error set (the text the run logs after "Error parsing file. Error: ") when text is
+// not a usable configuration document: a parse error, or the first key, in the order "shortcut",
+// "wrapper", "checksum", "version", that is missing or fails its check (see ConfigDocument).
+// Otherwise true with every field of config filled.
+[[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);

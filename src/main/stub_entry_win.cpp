@@ -1,0 +1,13 @@
+#include "main/stub_entry.h"
+
+#include "main/setup_run.h"
+#include "main/windows_run_effects.h"
+
+uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints) {
+  RunSettings settings;
+  settings.commandLine = commandLine ? commandLine : L"";
+  settings.cancelPageBase = endpoints.cancelPageBase ? endpoints.cancelPageBase : L"";
+  settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
+  WindowsRunEffects effects(instance, endpoints);
+  return SetupRun(effects, settings);
+}

@@ -1,0 +1,8 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The failure hit's address: "https://<host>/piwik.php?rec=1&url=nourl&apiv=1&idsite=2&_id=<id>
+// &e_c=Undetermined&e_a=Failed&e_n=<exitCode in unsigned decimal>" (one line, nothing escaped).
+std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view installationId, uint32_t exitCode);

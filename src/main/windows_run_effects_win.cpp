@@ -1,0 +1,231 @@
+#include "main/windows_run_effects.h"
+
+#include <objbase.h>
+#include <rpc.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <ios>
+
+#include "config/config_fetch.h"
+#include "http/http_client.h"
+#include "main/installer_download.h"
+#include "main/logging.h"
+#include "main/run_errors.h"
+#include "util/file_crc32.h"
+#include "util/path_exists.h"
+#include "util/temp_paths.h"
+#include "util/unique_resource.h"
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"5b2d9e71-3c4a-4f08-9d6e-a7c1e2f04b93";
+// How long the first download attempt waits for the progress dialog to come up before it starts
+// without it, and how long the run waits for the dialog to go after a download.
+constexpr DWORD kDialogWaitMs = 5000;
+// Longest module path the system can report, in characters with the terminator.
+constexpr DWORD kMaxModulePath = 32768;
+
+// Strings that the RPC run-time allocated: freed with RpcStringFreeW.
+struct RpcStringTraits {
+  using Handle = RPC_WSTR;
+  static Handle Null() { return nullptr; }
+  static bool IsValid(Handle text) { return text != nullptr; }
+  static void Close(Handle text) { RpcStringFreeW(&text); }
+};
+
+}  // namespace
+
+WindowsRunEffects::WindowsRunEffects(HINSTANCE instance, const Endpoints& endpoints)
+    : instance_(instance), endpoints_(endpoints) {}
+
+WindowsRunEffects::~WindowsRunEffects() = default;
+
+bool WindowsRunEffects::ClaimSingleInstance() {
+  if (UniqueHandle existing{OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)}) return false;
+  mutex_.reset(CreateMutexW(nullptr, FALSE, kMutexName));
+  // Two stubs started together can both miss the other's mutex in OpenMutexW; the creation
+  // tells which one came second.
+  return !(mutex_ && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+void WindowsRunEffects::ReleaseSingleInstance() { ReleaseMutex(mutex_.get()); }
+
+void WindowsRunEffects::StartLogging() { InitLogging(); }
+
+void WindowsRunEffects::Log(LogLevel level, const std::string& message) {
+  switch (level) {
+    case LogLevel::Info: LOG(INFO) << message; break;
+    case LogLevel::Warning: LOG(WARNING) << message; break;
+    case LogLevel::Error: LOG(ERROR) << message; break;
+  }
+}
+
+bool WindowsRunEffects::FetchConfiguration(std::wstring& text) {
+  return ::FetchConfiguration(endpoints_.configUrl, !endpoints_.allowInvalidCertificates, text);
+}
+
+void WindowsRunEffects::ShowErrorBox(const wchar_t* text) {
+  MessageBoxW(nullptr, text, kErrorBoxTitle, MB_ICONERROR);
+}
+
+void WindowsRunEffects::StartProgressDialog() { dialog_.Start(instance_); }
+
+void WindowsRunEffects::RestartProgress() { dialog_.channel()->PostPosition(0); }
+
+void WindowsRunEffects::EndProgressDialog() {
+  if (!dialog_.EndAndWait(kDialogWaitMs)) LOG(WARNING) << "The progress dialog did not close in time";
+}
+
+std::wstring WindowsRunEffects::MakeTempInstallerPath() {
+  const std::unique_ptr<wchar_t[]> path = ::MakeTempInstallerPath();
+  return path ? path.get() : L"";
+}
+
+unsigned WindowsRunEffects::DrawCacheBuster() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  return static_cast<unsigned>(std::rand());
+}
+
+DownloadResult WindowsRunEffects::DownloadOnce(const std::wstring& url, const std::wstring& path) {
+  // Once the dialog is up every status reaches it; without it the download goes on regardless.
+  (void)dialog_.WaitUntilShown(kDialogWaitMs);
+  return DownloadInstallerOnce(url, path, dialog_.channel());
+}
+
+void WindowsRunEffects::Pause(uint32_t ms) { Sleep(ms); }
+
+bool WindowsRunEffects::ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) {
+  try {
+    crc = FileCrc32(path);
+    return true;
+  } catch (const std::ios_base::failure& failure) {
+    error = failure.what();
+    return false;
+  }
+}
+
+bool WindowsRunEffects::NewUuidText(std::wstring& text, unsigned long& error) {
+  UUID uuid;
+  const RPC_STATUS created = UuidCreate(&uuid);
+  if (created != RPC_S_OK && created != RPC_S_UUID_LOCAL_ONLY) {
+    error = static_cast<unsigned long>(created);
+    return false;
+  }
+  UniqueResource<RpcStringTraits> converted;
+  const RPC_STATUS status = UuidToStringW(&uuid, converted.out());
+  if (status != RPC_S_OK || !converted) {
+    error = static_cast<unsigned long>(status);
+    return false;
+  }
+  text = reinterpret_cast<const wchar_t*>(converted.get());
+  return true;
+}
+
+bool WindowsRunEffects::StartInstaller(const std::wstring& path, const std::wstring& parameters,
+                                       unsigned long& error) {
+  // The shell may hand the launch to its extensions, which need COM; so does the resume shortcut.
+  if (!com_) com_.emplace();
+  SHELLEXECUTEINFOW record = {};
+  record.cbSize = sizeof(record);
+  // No shell error box: a failed launch is reported once, by the run's own error box.
+  record.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  record.lpFile = path.c_str();
+  record.lpParameters = parameters.c_str();
+  record.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&record)) {
+    error = GetLastError();
+    return false;
+  }
+  if (!record.hProcess) {
+    error = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  installer_.reset(record.hProcess);
+  return true;
+}
+
+bool WindowsRunEffects::WaitForInstaller(uint32_t& exitCode, unsigned long& error) {
+  DWORD code = 0;
+  if (!installer_ || WaitForSingleObject(installer_.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(installer_.get(), &code)) {
+    error = installer_ ? GetLastError() : ERROR_INVALID_HANDLE;
+    return false;
+  }
+  installer_.reset();
+  exitCode = code;
+  return true;
+}
+
+void WindowsRunEffects::OpenPage(const std::wstring& address) {
+  ShellExecuteW(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void WindowsRunEffects::SendFailureHit(const std::wstring& url) {
+  HttpClient client(url);
+  static_cast<void>(client.execute(L"GET"));
+}
+
+std::wstring WindowsRunEffects::TempFolder(unsigned long& error) {
+  const DWORD needed = GetTempPathW(0, nullptr);
+  if (needed == 0) {
+    error = GetLastError();
+    return {};
+  }
+  std::wstring folder(needed, L'\0');
+  const DWORD written = GetTempPathW(needed, &folder[0]);
+  if (written == 0 || written >= needed) {
+    error = written == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+    return {};
+  }
+  folder.resize(written);
+  return folder;
+}
+
+std::wstring WindowsRunEffects::OwnPath(unsigned long& error) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD written = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (written == 0) {
+      error = GetLastError();
+      return {};
+    }
+    if (written < path.size()) {
+      path.resize(written);
+      return path;
+    }
+    if (path.size() >= kMaxModulePath) {
+      error = ERROR_INSUFFICIENT_BUFFER;
+      return {};
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+bool WindowsRunEffects::CopyFileTo(const std::wstring& from, const std::wstring& to, unsigned long& error) {
+  if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return true;
+  error = GetLastError();
+  return false;
+}
+
+std::wstring WindowsRunEffects::DesktopShortcutPath() {
+  const std::unique_ptr<wchar_t[]> path = ResumeShortcutPath();
+  return path ? path.get() : L"";
+}
+
+bool WindowsRunEffects::Exists(const std::wstring& path) { return PathExists(path.c_str()); }
+
+bool WindowsRunEffects::RemoveFile(const std::wstring& path, unsigned long& error) {
+  if (DeleteFileW(path.c_str())) return true;
+  error = GetLastError();
+  return false;
+}
+
+bool WindowsRunEffects::WriteResumeShortcut(const std::wstring& target, const std::wstring& shortcut,
+                                            unsigned long& error) {
+  if (!com_) com_.emplace();
+  if (SUCCEEDED(CreateResumeShortcut(target.c_str(), shortcut.c_str()))) return true;
+  error = GetLastError();
+  return false;
+}

@@ -1,0 +1,116 @@
+#pragma once
+// A fake of the run's effects: it answers as its Scenario says and records every call, in order,
+// as one line of text ("download <url> -> <path>", "INFO <message>", "box <text>", ...).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "main/run_effects.h"
+#include "util/utf8.h"
+
+struct Scenario {
+  bool anotherStubRuns = false;
+  std::optional<std::wstring> config;       // nullopt: the fetch fails
+  std::wstring installerPath = L"C:\\T\\orv1.tmp.exe";
+  unsigned cacheBuster = 7;
+  std::vector<DownloadResult> downloads;    // one per attempt; attempts beyond the list succeed
+  std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
+  std::optional<std::wstring> uuidText = L"6BA7B810-9DAD-11D1-80B4-00C04FD430C8";  // nullopt: fails
+  bool launchFails = false;
+  bool waitFails = false;
+  uint32_t exitCode = 0;
+  std::wstring tempFolder = L"C:\\T\\";
+  std::wstring ownPath = L"D:\\dl\\orvsetup.exe";
+  bool copyFails = false;
+  bool linkFails = false;
+  bool shortcutExists = false;
+  std::vector<std::wstring> undeletable;    // paths whose deletion fails
+};
+
+class RecordingEffects final : public RunEffects {
+ public:
+  explicit RecordingEffects(Scenario scenario) : s_(std::move(scenario)) {}
+  std::vector<std::string> trace;
+
+  bool ClaimSingleInstance() override {
+    Note("claim");
+    return !s_.anotherStubRuns;
+  }
+  void ReleaseSingleInstance() override { Note("release"); }
+  void StartLogging() override { Note("start logging"); }
+  void Log(LogLevel level, const std::string& message) override {
+    Note((level == LogLevel::Info ? "INFO " : level == LogLevel::Warning ? "WARNING " : "ERROR ") + message);
+  }
+  bool FetchConfiguration(std::wstring& text) override {
+    Note("fetch config");
+    if (s_.config) text = *s_.config;
+    return s_.config.has_value();
+  }
+  void ShowErrorBox(const wchar_t* text) override { Note("box " + ToUtf8(text)); }
+  void StartProgressDialog() override { Note("dialog start"); }
+  void RestartProgress() override { Note("dialog restart"); }
+  void EndProgressDialog() override { Note("dialog end"); }
+  std::wstring MakeTempInstallerPath() override {
+    Note("temp path");
+    return s_.installerPath;
+  }
+  unsigned DrawCacheBuster() override { return s_.cacheBuster; }
+  DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) override {
+    Note("download " + ToUtf8(url) + " -> " + ToUtf8(path));
+    return attempt_ < s_.downloads.size() ? s_.downloads[attempt_++] : DownloadResult{};
+  }
+  void Pause(uint32_t ms) override { Note("pause " + std::to_string(ms)); }
+  bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) override {
+    Note("crc " + ToUtf8(path));
+    if (!s_.crc) error = "Failed to open the file";
+    crc = s_.crc.value_or(0);
+    return s_.crc.has_value();
+  }
+  bool NewUuidText(std::wstring& text, unsigned long& error) override {
+    error = 1717;
+    text = s_.uuidText.value_or(L"");
+    return s_.uuidText.has_value();
+  }
+  bool StartInstaller(const std::wstring& path, const std::wstring& parameters, unsigned long& error) override {
+    Note("start " + ToUtf8(path) + " " + ToUtf8(parameters));
+    error = 193;
+    return !s_.launchFails;
+  }
+  bool WaitForInstaller(uint32_t& exitCode, unsigned long& error) override {
+    Note("wait");
+    error = 6;
+    if (!s_.waitFails) exitCode = s_.exitCode;
+    return !s_.waitFails;
+  }
+  void OpenPage(const std::wstring& address) override { Note("page " + ToUtf8(address)); }
+  void SendFailureHit(const std::wstring& url) override { Note("hit " + ToUtf8(url)); }
+  std::wstring TempFolder(unsigned long&) override { return s_.tempFolder; }
+  std::wstring OwnPath(unsigned long&) override { return s_.ownPath; }
+  bool CopyFileTo(const std::wstring& from, const std::wstring& to, unsigned long& error) override {
+    Note("copy " + ToUtf8(from) + " -> " + ToUtf8(to));
+    error = 32;
+    return !s_.copyFails;
+  }
+  std::wstring DesktopShortcutPath() override { return L"C:\\Desk\\Continue installation.lnk"; }
+  bool Exists(const std::wstring&) override { return s_.shortcutExists; }
+  bool RemoveFile(const std::wstring& path, unsigned long& error) override {
+    Note("delete " + ToUtf8(path));
+    error = 5;
+    for (const std::wstring& undeletable : s_.undeletable) {
+      if (undeletable == path) return false;
+    }
+    return true;
+  }
+  bool WriteResumeShortcut(const std::wstring& target, const std::wstring& shortcut, unsigned long& error) override {
+    Note("link " + ToUtf8(shortcut) + " -> " + ToUtf8(target));
+    error = 80;
+    return !s_.linkFails;
+  }
+
+ private:
+  void Note(const std::string& line) { trace.push_back(line); }
+  Scenario s_;
+  size_t attempt_ = 0;
+};
