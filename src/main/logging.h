@@ -4,6 +4,7 @@
 
 #include <easylogging++.h>
 
+#include "util/log_escape.h"
 #include "util/utf8.h"
 
 // Configures easylogging++'s default logger: "%datetime %level %msg" for every level, the file
@@ -11,8 +12,12 @@
 // When the application-data folder cannot be found, lines go to standard output only.
 void InitLogging();
 
-// A wide text as it is written into a log line: UTF-8, so that any path stays readable.
-inline std::string LogText(std::wstring_view text) { return ToUtf8(text); }
+// A wide text as it is written into a log line: UTF-8, so that any path stays readable, with
+// control characters escaped, so that a value never starts a line of its own.
+inline std::string LogText(std::wstring_view text) { return EscapeLogValue(ToUtf8(text)); }
+
+// A narrow text from outside (a library's error message) as it is written into a log line.
+inline std::string LogValue(std::string_view text) { return EscapeLogValue(text); }
 
 // A path between double quotes, as the log lines quote paths.
 inline std::string Quoted(std::wstring_view path) { return "\"" + LogText(path) + "\""; }

@@ -1,5 +1,7 @@
 #include "main/outcome.h"
 
+#include "http/percent_encode.h"
+
 InstallerOutcome ClassifyExitCode(uint32_t exitCode) {
   if (exitCode == 0) return InstallerOutcome::Success;
   if (exitCode == 2 || exitCode == 5) return InstallerOutcome::Cancelled;
@@ -49,7 +51,7 @@ std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view
 
 std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version) {
   std::wstring address(cancelPageBase);
-  address.append(version);
+  address.append(PercentEncode(version));
   return address;
 }
 

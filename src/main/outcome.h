@@ -31,7 +31,8 @@ bool FitsProcessCommandLine(std::size_t programPathLength, std::size_t parameter
 // &e_c=Undetermined&e_a=Failed&e_n=<exitCode in unsigned decimal>" (one line, nothing escaped).
 std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view installationId, uint32_t exitCode);
 
-// The cancellation page: base followed directly by the version, unescaped.
+// The cancellation page: base followed directly by the version, percent-encoded as one URL
+// component (so "4.1.674" stays as it is).
 std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version);
 
 // Name of the stub's resumable copy in the temporary folder.

@@ -30,7 +30,7 @@ uint32_t Fail(RunError error) {
 }
 
 uint32_t FailConfig(const std::string& error) {
-  LOG(ERROR) << "Error parsing file. Error: " << error;
+  LOG(ERROR) << "Error parsing file. Error: " << LogValue(error);
   return Fail(RunError::ConfigParse);
 }
 
@@ -79,7 +79,7 @@ uint32_t RunGuarded(HINSTANCE instance, const std::wstring& commandLine, const E
   try {
     crc = FileCrc32(installerPath.get());
   } catch (const std::ios_base::failure& failure) {
-    LOG(ERROR) << failure.what();
+    LOG(ERROR) << LogValue(failure.what());
     return Fail(RunError::ChecksumOpen);
   }
   if (!document.ReadChecksum(config.checksum, error)) return FailConfig(error);
