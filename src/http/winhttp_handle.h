@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "http/winhttp_api.h"
+
 // Owns one WinHTTP handle (session, connection or request) and closes it once.
 class WinHttpHandle {
  public:
@@ -28,7 +30,7 @@ class WinHttpHandle {
   }
   // Closes the held handle, if any, and takes the new one.
   void reset(HINTERNET handle = nullptr) {
-    if (handle_) WinHttpCloseHandle(handle_);
+    if (handle_) WinHttp().CloseHandle(handle_);
     handle_ = handle;
   }
 

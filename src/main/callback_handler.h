@@ -4,12 +4,15 @@
 
 #include <cstdint>
 
+#include "http/download_size_limit.h"
+
 // The download's status callback: logs each stage, moves the progress dialog's bar and ends the
 // dialog when the last data has arrived. It keeps no reference count and is never freed by
 // Release: one instance lives until the process ends.
 class CallbackHandler : public IBindStatusCallback {
  public:
-  CallbackHandler() = default;
+  // sizeLimit: the download is aborted (E_ABORT) once its data goes past this many bytes.
+  explicit CallbackHandler(uint64_t sizeLimit = kMaxInstallerBytes) : sizeWatch(sizeLimit) {}
   CallbackHandler(const CallbackHandler&) = delete;
   CallbackHandler& operator=(const CallbackHandler&) = delete;
 
@@ -29,7 +32,8 @@ class CallbackHandler : public IBindStatusCallback {
   STDMETHODIMP OnLowResource(DWORD reserved) override;
   // Logs the stage; for data statuses moves the bar to the new whole percentage when it rose;
   // at the end of the data ends the dialog. S_OK, so the download goes on; only once the
-  // download's caller has given it up: nothing is done and the result is E_ABORT.
+  // download's caller has given it up, or its data or announced size passes the size limit:
+  // nothing is done and the result is E_ABORT.
   STDMETHODIMP OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText) override;
   // Not implemented: E_NOTIMPL; the download's result reaches the caller of the download instead.
   STDMETHODIMP OnStopBinding(HRESULT result, LPCWSTR error) override;
@@ -42,4 +46,5 @@ class CallbackHandler : public IBindStatusCallback {
 
  private:
   int32_t lastPercent = 0;  // the last percentage sent to the progress bar
+  DownloadSizeWatch sizeWatch;
 };

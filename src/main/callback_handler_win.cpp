@@ -44,6 +44,7 @@ STDMETHODIMP CallbackHandler::OnLowResource(DWORD) { return E_NOTIMPL; }
 STDMETHODIMP CallbackHandler::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR) {
   const StatusReportScope report;
   if (!report.live()) return E_ABORT;
+  if (!sizeWatch.Observe(ulStatusCode, ulProgress, ulProgressMax)) return E_ABORT;
   DialogSink sink;
   HandleDownloadStatus(ulProgress, ulProgressMax, ulStatusCode, lastPercent, sink);
   return S_OK;

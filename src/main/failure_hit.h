@@ -2,6 +2,9 @@
 #include <cstdint>
 #include <string>
 
+// The hit, every attempt included, is given up after this time.
+inline constexpr uint32_t kFailureHitDeadlineMs = 10000;
+
 // Reports a failed installation to the analytics host by one HTTPS GET of the tracking address
 // (certificate errors accepted). Logs "Sending failed hit to Piwik" and then "Sent failed hit to
 // Piwik" whatever the request gives; nothing is retried beyond the client's own attempts.

@@ -11,6 +11,8 @@
 #include "main/failure_hit.h"
 #include "main/logging.h"
 #include "main/outcome.h"
+#include "util/no_redirect_file.h"
+#include "util/open_web_page.h"
 #include "util/path_exists.h"
 #include "util/resume_shortcut.h"
 #include "util/temp_paths.h"
@@ -121,7 +123,7 @@ void LeaveResumeCopy() {
   LOG(INFO) << "Copy wrapper to temp directory";
   bool copied = false;
   if (!ownPath.empty()) {
-    copied = CopyFileW(ownPath.c_str(), copyPath.c_str(), FALSE) != FALSE;
+    copied = CopyFileNoRedirect(ownPath, copyPath);
     if (!copied) error = GetLastError();
   }
   if (!copied) {
@@ -156,7 +158,7 @@ void ActOnOutcome(const LaunchRequest& request, const std::wstring& installation
       LOG(INFO) << "Navigating user to cancellation page";
       if (cancelPageBase && *cancelPageBase) {
         const std::wstring page = BuildCancellationPageAddress(cancelPageBase, request.version);
-        ShellExecuteW(nullptr, nullptr, page.c_str(), nullptr, nullptr, SW_SHOW);
+        static_cast<void>(OpenWebPageAsDesktopUser(page));
       }
       if (request.resumeShortcut) LeaveResumeCopy();
       break;

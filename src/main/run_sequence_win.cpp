@@ -9,6 +9,7 @@
 
 #include "config/config_document.h"
 #include "config/config_fetch.h"
+#include "config/download_size_key.h"
 #include "main/command_line.h"
 #include "main/download_url.h"
 #include "main/installer_download.h"
@@ -67,9 +68,11 @@ uint32_t RunGuarded(HINSTANCE instance, const std::wstring& commandLine, const E
   const std::unique_ptr<wchar_t[]> installerPath = MakeTempInstallerPath();
 
   if (!document.ReadWrapper(config.wrapper, error)) return FailConfig(error);
+  std::optional<uint64_t> installerSize;
+  if (!ReadDownloadSize(configText, installerSize, error)) return FailConfig(error);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   const std::wstring downloadUrl = AppendCacheBuster(config.wrapper, static_cast<unsigned>(std::rand()));
-  if (DownloadInstaller(downloadUrl, installerPath.get()) != S_OK) {
+  if (DownloadInstaller(downloadUrl, installerPath.get(), installerSize) != S_OK) {
     LOG(ERROR) << "Can't download wrapper to " << Quoted(installerPath.get());
     return Fail(RunError::Download);
   }
