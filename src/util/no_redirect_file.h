@@ -8,7 +8,9 @@
 
 // Files that this elevated program writes into folders the user controls (the log, the resume
 // copy, the desktop shortcut), opened so that a link planted there cannot send the write to
-// another file. A refused name is left untouched. Refusals set GetLastError() to
+// another file: the name is opened itself (FILE_FLAG_OPEN_REPARSE_POINT) and the opened handle's
+// final path must be the folder's own followed by that name. Links further up the path (a
+// profile moved by a junction) are accepted. Refusals set GetLastError() to
 // ERROR_CANT_ACCESS_FILE (a symbolic link, junction or other reparse point, or a directory) or
 // ERROR_TOO_MANY_LINKS (a file with more than one name: a hard link).
 

@@ -20,9 +20,11 @@ bool RestrictDllSearchToSystem32() {
   // Looked up, not imported: the program must still start where the function is missing.
   SetDefaultDllDirectoriesFunction restrict = nullptr;
   const bool found = BindProcedure(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories", restrict);
-  if (found && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
-  SetDllDirectoryW(L"");
-  return false;
+  const bool restricted = found && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!restricted) SetDllDirectoryW(L"");
+  // Kept loaded until the process ends.
+  for (const wchar_t* name : kPreloadedSystemDlls) static_cast<void>(LoadSystemLibrary(name));
+  return restricted;
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* fileName) {

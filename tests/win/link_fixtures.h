@@ -2,6 +2,9 @@
 // Links that an attacker of the same user could plant in a profile folder, made the Windows way
 // (Wine supports these calls): junctions, symbolic links, hard links; and a scratch folder.
 #include <windows.h>
+#include <winioctl.h>
+
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -86,6 +89,24 @@ inline bool MakeJunction(const std::wstring& link, const std::wstring& target) {
   CloseHandle(handle);
   if (!set) RemoveDirectoryW(link.c_str());
   return set != FALSE;
+}
+
+// True under Wine, whose file system lacks some of Windows' link and sharing behaviour.
+inline bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Makes link a symbolic link to the file target. False when the platform cannot make one (Wine
+// 8's CreateSymbolicLinkW reports success and makes nothing: checked by looking).
+inline bool MakeFileSymlink(const std::wstring& link, const std::wstring& target) {
+  if (!CreateSymbolicLinkW(link.c_str(), target.c_str(), 0)) return false;
+  const DWORD attributes = GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+  }
+  return true;
 }
 
 // Whole-file helpers.

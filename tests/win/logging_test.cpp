@@ -105,7 +105,11 @@ TEST(Logging, PlantedLinksDoNotRedirectTheLog) {
     const std::wstring victim = victimFolder + (c.junction ? L"\\ORVD.log" : L"\\victim.dll");
     ASSERT_TRUE(links::WriteWhole(victim, precious));
     if (c.junction) {
-      ASSERT_TRUE(links::MakeJunction(scratch / L"Tavlin", victimFolder)) << GetLastError();
+      if (!links::MakeJunction(scratch / L"Tavlin", victimFolder)) {
+        // Wine 8: the end-to-end tests plant this junction from the Unix side.
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+        continue;
+      }
     } else {
       ASSERT_TRUE(CreateDirectoryW((scratch / L"Tavlin").c_str(), nullptr));
       ASSERT_TRUE(CreateHardLinkW((scratch / L"Tavlin\\ORVD.log").c_str(), victim.c_str(), nullptr)) << GetLastError();
