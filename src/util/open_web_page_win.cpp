@@ -13,9 +13,6 @@
 
 #include "http/web_url.h"
 
-// shellapi.h maps ShellExecute to ShellExecuteW, which would rename IShellDispatch2::ShellExecute.
-#undef ShellExecute
-
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -79,14 +76,23 @@ HRESULT OpenThroughDesktopShell(const std::wstring& url) {
   ComPtr<IShellDispatch2> shell;
   HRESULT result = DesktopShellDispatch(shell);
   if (FAILED(result)) return result;
-  BSTR file = SysAllocString(url.c_str());
-  if (!file) return E_OUTOFMEMORY;
-  Variant arguments, folder, operation, show;
-  show.get()->vt = VT_I4;
-  show.get()->lVal = SW_SHOWNORMAL;
-  result = shell->ShellExecute(file, *arguments.get(), *folder.get(), *operation.get(), *show.get());
-  SysFreeString(file);
-  return result;
+  // Called by name through IDispatch: the headers' ShellExecute macro would rename the method.
+  OLECHAR name[] = L"ShellExecute";
+  LPOLESTR names[] = {name};
+  DISPID method = 0;
+  result = shell->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &method);
+  if (FAILED(result)) return result;
+  // File, arguments, folder, verb, show: passed in reverse order; the middle three left empty.
+  Variant arguments[5];
+  arguments[0].get()->vt = VT_I4;
+  arguments[0].get()->lVal = SW_SHOWNORMAL;
+  arguments[4].get()->vt = VT_BSTR;
+  arguments[4].get()->bstrVal = SysAllocString(url.c_str());
+  if (!arguments[4].get()->bstrVal) return E_OUTOFMEMORY;
+  VARIANTARG values[5];
+  for (int i = 0; i < 5; ++i) values[i] = *arguments[i].get();
+  DISPPARAMS parameters = {values, nullptr, 5, 0};
+  return shell->Invoke(method, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, nullptr, nullptr, nullptr);
 }
 
 }  // namespace
