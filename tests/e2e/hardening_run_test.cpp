@@ -165,6 +165,37 @@ TEST_F(HardenedRun, PlantedDllsBesideTheStubAreNeverLoaded) {
   RunProcess({"rm", "-rf", folder}, 10000);
 }
 
+// Wine can disable a DLL ("name=" in WINEDLLOVERRIDES): the stub then cannot load it from System32
+// and must end through its own error box, not fail to start.
+TEST_F(HardenedRun, MissingWinHttpOrUrlmonEndsThroughTheErrorBox) {
+  struct Case {
+    const char* dll;
+    const char* box;
+    const char* line;
+    uint32_t exitCode;
+  };
+  const Case cases[] = {
+      {"winhttp", "Cannot obtain configuration. Error code 1", "Can't download config file", 1},
+      {"urlmon", "Cannot obtain installer. Error code 4", "Can't download wrapper to \"", 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dll);
+    ClearLog();
+    Serve(false);
+    StubOptions options = Options("0");
+    options.env["WINEDLLOVERRIDES"] = std::string("mscoree,mshtml=;winemenubuilder.exe=d;") + c.dll + "=";
+    const StubRun run = RunStub(options);
+    ASSERT_TRUE(run.watched) << run.report;
+    EXPECT_EQ(run.exitCode, c.exitCode) << LogDump();
+    ASSERT_EQ(run.boxes.size(), 1u) << run.report;
+    EXPECT_EQ(run.boxes[0].text, c.box);
+    const std::vector<std::string> lines = LogMessages();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.rfind(c.line, 0) == 0; }))
+        << LogDump();
+  }
+}
+
 TEST_F(HardenedRun, CancellationPageGetsTheVersionPercentEncoded) {
   const std::string version = "4.1 beta&x=1#y";
   Serve(false, version);
