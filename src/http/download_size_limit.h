@@ -12,11 +12,9 @@ class DownloadSizeWatch {
   // limit: the most bytes allowed; the download must not exceed it.
   explicit DownloadSizeWatch(uint64_t limit) : limit_(limit) {}
 
-  // One report of status statusCode: for the data statuses (4 begin, 5 downloading, 6 end)
-  // progress = bytes so far (mod 2^32), total = announced size (0: unknown); other statuses are
-  // not counted. False once the bytes so far, counted across wraps, or the announced size exceed
-  // the limit; stays false from then on. A drop of 2 GiB or more between two reports is a wrap,
-  // a smaller one a new start (a redirect). Every chunk is reported, so no wrap goes unseen.
+  // False, from then on, once the bytes so far (progress mod 2^32; a drop of 2 GiB or more is a
+  // wrap, a smaller one a new start) or the announced total pass the limit. Only the data
+  // statuses (4, 5, 6) count; each chunk is reported, so no wrap goes unseen.
   [[nodiscard]] bool Observe(uint32_t statusCode, uint32_t progress, uint32_t total);
 
   // Bytes counted so far.

@@ -2,8 +2,6 @@
 #include <windows.h>
 #include <urlmon.h>
 
-// URLDownloadToFileW (no caller object, no options) of System32's urlmon.dll, which is loaded at
-// run time instead of imported (it is not one of the DLLs Windows always loads from System32).
-// HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) when urlmon.dll or the function cannot be loaded;
-// otherwise the download's own result.
+// HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND) when System32's urlmon.dll (loaded at run time, not
+// imported: it is no KnownDLL) cannot be loaded; else URLDownloadToFileW's own result.
 [[nodiscard]] HRESULT DownloadUrlToFile(const wchar_t* url, const wchar_t* path, IBindStatusCallback* callback);

@@ -8,9 +8,7 @@ enum class WebPageRoute {
   ThisProcess,   // the desktop shell was not reachable: ShellExecuteW from this process
 };
 
-// Opens url in the user's browser. Refused, nothing started, unless url passes IsWebUrl. Else
-// asks the shell of the desktop, through its automation interfaces (ShellWindows, the desktop
-// view, IShellDispatch2::ShellExecute), so that the browser runs as the desktop user and not
-// elevated; falls back to ShellExecuteW (default verb) from this process when any step fails. Initialises
-// COM on the calling thread for the call when needed. Whether the browser starts is not reported.
+// Refused, nothing started, unless url passes IsWebUrl. Else opens it through the desktop shell's
+// automation interfaces (ShellWindows, desktop view, IShellDispatch2), so the browser runs as the
+// desktop user, or, failing that, with ShellExecuteW from this process. Initialises COM if needed.
 WebPageRoute OpenWebPageAsDesktopUser(const std::wstring& url);

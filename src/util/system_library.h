@@ -1,15 +1,13 @@
 #pragma once
 #include <windows.h>
 
-// Restricts where this process looks for DLLs loaded from now on to System32, so that a DLL
-// planted beside the program (the Downloads folder) or in the current folder is never loaded.
-// False when the system lacks SetDefaultDllDirectories (Windows 7 without KB2533623) or refuses
-// it; the current folder is then at least taken out of the search. Either way it then loads the
-// DLLs of kPreloadedSystemDlls from System32, so that a later load of one of them by plain name,
-// through a path that ignores the restriction (Wine's delay-loads), finds System32's copy loaded.
+// False, the current folder at least taken out of the search, when SetDefaultDllDirectories is
+// missing (Windows 7 without KB2533623); else every later DLL load searches System32 only. Then
+// loads kPreloadedSystemDlls from System32, for loaders that ignore the restriction (Wine's).
 [[nodiscard]] bool RestrictDllSearchToSystem32();
 
-// Non-KnownDLLs that system components of this program load by name after the entry function.
+// Non-KnownDLLs that system components load by plain name after the entry function (comctl32's
+// delay-load of uxtheme); once loaded from System32, such a load finds that copy.
 inline constexpr const wchar_t* kPreloadedSystemDlls[] = {L"uxtheme.dll", L"version.dll"};
 
 // The DLL of that file name (e.g. L"winhttp.dll") loaded from System32 and nowhere else.
