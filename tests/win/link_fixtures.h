@@ -17,7 +17,7 @@ class ScratchFolder {
   explicit ScratchFolder(const wchar_t* tag) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"orvlinks-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    path_ = std::wstring(temp) + L"linktest-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
             std::to_wstring(GetTickCount64());
     created_ = CreateDirectoryW(path_.c_str(), nullptr) != FALSE;
   }
