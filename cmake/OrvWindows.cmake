@@ -5,7 +5,7 @@ target_compile_definitions(orvcore PUBLIC
 target_sources(orvcore PRIVATE "${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc")
 set_source_files_properties("${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc" PROPERTIES COMPILE_OPTIONS "-w")
 target_compile_options(orvcore PUBLIC -Wall -Wextra -ffunction-sections -fdata-sections)
-target_link_libraries(orvcore PUBLIC winhttp urlmon ole32 oleaut32 uuid shell32 user32 rpcrt4 crypt32 advapi32)
+target_link_libraries(orvcore PUBLIC ole32 oleaut32 uuid shell32 user32 rpcrt4 advapi32)
 target_link_options(orvcore PUBLIC -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel" OR CMAKE_BUILD_TYPE STREQUAL "Release")
   target_link_options(orvcore PUBLIC -s)

@@ -17,3 +17,9 @@ endforeach()
 
 # A second stub that accepts any certificate on the configuration fetch.
 orv_add_stub(orvsetup_lenient orvsetup_lenient "${ORV_CONFIG_URL}" ON)
+
+# The DLL that the planting test copies beside the stub under the names of system DLLs.
+add_library(planted SHARED "${CMAKE_CURRENT_SOURCE_DIR}/plant/planted_dll.cpp")
+set_target_properties(planted PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+target_compile_definitions(planted PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_link_options(planted PRIVATE -static -static-libgcc -static-libstdc++)

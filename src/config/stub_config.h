@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The values the run takes from the configuration document, all read and checked at once.
@@ -8,6 +9,7 @@ struct StubConfig {
   std::wstring wrapper;   // http(s) address of the installer
   uint32_t checksum = 0;  // expected CRC-32 of the installer (low 32 bits of the document's value)
   std::wstring version;   // passed to the installer after -v and to the cancellation page
+  std::optional<uint64_t> size;  // the installer's exact size in bytes, when the document gives it
 };
 
 // False with error set (the text the run logs after "Error parsing file. Error: ") when text is

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "http/body_buffer.h"
+#include "http/exchange_deadline.h"
 #include "http/winhttp_handle.h"
 
 // One HTTP or HTTPS request per execute() over WinHTTP, with certificate leniency, up to three
@@ -53,6 +54,10 @@ class HttpClient {
   void setProxyPassword(std::wstring password) { fields.proxyPassword = std::move(password); }
   // Time-outs in milliseconds as WinHttpSetTimeouts takes them (0: none, -1: infinite).
   void setTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs);
+  // Total time for one execute(), every attempt and read included (0, the default: none); each
+  // blocking step's time-out is cut to what remains. Past it execute() gives up with false and
+  // lastError() ERROR_WINHTTP_TIMEOUT, so a server that trickles its answer cannot hold it longer.
+  void setTotalDeadline(uint32_t milliseconds) { fields.totalDeadlineMs = milliseconds; }
 
   // Results of the last execute(); string fields keep earlier values where a response did not
   // supply new ones, and the response cookies accumulate over calls.
@@ -96,6 +101,9 @@ class HttpClient {
   // After a failed send: applies the user's proxy settings; true when the request was sent again
   // successfully through the proxy that an automatic configuration script named.
   bool discoverProxy(HINTERNET request);
+  // Before each attempt and each read: false, lastError ERROR_WINHTTP_TIMEOUT, once the total
+  // deadline has passed; otherwise cuts the request's time-outs to the time that remains.
+  bool applyDeadline(HINTERNET request);
   ReadOutcome readResponse(HINTERNET request);
   bool readHeaders(HINTERNET request);
   ReadOutcome readBody(HINTERNET request);
@@ -132,6 +140,8 @@ class HttpClient {
     int connectTimeout = 60000;
     int sendTimeout = 30000;
     int receiveTimeout = 30000;
+    uint32_t totalDeadlineMs = 0;
+    ExchangeDeadline deadline{0, 0};
   };
   Fields fields;
 };

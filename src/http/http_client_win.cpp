@@ -7,6 +7,7 @@
 
 #include "http/body_decode.h"
 #include "http/response_headers.h"
+#include "http/winhttp_api.h"
 
 namespace {
 
@@ -60,15 +61,20 @@ bool HttpClient::execute(const std::wstring& verbText) {
       return false;
     }
     const bool isGet = verb[0] == L'G';
+    if (!WinHttp().loaded) {
+      fields.lastError = ERROR_MOD_NOT_FOUND;
+      return false;
+    }
+    fields.deadline = ExchangeDeadline(GetTickCount64(), fields.totalDeadlineMs);
 
     if (!fields.sessionHandle) {
       // An explicit proxy is also given to the session: Wine routes requests only through a
       // proxy named here and ignores the per-request proxy option set on every attempt.
       if (fields.proxy.empty()) {
-        fields.sessionHandle.reset(WinHttpOpen(fields.userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+        fields.sessionHandle.reset(WinHttp().Open(fields.userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                                WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
       } else {
-        fields.sessionHandle.reset(WinHttpOpen(fields.userAgent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+        fields.sessionHandle.reset(WinHttp().Open(fields.userAgent.c_str(), WINHTTP_ACCESS_TYPE_NAMED_PROXY,
                                                fields.proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
       }
       if (!fields.sessionHandle) {
@@ -76,7 +82,7 @@ bool HttpClient::execute(const std::wstring& verbText) {
         return false;
       }
     }
-    WinHttpSetTimeouts(fields.sessionHandle.get(), fields.resolveTimeout, fields.connectTimeout, fields.sendTimeout,
+    WinHttp().SetTimeouts(fields.sessionHandle.get(), fields.resolveTimeout, fields.connectTimeout, fields.sendTimeout,
                        fields.receiveTimeout);
 
     std::wstring hostBuffer(kHostChars, L'\0');
@@ -88,41 +94,42 @@ bool HttpClient::execute(const std::wstring& verbText) {
     parts.dwHostNameLength = kHostChars;
     parts.lpszUrlPath = &pathBuffer[0];
     parts.dwUrlPathLength = kPathChars;
-    if (!WinHttpCrackUrl(fields.url.c_str(), static_cast<DWORD>(fields.url.size()), 0, &parts)) return false;
+    if (!WinHttp().CrackUrl(fields.url.c_str(), static_cast<DWORD>(fields.url.size()), 0, &parts)) return false;
     fields.host.assign(hostBuffer.c_str(), parts.dwHostNameLength);
     const std::wstring path(pathBuffer.c_str(), parts.dwUrlPathLength);
     const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
 
-    WinHttpHandle connection(WinHttpConnect(fields.sessionHandle.get(), fields.host.c_str(), parts.nPort, 0));
+    WinHttpHandle connection(WinHttp().Connect(fields.sessionHandle.get(), fields.host.c_str(), parts.nPort, 0));
     if (!connection) return false;
-    WinHttpHandle request(WinHttpOpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
+    WinHttpHandle request(WinHttp().OpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                              WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
     if (!request) return false;
     // The receive time-out also bounds the wait for the response head: Wine applies only this
     // option there, and would otherwise wait for a silent server without limit.
     if (fields.receiveTimeout > 0) {
       DWORD headTimeout = static_cast<DWORD>(fields.receiveTimeout);
-      WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
+      WinHttp().SetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
     }
 
     if (!fields.requireValidCertificate && secure) {
       DWORD flags = kIgnoreCertificateErrors;
-      WinHttpSetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
+      WinHttp().SetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
     }
 
     bool complete = false;
     bool stored = true;
     for (int attempt = 0; attempt < 3 && !complete && stored; ++attempt) {
+      if (!applyDeadline(request.get())) break;
       addRequestHeaders(request.get());
       setExplicitProxy(request.get());
       if (!send(request.get()) && !discoverProxy(request.get())) continue;
       if (!fields.postData.empty()) {
         DWORD written = 0;
-        if (!WinHttpWriteData(request.get(), fields.postData.data(), fields.postDataLength, &written)) {
+        if (!WinHttp().WriteData(request.get(), fields.postData.data(), fields.postDataLength, &written)) {
           fields.lastError = GetLastError();
         }
       }
-      if (!WinHttpReceiveResponse(request.get(), nullptr)) {
+      if (!WinHttp().ReceiveResponse(request.get(), nullptr)) {
         fields.lastError = GetLastError();
         continue;
       }
@@ -148,14 +155,14 @@ bool HttpClient::execute(const std::wstring& verbText) {
 
 void HttpClient::addRequestHeaders(HINTERNET request) {
   if (!fields.extraHeaders.empty()) {
-    if (!WinHttpAddRequestHeaders(request, fields.extraHeaders.c_str(), static_cast<DWORD>(fields.extraHeaders.size()),
+    if (!WinHttp().AddRequestHeaders(request, fields.extraHeaders.c_str(), static_cast<DWORD>(fields.extraHeaders.size()),
                                   WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON)) {
       fields.lastError = GetLastError();
     }
   }
   if (!fields.requestCookies.empty()) {
     const std::wstring line = L"Cookie: " + fields.requestCookies;
-    if (!WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
+    if (!WinHttp().AddRequestHeaders(request, line.c_str(), static_cast<DWORD>(line.size()),
                                   WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON)) {
       fields.lastError = GetLastError();
     }
@@ -167,21 +174,21 @@ void HttpClient::setExplicitProxy(HINTERNET request) {
   // The proxy is handed over whole, however long; WinHTTP copies it.
   std::wstring server = WritableCopy(fields.proxy.c_str());
   WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0], nullptr};
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
+  if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
   if (fields.proxyUser.empty()) return;
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(fields.proxyUser.c_str()),
+  if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY_USERNAME, const_cast<wchar_t*>(fields.proxyUser.c_str()),
                         static_cast<DWORD>(fields.proxyUser.size()))) {
     fields.lastError = GetLastError();
   }
   if (fields.proxyPassword.empty()) return;
-  if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(fields.proxyPassword.c_str()),
+  if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY_PASSWORD, const_cast<wchar_t*>(fields.proxyPassword.c_str()),
                         static_cast<DWORD>(fields.proxyPassword.size()))) {
     fields.lastError = GetLastError();
   }
 }
 
 bool HttpClient::send(HINTERNET request) {
-  if (WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
+  if (WinHttp().SendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                          fields.postDataLength, 0)) {
     return true;
   }
@@ -191,7 +198,7 @@ bool HttpClient::send(HINTERNET request) {
 
 bool HttpClient::discoverProxy(HINTERNET request) {
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
-  if (!WinHttpGetIEProxyConfigForCurrentUser(&config)) {
+  if (!WinHttp().GetIEProxyConfigForCurrentUser(&config)) {
     fields.lastError = GetLastError();
     return false;
   }
@@ -208,13 +215,13 @@ bool HttpClient::discoverProxy(HINTERNET request) {
     options.dwReserved = 0;
     options.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info = {};
-    BOOL found = WinHttpGetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
+    BOOL found = WinHttp().GetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
     if (!found && GetLastError() == ERROR_INVALID_PARAMETER) {
       // Some WinHTTP implementations (Wine) refuse auto-detection combined with a script URL;
       // the script alone is what the user's settings name.
       options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
       options.dwAutoDetectFlags = 0;
-      found = WinHttpGetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
+      found = WinHttp().GetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
     }
     if (!found) {
       fields.lastError = GetLastError();
@@ -222,7 +229,7 @@ bool HttpClient::discoverProxy(HINTERNET request) {
     }
     const GlobalString scriptProxy(info.lpszProxy);
     const GlobalString scriptBypass(info.lpszProxyBypass);
-    if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) return false;
+    if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) return false;
     return send(request);
   }
   if (HasText(proxy)) {
@@ -231,22 +238,39 @@ bool HttpClient::discoverProxy(HINTERNET request) {
     std::wstring bypassList = WritableCopy(bypass.get());
     WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0],
                                HasText(bypass) ? &bypassList[0] : nullptr};
-    if (!WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
+    if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
   }
   return false;
+}
+
+bool HttpClient::applyDeadline(HINTERNET request) {
+  if (fields.totalDeadlineMs == 0) return true;
+  const uint64_t now = GetTickCount64();
+  if (fields.deadline.Expired(now)) {
+    fields.lastError = ERROR_WINHTTP_TIMEOUT;
+    return false;
+  }
+  const ExchangeDeadline& deadline = fields.deadline;
+  const int receive = deadline.StepTimeoutMs(fields.receiveTimeout, now);
+  WinHttp().SetTimeouts(request, deadline.StepTimeoutMs(fields.resolveTimeout, now),
+                        deadline.StepTimeoutMs(fields.connectTimeout, now),
+                        deadline.StepTimeoutMs(fields.sendTimeout, now), receive);
+  DWORD headTimeout = static_cast<DWORD>(receive);
+  WinHttp().SetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
+  return true;
 }
 
 HttpClient::ReadOutcome HttpClient::readResponse(HINTERNET request) {
   if (!readHeaders(request)) return ReadOutcome::Incomplete;
 
   DWORD length = 0;
-  if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+  if (WinHttp().QueryHeaders(request, WINHTTP_QUERY_STATUS_CODE, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
                           &length, WINHTTP_NO_HEADER_INDEX) ||
       GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
     if (length / sizeof(wchar_t) <= kMaxResponseHeaderChars) {
       std::wstring buffer(length, L'\0');  // twice the reported byte length
       DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-      if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE, WINHTTP_HEADER_NAME_BY_INDEX, &buffer[0], &bytes,
+      if (WinHttp().QueryHeaders(request, WINHTTP_QUERY_STATUS_CODE, WINHTTP_HEADER_NAME_BY_INDEX, &buffer[0], &bytes,
                               WINHTTP_NO_HEADER_INDEX)) {
         fields.statusCode.assign(buffer.c_str());
       }
@@ -257,7 +281,7 @@ HttpClient::ReadOutcome HttpClient::readResponse(HINTERNET request) {
 
 bool HttpClient::readHeaders(HINTERNET request) {
   DWORD length = 0;
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+  if (!WinHttp().QueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                            WINHTTP_NO_OUTPUT_BUFFER, &length, WINHTTP_NO_HEADER_INDEX) &&
       GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return true;  // no header text: the header fields keep their values
@@ -268,7 +292,7 @@ bool HttpClient::readHeaders(HINTERNET request) {
   }
   std::wstring buffer(length, L'\0');  // twice the reported byte length
   DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, &buffer[0], &bytes,
+  if (WinHttp().QueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, &buffer[0], &bytes,
                           WINHTTP_NO_HEADER_INDEX)) {
     buffer.resize(bytes / sizeof(wchar_t));
     fields.responseHeaders.swap(buffer);
@@ -288,7 +312,11 @@ HttpClient::ReadOutcome HttpClient::readBody(HINTERNET request) {
   DWORD available = 0;
   do {
     available = 0;
-    if (!WinHttpQueryDataAvailable(request, &available)) {
+    if (!applyDeadline(request)) {
+      outcome = ReadOutcome::Incomplete;
+      break;
+    }
+    if (!WinHttp().QueryDataAvailable(request, &available)) {
       fields.lastError = GetLastError();
       outcome = ReadOutcome::Incomplete;
       break;
@@ -311,7 +339,7 @@ HttpClient::ReadOutcome HttpClient::readBody(HINTERNET request) {
       break;
     }
     DWORD read = 0;
-    if (!WinHttpReadData(request, piece.data(), available, &read)) {
+    if (!WinHttp().ReadData(request, piece.data(), available, &read)) {
       fields.lastError = GetLastError();
       outcome = ReadOutcome::Incomplete;
       break;
@@ -342,7 +370,7 @@ bool HttpClient::bodyCutShort(HINTERNET request) const {
   if (fields.statusCode == L"204" || fields.statusCode == L"304") return false;
   std::wstring declared(32, L'\0');
   DWORD bytes = static_cast<DWORD>(declared.size() * sizeof(wchar_t));
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, &declared[0], &bytes,
+  if (!WinHttp().QueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, &declared[0], &bytes,
                            WINHTTP_NO_HEADER_INDEX)) {
     return false;
   }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "http/winhttp_api.h"
 #include "util/unique_resource.h"
 
 // WinHTTP handles (session, connection or request): closed with WinHttpCloseHandle.
@@ -9,7 +10,7 @@ struct WinHttpHandleTraits {
   using Handle = HINTERNET;
   static Handle Null() { return nullptr; }
   static bool IsValid(Handle handle) { return handle != nullptr; }
-  static void Close(Handle handle) { WinHttpCloseHandle(handle); }
+  static void Close(Handle handle) { WinHttp().CloseHandle(handle); }
 };
 
 // Owns one WinHTTP handle and closes it once.

@@ -2,8 +2,10 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include <cstdint>
 #include <memory>
 
+#include "http/download_size_limit.h"
 #include "main/download_watch.h"
 
 // The download's status callback. It answers the HTTP negotiation as well, to see the response's
@@ -13,8 +15,9 @@
 // the process ends.
 class CallbackHandler : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  // A handler for one download attempt, reporting to watch.
-  explicit CallbackHandler(std::shared_ptr<DownloadWatch> watch);
+  // A handler for one download attempt, reporting to watch; the download is aborted (E_ABORT)
+  // once its data goes past sizeLimit bytes.
+  explicit CallbackHandler(std::shared_ptr<DownloadWatch> watch, uint64_t sizeLimit = kMaxInstallerBytes);
   CallbackHandler(const CallbackHandler&) = delete;
   CallbackHandler& operator=(const CallbackHandler&) = delete;
 
@@ -33,7 +36,8 @@ class CallbackHandler : public IBindStatusCallback, public IHttpNegotiate {
   // Not implemented: E_NOTIMPL.
   STDMETHODIMP OnLowResource(DWORD reserved) override;
   // E_ABORT, doing nothing, once the watch refuses the report (attempt given up or HTTP error
-  // seen); otherwise S_OK after the watch has logged the stage and moved the bar.
+  // seen) or the data or announced size passes the size limit; otherwise S_OK after the watch has
+  // logged the stage and moved the bar.
   STDMETHODIMP OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR szStatusText) override;
   // Not implemented: E_NOTIMPL; the download's result reaches the caller of the download instead.
   STDMETHODIMP OnStopBinding(HRESULT result, LPCWSTR error) override;
@@ -53,4 +57,5 @@ class CallbackHandler : public IBindStatusCallback, public IHttpNegotiate {
 
  private:
   std::shared_ptr<DownloadWatch> watch_;
+  DownloadSizeWatch sizeWatch_;
 };

@@ -2,7 +2,8 @@
 
 #include <utility>
 
-CallbackHandler::CallbackHandler(std::shared_ptr<DownloadWatch> watch) : watch_(std::move(watch)) {}
+CallbackHandler::CallbackHandler(std::shared_ptr<DownloadWatch> watch, uint64_t sizeLimit)
+    : watch_(std::move(watch)), sizeWatch_(sizeLimit) {}
 
 STDMETHODIMP CallbackHandler::QueryInterface(REFIID riid, void** ppv) {
   if (!ppv) return E_POINTER;
@@ -29,6 +30,7 @@ STDMETHODIMP CallbackHandler::GetPriority(LONG*) { return E_NOTIMPL; }
 STDMETHODIMP CallbackHandler::OnLowResource(DWORD) { return E_NOTIMPL; }
 
 STDMETHODIMP CallbackHandler::OnProgress(ULONG ulProgress, ULONG ulProgressMax, ULONG ulStatusCode, LPCWSTR) {
+  if (!sizeWatch_.Observe(ulStatusCode, ulProgress, ulProgressMax)) return E_ABORT;
   return watch_->Report(ulProgress, ulProgressMax, ulStatusCode, GetTickCount()) ? S_OK : E_ABORT;
 }
 

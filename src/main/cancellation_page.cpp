@@ -1,7 +1,9 @@
 #include "main/cancellation_page.h"
 
+#include "http/percent_encode.h"
+
 std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version) {
   std::wstring address(cancelPageBase);
-  address.append(version);
+  address.append(PercentEncode(version));
   return address;
 }

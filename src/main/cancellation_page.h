@@ -2,5 +2,6 @@
 #include <string>
 #include <string_view>
 
-// The cancellation page: base followed directly by the version, unescaped.
+// The cancellation page: base followed by the version, percent-encoded as one URL component
+// (RFC 3986 unreserved characters stay, so "4.1.674" is unchanged).
 std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version);

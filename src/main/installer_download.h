@@ -1,5 +1,7 @@
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "main/download_policy.h"
@@ -10,5 +12,9 @@
 // own (with its own COM apartment) and is watched: when it reports nothing for 30 s before the end
 // of its data it is given up (result stalled, the thread left to the process's end). The result
 // carries the download's HRESULT and the HTTP status the response gave (0 when none was seen).
+// The data may not go past configuredSize (when set) or 4 GiB, and the file must then have exactly
+// configuredSize bytes: otherwise E_ABORT or HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE or
+// ERROR_INVALID_DATA).
 [[nodiscard]] DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring& path,
-                                     std::shared_ptr<DialogChannel> channel);
+                                                   std::shared_ptr<DialogChannel> channel,
+                                                   std::optional<uint64_t> configuredSize);

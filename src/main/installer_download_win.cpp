@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "http/download_size_limit.h"
+#include "http/urlmon_download.h"
 #include "main/callback_handler.h"
 #include "main/com_scope.h"
 #include "main/download_watch.h"
@@ -38,13 +40,14 @@ struct DownloadJob {
   std::wstring url;
   std::wstring path;
   std::shared_ptr<DownloadWatch> watch;
+  uint64_t sizeLimit = 0;
   HRESULT result = E_PENDING;
 };
 
 void Download(DownloadJob& job) {
   const ComScope com;
   // The handler is never freed: the download service may keep it, and it lives until the process ends.
-  job.result = URLDownloadToFileW(nullptr, job.url.c_str(), job.path.c_str(), 0, new CallbackHandler(job.watch));
+  job.result = DownloadUrlToFile(job.url.c_str(), job.path.c_str(), new CallbackHandler(job.watch, job.sizeLimit));
 }
 
 DWORD WINAPI DownloadThreadProc(LPVOID parameter) {
@@ -53,15 +56,25 @@ DWORD WINAPI DownloadThreadProc(LPVOID parameter) {
   return 0;
 }
 
+// S_OK when the downloaded file's size is acceptable (the progress reports may miss the end).
+HRESULT CheckDownloadedSize(const wchar_t* path, std::optional<uint64_t> configuredSize) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return HRESULT_FROM_WIN32(GetLastError());
+  const uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (DownloadSizeAcceptable(size, configuredSize)) return S_OK;
+  return HRESULT_FROM_WIN32(size > DownloadSizeLimit(configuredSize) ? ERROR_FILE_TOO_LARGE : ERROR_INVALID_DATA);
+}
+
 }  // namespace
 
 DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring& path,
-                                     std::shared_ptr<DialogChannel> channel) {
+                                     std::shared_ptr<DialogChannel> channel, std::optional<uint64_t> configuredSize) {
   auto watch = std::make_shared<DownloadWatch>(MakeDialogProgressSink(std::move(channel)), GetTickCount());
   auto job = std::make_shared<DownloadJob>();
   job->url = url;
   job->path = path;
   job->watch = watch;
+  job->sizeLimit = DownloadSizeLimit(configuredSize);
 
   auto* threadJob = new std::shared_ptr<DownloadJob>(job);
   UniqueHandle thread{CreateThread(nullptr, 0, DownloadThreadProc, threadJob, 0, nullptr)};
@@ -79,7 +92,7 @@ DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring
       }
     }
   }
-  result.hresult = job->result;
+  result.hresult = job->result == S_OK ? CheckDownloadedSize(path.c_str(), configuredSize) : job->result;
   result.httpStatus = watch->httpStatus();
   return result;
 }

@@ -2,10 +2,15 @@
 #include <string>
 #include <string_view>
 
+#include "util/log_escape.h"
 #include "util/utf8.h"
 
-// A wide text as it is written into a log line: UTF-8, so that any path stays readable.
-inline std::string LogText(std::wstring_view text) { return ToUtf8(text); }
+// A wide text as it is written into a log line: UTF-8, so that any path stays readable, with
+// control characters escaped, so that a value never starts a line of its own.
+inline std::string LogText(std::wstring_view text) { return EscapeLogValue(ToUtf8(text)); }
+
+// A narrow text from outside (a library's error message) as it is written into a log line.
+inline std::string LogValue(std::string_view text) { return EscapeLogValue(text); }
 
 // A path between double quotes, as the log lines quote paths.
 inline std::string Quoted(std::wstring_view path) { return "\"" + LogText(path) + "\""; }

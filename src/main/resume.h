@@ -56,7 +56,9 @@ void RemoveResumeShortcut(ResumeEffects& effects);
 // buffer of kResumeShortcutPathCapacity characters that the caller owns.
 std::unique_ptr<wchar_t[]> ResumeShortcutPath();
 
-// Windows only. A negative HRESULT when the link object cannot be created or saved; otherwise the
-// result of the save of the shell link at shortcutPath pointing at target, with the description
-// "Continue installation of Orvandel" and nothing else set. COM must be initialised on the thread.
+// Windows only. A negative HRESULT when the link object cannot be created or saved, or when a link
+// or a file with more than one name stands at shortcutPath (refused, left as it is; GetLastError()
+// tells why); otherwise the result of the save of the shell link at shortcutPath pointing at
+// target, with the description "Continue installation of Orvandel" and nothing else set. COM must
+// be initialised on the thread.
 [[nodiscard]] long CreateResumeShortcut(const wchar_t* target, const wchar_t* shortcutPath);

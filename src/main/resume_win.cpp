@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include "util/wide_buffer.h"
+#include "util/shell_link_save.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -29,8 +30,6 @@ long CreateResumeShortcut(const wchar_t* target, const wchar_t* shortcutPath) {
   (void)link->SetPath(target);
   (void)link->SetDescription(L"Continue installation of Orvandel");
 
-  ComPtr<IPersistFile> file;
-  result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.GetAddressOf()));
-  if (FAILED(result)) return result;
-  return file->Save(shortcutPath, TRUE);
+  // Not IPersistFile::Save: a link planted at the shortcut's name must not redirect the write.
+  return SaveShellLinkNoRedirect(link.Get(), shortcutPath);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "main/download_policy.h"
@@ -34,7 +35,9 @@ class RunEffects : public ResumeEffects {
   // The cache-busting number: 0 to 32767, drawn anew for each run.
   virtual unsigned DrawCacheBuster() = 0;
   // One attempt at downloading url into the file at path, feeding the progress dialog.
-  [[nodiscard]] virtual DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) = 0;
+  // The data may not go past size (when given) or 4 GiB, and must then be exactly size bytes.
+  [[nodiscard]] virtual DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path,
+                                                    std::optional<uint64_t> size) = 0;
   // Waits ms milliseconds.
   virtual void Pause(uint32_t ms) = 0;
   // False with error = the reason when the file cannot be opened; otherwise its CRC-32 in crc.

@@ -16,9 +16,10 @@ uint32_t Fail(RunEffects& effects, RunError error) {
 
 // Up to kDownloadAttempts attempts, pausing between them; every failed attempt is logged with its
 // reason (a Warning when another attempt follows, an Error for the last). True once one succeeded.
-bool DownloadWithRetries(RunEffects& effects, const std::wstring& url, const std::wstring& path) {
+bool DownloadWithRetries(RunEffects& effects, const std::wstring& url, const std::wstring& path,
+                         std::optional<uint64_t> size) {
   for (int attempt = 1;; ++attempt) {
-    const DownloadResult result = effects.DownloadOnce(url, path);
+    const DownloadResult result = effects.DownloadOnce(url, path, size);
     const DownloadVerdict verdict = JudgeDownload(result);
     if (verdict == DownloadVerdict::Done) return true;
     const std::string failed = "Download attempt " + std::to_string(attempt) + " of " +
@@ -65,7 +66,7 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
   effects.Log(LogLevel::Info, "Downloading wrapper");
   const std::wstring installerPath = effects.MakeTempInstallerPath();
   const std::wstring downloadUrl = AppendCacheBuster(config.wrapper, effects.DrawCacheBuster());
-  if (!DownloadWithRetries(effects, downloadUrl, installerPath)) {
+  if (!DownloadWithRetries(effects, downloadUrl, installerPath, config.size)) {
     effects.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));
     return Fail(effects, RunError::Download);
   }

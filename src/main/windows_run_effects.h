@@ -36,7 +36,8 @@ class WindowsRunEffects final : public RunEffects {
   void EndProgressDialog() override;
   std::wstring MakeTempInstallerPath() override;
   unsigned DrawCacheBuster() override;
-  DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) override;
+  DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path,
+                              std::optional<uint64_t> size) override;
   void Pause(uint32_t ms) override;
   bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) override;
   bool NewUuidText(std::wstring& text, unsigned long& error) override;

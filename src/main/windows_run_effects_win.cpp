@@ -13,7 +13,11 @@
 #include "main/installer_download.h"
 #include "main/logging.h"
 #include "main/run_errors.h"
+#include "main/tracking_url.h"
 #include "util/file_crc32.h"
+#include "util/log_escape.h"
+#include "util/no_redirect_file.h"
+#include "util/open_web_page.h"
 #include "util/path_exists.h"
 #include "util/temp_paths.h"
 #include "util/unique_resource.h"
@@ -55,10 +59,12 @@ void WindowsRunEffects::ReleaseSingleInstance() { ReleaseMutex(mutex_.get()); }
 void WindowsRunEffects::StartLogging() { InitLogging(); }
 
 void WindowsRunEffects::Log(LogLevel level, const std::string& message) {
+  // One call, one line, whatever the values in the message hold.
+  const std::string line = EscapeLogValue(message);
   switch (level) {
-    case LogLevel::Info: LOG(INFO) << message; break;
-    case LogLevel::Warning: LOG(WARNING) << message; break;
-    case LogLevel::Error: LOG(ERROR) << message; break;
+    case LogLevel::Info: LOG(INFO) << line; break;
+    case LogLevel::Warning: LOG(WARNING) << line; break;
+    case LogLevel::Error: LOG(ERROR) << line; break;
   }
 }
 
@@ -88,10 +94,11 @@ unsigned WindowsRunEffects::DrawCacheBuster() {
   return static_cast<unsigned>(std::rand());
 }
 
-DownloadResult WindowsRunEffects::DownloadOnce(const std::wstring& url, const std::wstring& path) {
+DownloadResult WindowsRunEffects::DownloadOnce(const std::wstring& url, const std::wstring& path,
+                                               std::optional<uint64_t> size) {
   // Once the dialog is up every status reaches it; without it the download goes on regardless.
   (void)dialog_.WaitUntilShown(kDialogWaitMs);
-  return DownloadInstallerOnce(url, path, dialog_.channel());
+  return DownloadInstallerOnce(url, path, dialog_.channel(), size);
 }
 
 void WindowsRunEffects::Pause(uint32_t ms) { Sleep(ms); }
@@ -159,11 +166,12 @@ bool WindowsRunEffects::WaitForInstaller(uint32_t& exitCode, unsigned long& erro
 }
 
 void WindowsRunEffects::OpenPage(const std::wstring& address) {
-  ShellExecuteW(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOW);
+  static_cast<void>(OpenWebPageAsDesktopUser(address));
 }
 
 void WindowsRunEffects::SendFailureHit(const std::wstring& url) {
   HttpClient client(url);
+  client.setTotalDeadline(kFailureHitDeadlineMs);
   static_cast<void>(client.execute(L"GET"));
 }
 
@@ -204,7 +212,7 @@ std::wstring WindowsRunEffects::OwnPath(unsigned long& error) {
 }
 
 bool WindowsRunEffects::CopyFileTo(const std::wstring& from, const std::wstring& to, unsigned long& error) {
-  if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return true;
+  if (CopyFileNoRedirect(from, to)) return true;
   error = GetLastError();
   return false;
 }

@@ -30,9 +30,11 @@ PeInfo ReadPeInfo(const std::string& exe, const std::string& arch) {
 }
 
 const std::set<std::string>& AllowedStubImports() {
-  static const std::set<std::string> allowed{
-      "KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL",   "GDI32.DLL",  "SHELL32.DLL", "OLE32.DLL",   "OLEAUT32.DLL",
-      "WINHTTP.DLL",  "URLMON.DLL", "RPCRT4.DLL",   "ADVAPI32.DLL", "CRYPT32.DLL", "SHLWAPI.DLL"};
+  // Only KnownDLLs, which Windows maps from System32 whatever lies beside the program: every other
+  // DLL (winhttp, urlmon, version, uxtheme, crypt32, ...) is loaded at run time from System32.
+  static const std::set<std::string> allowed{"KERNEL32.DLL", "MSVCRT.DLL",   "USER32.DLL",  "GDI32.DLL",
+                                             "SHELL32.DLL",  "OLE32.DLL",    "OLEAUT32.DLL", "RPCRT4.DLL",
+                                             "ADVAPI32.DLL", "SHLWAPI.DLL",  "COMDLG32.DLL", "WS2_32.DLL"};
   return allowed;
 }
 

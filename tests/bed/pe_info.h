@@ -17,8 +17,8 @@ struct PeInfo {
 // Reads exe with the MinGW objdump of arch ("i686" or "x86_64").
 PeInfo ReadPeInfo(const std::string& exe, const std::string& arch);
 
-// The Windows DLLs the stub may import; nothing of the MinGW runtime, no COMCTL32 (the common
-// controls come through the manifest only).
+// The Windows DLLs the stub may import: KnownDLLs only; nothing of the MinGW runtime, no COMCTL32
+// (the common controls come through the manifest only), no WINHTTP or URLMON.
 const std::set<std::string>& AllowedStubImports();
 
 }  // namespace bed

@@ -221,7 +221,7 @@ TEST_F(LaunchRun, CancelledWithoutTheFlagOrWithNsLeavesNothing) {
                                             "Navigating user to cancellation page",
                                             "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
     EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
-    EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage("5.0 beta")});
+    EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage("5.0%20beta")});
     EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
     EXPECT_FALSE(FileExists(DesktopDir() + "/" + kShortcutName));
   }

@@ -99,9 +99,11 @@ TEST(Outcome, TrackingUrlCarriesIdAndUnsignedExitCode) {
   EXPECT_EQ(longest.substr(longest.size() - 15), L"&e_n=4294967295");
 }
 
-TEST(Outcome, CancellationPageAppendsTheVersionUnchanged) {
+TEST(Outcome, CancellationPageAppendsTheVersionPercentEncoded) {
+  EXPECT_EQ(BuildCancellationPageAddress(L"http://www.example.com/installation-cancelled/?v=", L"4.1.674"),
+            L"http://www.example.com/installation-cancelled/?v=4.1.674");
   EXPECT_EQ(BuildCancellationPageAddress(L"http://www.example.com/installation-cancelled/?v=", L"4.1 beta&x"),
-            L"http://www.example.com/installation-cancelled/?v=4.1 beta&x");
+            L"http://www.example.com/installation-cancelled/?v=4.1%20beta%26x");
   EXPECT_EQ(BuildCancellationPageAddress(L"http://h/installation-cancelled/?v=", L""),
             L"http://h/installation-cancelled/?v=");
 }

@@ -57,7 +57,7 @@ class RecordingEffects final : public RunEffects {
     return s_.installerPath;
   }
   unsigned DrawCacheBuster() override { return s_.cacheBuster; }
-  DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) override {
+  DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path, std::optional<uint64_t>) override {
     Note("download " + ToUtf8(url) + " -> " + ToUtf8(path));
     return attempt_ < s_.downloads.size() ? s_.downloads[attempt_++] : DownloadResult{};
   }

@@ -9,6 +9,7 @@
 #include "build_endpoints.h"
 #include "main/endpoints.h"
 #include "main/stub_entry.h"
+#include "util/system_library.h"
 
 namespace {
 
@@ -23,6 +24,8 @@ std::wstring FromEnvironment(const wchar_t* name, const wchar_t* compiledIn) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
+  // Before anything else: no DLL loaded from now on may come from the program's own folder.
+  static_cast<void>(RestrictDllSearchToSystem32());
   const std::wstring configUrl = FromEnvironment(L"ORV_TEST_CONFIG_URL", ORV_BUILD_CONFIG_URL);
   const std::wstring analyticsHost = FromEnvironment(L"ORV_TEST_ANALYTICS_HOST", ORV_BUILD_ANALYTICS_HOST);
   const std::wstring cancelPageBase = FromEnvironment(L"ORV_TEST_CANCEL_PAGE_BASE", ORV_BUILD_CANCEL_PAGE_BASE);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "link_fixtures.h"
 #include "main/logging.h"
 
 namespace {
@@ -87,6 +88,41 @@ TEST(Logging, FolderOutsideTheAnsiCodePageStillGetsTheLog) {
   DeleteFileW((folder + L"\\Tavlin\\ORVD.log").c_str());
   RemoveDirectoryW((folder + L"\\Tavlin").c_str());
   RemoveDirectoryW(folder.c_str());
+}
+
+TEST(Logging, PlantedLinksDoNotRedirectTheLog) {
+  const std::string precious = "precious bytes that must stay as they are";
+  struct Case {
+    const char* name;
+    bool junction;  // Tavlin is a junction to the victim's folder; else ORVD.log is a hard link to it
+  };
+  for (const Case c : {Case{"junction for the Tavlin folder", true}, Case{"hard link for ORVD.log", false}}) {
+    SCOPED_TRACE(c.name);
+    links::ScratchFolder scratch(L"log");
+    ASSERT_TRUE(scratch.ok());
+    const std::wstring victimFolder = scratch / L"protected";
+    ASSERT_TRUE(CreateDirectoryW(victimFolder.c_str(), nullptr));
+    const std::wstring victim = victimFolder + (c.junction ? L"\\ORVD.log" : L"\\victim.dll");
+    ASSERT_TRUE(links::WriteWhole(victim, precious));
+    if (c.junction) {
+      if (!links::MakeJunction(scratch / L"Tavlin", victimFolder)) {
+        // Wine 8: the end-to-end tests plant this junction from the Unix side.
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+        continue;
+      }
+    } else {
+      ASSERT_TRUE(CreateDirectoryW((scratch / L"Tavlin").c_str(), nullptr));
+      ASSERT_TRUE(CreateHardLinkW((scratch / L"Tavlin\\ORVD.log").c_str(), victim.c_str(), nullptr)) << GetLastError();
+    }
+    {
+      AppDataRedirect redirect(scratch.path());
+      ASSERT_TRUE(redirect.ok());
+      InitLogging();
+      LOG(INFO) << "line that must not reach the victim";
+    }
+    EXPECT_EQ(links::ReadWhole(victim), precious);
+    InitLogging();
+  }
 }
 
 }  // namespace

@@ -282,6 +282,21 @@ bool WriteReport(const std::wstring& path, const std::vector<std::string>& lines
   return std::fclose(file) == 0 && ok;
 }
 
+// Where the stand-in browser writes the pages it is given: the shell may start it from the
+// desktop's own process (Explorer, as the stub asks), whose environment is not the stub's, so the
+// watcher hands ORV_URL_RECORD on through the registry too (removed when it is not set).
+void PublishUrlRecord() {
+  const DWORD needed = GetEnvironmentVariableW(L"ORV_URL_RECORD", nullptr, 0);
+  std::wstring value(needed, L'\0');
+  const DWORD length = needed ? GetEnvironmentVariableW(L"ORV_URL_RECORD", &value[0], needed) : 0;
+  if (length == 0 || length >= needed) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\OrvandelTestBed", L"UrlRecord");
+    return;
+  }
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\OrvandelTestBed", L"UrlRecord", REG_SZ, value.c_str(),
+                  (length + 1) * sizeof(wchar_t));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -290,6 +305,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fwprintf(stderr, L"usage: orvwatch --report FILE [options] -- PROGRAM [ARGS...]\n");
     return 2;
   }
+  PublishUrlRecord();
   std::vector<wchar_t> commandLine(options.commandLine.begin(), options.commandLine.end());
   commandLine.push_back(L'\0');
   STARTUPINFOW startup{};

@@ -1,6 +1,8 @@
 // Registered as a test prefix's http handler (HKLM\Software\Classes\http\shell\open\command,
 // value "<this program>" "%1"), it stands in for the browser: every address it is started with
-// is appended, one line each (UTF-8, LF), to the file named by ORV_URL_RECORD, or to
+// is appended, one line each (UTF-8, LF), to the file named by the registry value
+// HKCU\Software\OrvandelTestBed\UrlRecord (which orvwatch sets: the shell may start this program
+// from the desktop's process, whose environment is not the stub's), else by ORV_URL_RECORD, or to
 // "url_recorder.txt" next to this program. Exit code 0 when the line was written, 1 otherwise.
 #include <windows.h>
 
@@ -13,6 +15,13 @@
 namespace {
 
 std::wstring RecordPath() {
+  wchar_t published[32768] = {};
+  DWORD size = sizeof(published) - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\OrvandelTestBed", L"UrlRecord", RRF_RT_REG_SZ, nullptr, published,
+                   &size) == ERROR_SUCCESS &&
+      published[0] != L'\0') {
+    return published;
+  }
   const DWORD needed = GetEnvironmentVariableW(L"ORV_URL_RECORD", nullptr, 0);
   if (needed > 0) {
     std::wstring value(needed, L'\0');

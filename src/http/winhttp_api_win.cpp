@@ -1,0 +1,36 @@
+#include "http/winhttp_api.h"
+
+#include "util/system_library.h"
+
+namespace {
+
+WinHttpApi Load() {
+  WinHttpApi api;
+  const HMODULE module = LoadSystemLibrary(L"winhttp.dll");
+  const bool all = BindProcedure(module, "WinHttpOpen", api.Open) &&
+                   BindProcedure(module, "WinHttpCloseHandle", api.CloseHandle) &&
+                   BindProcedure(module, "WinHttpSetTimeouts", api.SetTimeouts) &&
+                   BindProcedure(module, "WinHttpCrackUrl", api.CrackUrl) &&
+                   BindProcedure(module, "WinHttpConnect", api.Connect) &&
+                   BindProcedure(module, "WinHttpOpenRequest", api.OpenRequest) &&
+                   BindProcedure(module, "WinHttpSetOption", api.SetOption) &&
+                   BindProcedure(module, "WinHttpAddRequestHeaders", api.AddRequestHeaders) &&
+                   BindProcedure(module, "WinHttpSendRequest", api.SendRequest) &&
+                   BindProcedure(module, "WinHttpWriteData", api.WriteData) &&
+                   BindProcedure(module, "WinHttpReceiveResponse", api.ReceiveResponse) &&
+                   BindProcedure(module, "WinHttpQueryHeaders", api.QueryHeaders) &&
+                   BindProcedure(module, "WinHttpQueryDataAvailable", api.QueryDataAvailable) &&
+                   BindProcedure(module, "WinHttpReadData", api.ReadData) &&
+                   BindProcedure(module, "WinHttpGetIEProxyConfigForCurrentUser", api.GetIEProxyConfigForCurrentUser) &&
+                   BindProcedure(module, "WinHttpGetProxyForUrl", api.GetProxyForUrl);
+  if (!all) return WinHttpApi{};
+  api.loaded = true;
+  return api;
+}
+
+}  // namespace
+
+const WinHttpApi& WinHttp() {
+  static const WinHttpApi api = Load();
+  return api;
+}

@@ -1,0 +1,128 @@
+// Total deadlines of an HTTP exchange and the installer's size limit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/download_size_key.h"
+#include "http/download_size_limit.h"
+#include "http/exchange_deadline.h"
+
+namespace {
+
+TEST(ExchangeDeadline, CutsEachStepToTheTimeThatRemains) {
+  struct Case {
+    uint64_t start;
+    uint32_t budget;
+    int step;
+    uint64_t now;
+    bool expired;
+    int timeout;
+  };
+  const Case cases[] = {
+      {1000, 30000, 30000, 1000, false, 30000},    // the step's own time-out fits
+      {1000, 30000, 30000, 2000, false, 29000},    // cut to what remains
+      {1000, 30000, 0, 1000, false, 30000},        // a step without time-out gets the rest
+      {1000, 30000, -1, 1000, false, 30000},       // so does an infinite one
+      {1000, 30000, 60000, 30999, false, 1},       // at least 1 while time remains
+      {1000, 30000, 30000, 31000, true, 1},        // at the deadline
+      {1000, 30000, 30000, 999999, true, 1},       // long past it
+      {1000, 30000, 30000, 500, false, 30000},     // a clock that went back spends nothing
+      {0, 0, 30000, 999999, false, 30000},         // no deadline: the step as it is
+      {0, 0, 0, 999999, false, 0},
+      {0xFFFFFFFFFFFF0000ull, 10000, 30000, 0xFFFFFFFFFFFF0000ull + 9000, false, 1000},
+  };
+  for (const Case& c : cases) {
+    const ExchangeDeadline deadline(c.start, c.budget);
+    const std::string where = "start " + std::to_string(c.start) + " budget " + std::to_string(c.budget) +
+                              " step " + std::to_string(c.step) + " now " + std::to_string(c.now);
+    EXPECT_EQ(deadline.Expired(c.now), c.expired) << where;
+    EXPECT_EQ(deadline.StepTimeoutMs(c.step, c.now), c.timeout) << where;
+  }
+}
+
+struct Report {
+  uint32_t status;
+  uint32_t progress;
+  uint32_t total;
+};
+
+// Whether every report passes, and the bytes counted at the end.
+std::pair<bool, uint64_t> Watch(uint64_t limit, const std::vector<Report>& reports) {
+  DownloadSizeWatch watch(limit);
+  bool passed = true;
+  for (const Report& r : reports) passed = watch.Observe(r.status, r.progress, r.total) && passed;
+  return {passed, watch.received()};
+}
+
+TEST(DownloadSizeWatch, StopsTheDownloadPastItsLimit) {
+  constexpr uint32_t kTop = 0xFFFFFFF0u;
+  struct Case {
+    const char* name;
+    uint64_t limit;
+    std::vector<Report> reports;
+    bool passes;
+    uint64_t received;
+  };
+  const Case cases[] = {
+      {"within the limit", 100, {{2, 0, 0}, {4, 10, 100}, {5, 60, 100}, {6, 100, 100}}, true, 100},
+      {"one byte too many", 100, {{5, 60, 0}, {5, 101, 0}}, false, 101},
+      {"announced size too large", 100, {{4, 0, 101}}, false, 0},
+      {"other statuses are not counted", 100, {{5, 50, 0}, {14, 0, 0}, {13, 999, 0}, {6, 50, 0}}, true, 50},
+      {"a wrap above 4 GiB counts", kMaxInstallerBytes, {{5, kTop, 0}, {5, 0x20, 0}}, false, 0x100000020ull},
+      {"4 GiB exactly passes", kMaxInstallerBytes, {{5, kTop, 0}, {5, 0, 0}}, true, kMaxInstallerBytes},
+      {"a small drop is a new start", 1000, {{5, 900, 0}, {4, 0, 0}, {5, 800, 0}}, true, 800},
+      {"stays stopped", 100, {{5, 200, 0}, {5, 0, 0}}, false, 200},
+  };
+  for (const Case& c : cases) {
+    const auto [passed, received] = Watch(c.limit, c.reports);
+    EXPECT_EQ(passed, c.passes) << c.name;
+    EXPECT_EQ(received, c.received) << c.name;
+  }
+}
+
+TEST(DownloadSizeLimit, ConfiguredSizeMustMatchOtherwiseFourGiB) {
+  EXPECT_EQ(DownloadSizeLimit(std::nullopt), 4294967296ull);
+  EXPECT_EQ(DownloadSizeLimit(1234), 1234u);
+  EXPECT_TRUE(DownloadSizeAcceptable(0, std::nullopt));
+  EXPECT_TRUE(DownloadSizeAcceptable(kMaxInstallerBytes, std::nullopt));
+  EXPECT_FALSE(DownloadSizeAcceptable(kMaxInstallerBytes + 1, std::nullopt));
+  EXPECT_TRUE(DownloadSizeAcceptable(1234, 1234));
+  EXPECT_FALSE(DownloadSizeAcceptable(1233, 1234));
+  EXPECT_FALSE(DownloadSizeAcceptable(1235, 1234));
+}
+
+TEST(DownloadSizeKey, OptionalExactSizeUpToFourGiB) {
+  struct Case {
+    const wchar_t* text;
+    bool ok;
+    std::optional<uint64_t> size;
+    std::string error;
+  };
+  const Case cases[] = {
+      {L"{\"wrapper\": \"http://h/i.exe\"}", true, std::nullopt, ""},
+      {L"{\"size\": 1048576}", true, 1048576u, ""},
+      {L"{\"size\": 4294967296}", true, 4294967296ull, ""},
+      {L"// comment\n{\"size\": 7 /* bytes */}", true, 7u, ""},
+      {L"[1, 2]", true, std::nullopt, ""},
+      {L"{\"size\": 4294967297}", false, std::nullopt, "size is larger than 4 GiB"},
+      {L"{\"size\": 0}", false, std::nullopt, "size is 0"},
+      {L"{\"size\": -5}", false, std::nullopt, "size is not an unsigned integer"},
+      {L"{\"size\": 1.5}", false, std::nullopt, "size is not an unsigned integer"},
+      {L"{\"size\": \"100\"}", false, std::nullopt, "size is not an unsigned integer"},
+      {L"{\"size\": null}", false, std::nullopt, "size is not an unsigned integer"},
+  };
+  for (const Case& c : cases) {
+    std::optional<uint64_t> size = 99;
+    std::string error;
+    EXPECT_EQ(ReadDownloadSize(c.text, size, error), c.ok) << "error: " << error;
+    EXPECT_EQ(size, c.size) << "error: " << error;
+    EXPECT_EQ(error, c.error);
+  }
+  std::optional<uint64_t> size;
+  std::string error;
+  EXPECT_FALSE(ReadDownloadSize(L"<html>", size, error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+// The cancellation page opener hands nothing but an http or https address to the shell.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "util/open_web_page.h"
+#include "util/utf8.h"
+
+namespace {
+
+TEST(OpenWebPage, RefusesEverythingButWebAddresses) {
+  const wchar_t* refused[] = {
+      L"file:///C:/windows/system32/calc.exe", L"C:\\windows\\system32\\calc.exe", L"calc.exe",
+      L"ms-settings:",  L"mailto:a@b.c",     L"\\\\server\\share\\x.exe",      L"http://",
+      L"http://h/\r\nx", L"",
+  };
+  for (const wchar_t* url : refused) {
+    EXPECT_EQ(OpenWebPageAsDesktopUser(url), WebPageRoute::Refused) << ToUtf8(url);
+  }
+}
+
+}  // namespace
