@@ -4,12 +4,20 @@
 
 #include "config/config_document.h"
 
+const char kPlainHttpNeedsSha256[] =
+    "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
+
 bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error) {
   ConfigDocument document;
   if (!document.Parse(text, error)) return false;
   StubConfig read;
   if (!document.ReadShortcut(read.shortcut, error) || !document.ReadWrapper(read.wrapper, error) ||
-      !document.ReadChecksum(read.checksum, error) || !document.ReadVersion(read.version, error)) {
+      !document.ReadChecksum(read.checksum, error) || !document.ReadVersion(read.version, error) ||
+      !document.ReadSha256(read.sha256, error)) {
+    return false;
+  }
+  if (IsPlainHttpUrl(read.wrapper) && !read.sha256) {
+    error = kPlainHttpNeedsSha256;
     return false;
   }
   config = std::move(read);

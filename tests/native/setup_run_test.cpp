@@ -129,6 +129,12 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
                                          L" \"version\": \"1\"}"; }), L"", 3,
        Parsed() + Lines{"ERROR Error parsing file. Error: wrapper is not an http or https URL"} +
            FailedWith("Cannot obtain configuration. Error code 3")},
+      {"plain http without a sha256 stops the run before the dialog and the download",
+       Good([](Scenario& s) { s.config = L"{\"shortcut\": true, \"wrapper\": \"http://h/i.exe\", \"checksum\": 1,"
+                                         L" \"version\": \"1\"}"; }), L"", 3,
+       Parsed() + Lines{"ERROR Error parsing file. Error: wrapper uses plain http, which is accepted only with a "
+                        "\"sha256\" of the installer"} +
+           FailedWith("Cannot obtain configuration. Error code 3")},
       {"404 is not retried", Good([](Scenario& s) { s.downloads = {{0, 404, false}}; }), L"", 4,
        Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
       {"503 three times", Good([](Scenario& s) { s.downloads = {{0, 503, false}, {0, 503, false}, {0, 503, false}}; }),
