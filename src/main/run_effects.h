@@ -4,6 +4,7 @@
 
 #include "main/download_policy.h"
 #include "main/resume.h"
+#include "util/file_sums.h"
 
 // Everything the run does to the world, so that the run itself (SetupRun) is a pure sequence.
 // The Windows adapter (WindowsRunEffects) carries these out; tests use a recording fake.
@@ -37,8 +38,12 @@ class RunEffects : public ResumeEffects {
   [[nodiscard]] virtual DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) = 0;
   // Waits ms milliseconds.
   virtual void Pause(uint32_t ms) = 0;
-  // False with error = the reason when the file cannot be opened; otherwise its CRC-32 in crc.
-  [[nodiscard]] virtual bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) = 0;
+  // False with error = the reason when the file cannot be opened so that others may only read it,
+  // or cannot be read; otherwise its CRC-32, SHA-256 and size in sums, taken through the one
+  // handle that keeps it so until StartInstaller has returned or ReleaseInstallerFile is called.
+  [[nodiscard]] virtual bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) = 0;
+  // Lets go of the file CheckInstallerFile holds (nothing when it holds none), so that it can be deleted.
+  virtual void ReleaseInstallerFile() = 0;
 
   // False (error set) when no UUID can be made; otherwise text = a new random UUID's text.
   [[nodiscard]] virtual bool NewUuidText(std::wstring& text, unsigned long& error) = 0;

@@ -72,13 +72,17 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
   effects.EndProgressDialog();
   effects.Log(LogLevel::Info, "Wrapper successfully downloaded to " + Quoted(installerPath));
 
-  uint32_t crc = 0;
-  if (!effects.ComputeCrc32(installerPath, crc, error)) {
+  FileSums sums;
+  if (!effects.CheckInstallerFile(installerPath, sums, error)) {
     effects.Log(LogLevel::Error, error);
     return Fail(effects, RunError::ChecksumOpen);
   }
-  if (crc != config.checksum) {
+  if (sums.crc32 != config.checksum) {
     effects.Log(LogLevel::Error, "Mismatch of the wrapper checksum");
+    return Fail(effects, RunError::ChecksumMismatch);
+  }
+  if (config.sha256 && sums.sha256 != *config.sha256) {
+    effects.Log(LogLevel::Error, "Mismatch of the wrapper SHA-256");
     return Fail(effects, RunError::ChecksumMismatch);
   }
   effects.Log(LogLevel::Info, "Checksum is OK. Continue...");
@@ -92,6 +96,7 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
   request.analyticsHost = settings.analyticsHost;
   uint32_t exitCode = 0;
   const bool launched = RunInstallerAndAct(effects, request, exitCode);
+  effects.ReleaseInstallerFile();
   DeleteInstaller(effects, installerPath);
   if (!launched) return Fail(effects, RunError::Launch);
   effects.Log(LogLevel::Info, "Tavlin wrapper exiting");

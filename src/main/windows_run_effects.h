@@ -13,7 +13,7 @@
 
 // Carries the run's effects out on Windows. It owns what the run holds between effects: the
 // single-instance mutex, the progress dialog (whose handles other threads reach only through
-// its channel), the started installer's process and COM on the run's thread (initialised once,
+// its channel), the checked installer file (locked against writers), the started installer's process and COM on the run's thread (initialised once,
 // before the installer is started, and released when this object ends). Each download attempt
 // is watched inside DownloadOnce. Must be used and destroyed on one thread.
 class WindowsRunEffects final : public RunEffects {
@@ -38,7 +38,8 @@ class WindowsRunEffects final : public RunEffects {
   unsigned DrawCacheBuster() override;
   DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) override;
   void Pause(uint32_t ms) override;
-  bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) override;
+  bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) override;
+  void ReleaseInstallerFile() override;
   bool NewUuidText(std::wstring& text, unsigned long& error) override;
   bool StartInstaller(const std::wstring& path, const std::wstring& parameters, unsigned long& error) override;
   bool WaitForInstaller(uint32_t& exitCode, unsigned long& error) override;
@@ -57,6 +58,7 @@ class WindowsRunEffects final : public RunEffects {
   Endpoints endpoints_;
   UniqueHandle mutex_;
   ProgressDialog dialog_;
+  UniqueHandle checkedFile_;  // the installer, held from its check until it has been started
   UniqueHandle installer_;
   std::optional<ComScope> com_;
 };

@@ -6,14 +6,16 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <ios>
+#include <string>
+#include <utility>
 
 #include "config/config_fetch.h"
 #include "http/http_client.h"
 #include "main/installer_download.h"
 #include "main/logging.h"
 #include "main/run_errors.h"
-#include "util/file_crc32.h"
+#include "main/log_text.h"
+#include "util/locked_file.h"
 #include "util/path_exists.h"
 #include "util/temp_paths.h"
 #include "util/unique_resource.h"
@@ -96,15 +98,23 @@ DownloadResult WindowsRunEffects::DownloadOnce(const std::wstring& url, const st
 
 void WindowsRunEffects::Pause(uint32_t ms) { Sleep(ms); }
 
-bool WindowsRunEffects::ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) {
-  try {
-    crc = FileCrc32(path);
-    return true;
-  } catch (const std::ios_base::failure& failure) {
-    error = failure.what();
+bool WindowsRunEffects::CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) {
+  checkedFile_.reset();
+  UniqueHandle file = OpenLockedForCheck(path);
+  if (!file) {
+    error = "Failed to open the file " + Quoted(path) + " for its check. Error code " + std::to_string(GetLastError());
     return false;
   }
+  HandleByteSource source(file.get());
+  if (!ComputeFileSums(source, sums)) {
+    error = "Failed to read the file " + Quoted(path) + ". Error code " + std::to_string(GetLastError());
+    return false;
+  }
+  checkedFile_ = std::move(file);
+  return true;
 }
+
+void WindowsRunEffects::ReleaseInstallerFile() { checkedFile_.reset(); }
 
 bool WindowsRunEffects::NewUuidText(std::wstring& text, unsigned long& error) {
   UUID uuid;
@@ -134,8 +144,12 @@ bool WindowsRunEffects::StartInstaller(const std::wstring& path, const std::wstr
   record.lpFile = path.c_str();
   record.lpParameters = parameters.c_str();
   record.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&record)) {
-    error = GetLastError();
+  const BOOL started = ShellExecuteExW(&record);
+  const DWORD startError = GetLastError();
+  // The image is mapped once the process exists: nobody can swap the file under it any more.
+  checkedFile_.reset();
+  if (!started) {
+    error = startError;
     return false;
   }
   if (!record.hProcess) {

@@ -21,6 +21,10 @@ Lines operator+(Lines a, const Lines& b) {
 const std::wstring kGoodConfig =
     L"{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 4294967297,"
     L" \"version\": \"4.1\"}";
+// The good document with the SHA-256 of "abc".
+const std::wstring kSha256Config =
+    L"{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 1, \"version\": \"4.1\","
+    L" \"sha256\": \"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\"}";
 constexpr uint32_t kGoodCrc = 1;  // the low 32 bits of the configured checksum
 constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004u);
 const char kPath[] = "\"C:\\T\\orv1.tmp.exe\"";
@@ -36,10 +40,10 @@ Lines Downloading() {
 }
 Lines Downloaded() {
   return Lines{"dialog end", std::string("INFO Wrapper successfully downloaded to ") + kPath,
-               "crc C:\\T\\orv1.tmp.exe"};
+               "check C:\\T\\orv1.tmp.exe"};
 }
 Lines Finished() {
-  return {"delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted", "INFO Tavlin wrapper exiting",
+  return {"unlock", "delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted", "INFO Tavlin wrapper exiting",
           "release"};
 }
 Lines LaunchedAfterDownload(const std::string& commandLine = "") {
@@ -155,19 +159,43 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"checksum mismatch", Good([](Scenario& s) { s.crc = 2; }), L"", 6,
        Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper checksum"} +
            FailedWith("The installation file is corrupted. Error code 6")},
+      {"checksum mismatch comes first, whatever the sha256",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.crc = 2;
+       }),
+       L"", 6,
+       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper checksum"} +
+           FailedWith("The installation file is corrupted. Error code 6")},
+      {"sha256 mismatch with a matching checksum",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.sha256 = Sha256Of("abd", 3);
+       }),
+       L"", 6,
+       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper SHA-256"} +
+           FailedWith("The installation file is corrupted. Error code 6")},
+      {"sha256 match runs the installer",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.sha256 = Sha256Of("abc", 3);
+       }),
+       L"", 0, Launched() + Succeeded()},
+      {"without a sha256 in the document the file's SHA-256 is not compared",
+       Good([](Scenario& s) { s.sha256 = Sha256Of("abd", 3); }), L"", 0, Launched() + Succeeded()},
       {"no installation id", Good([](Scenario& s) { s.uuidText.reset(); }), L"", 7,
        Downloading() + Downloaded() +
-           Lines{"INFO Checksum is OK. Continue...", "ERROR Unable to create an installation id. Error code 1717",
+           Lines{"INFO Checksum is OK. Continue...", "ERROR Unable to create an installation id. Error code 1717", "unlock",
                  "delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted"} +
            FailedWith("Cannot run installer. Error code 7")},
       {"the installer cannot start", Good([](Scenario& s) { s.launchFails = true; }), L"", 7,
        Without(Launched(), 2) +
-           Lines{std::string("ERROR Unable to run installer ") + kPath + ". Error code 193",
+           Lines{std::string("ERROR Unable to run installer ") + kPath + ". Error code 193", "unlock",
                  "delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted"} +
            FailedWith("Cannot run installer. Error code 7")},
       {"no exit code", Good([](Scenario& s) { s.waitFails = true; }), L"", 7,
        Launched() +
-           Lines{"ERROR Unable to read the installer's exit code. Error code 6", "delete C:\\T\\orv1.tmp.exe",
+           Lines{"ERROR Unable to read the installer's exit code. Error code 6", "unlock", "delete C:\\T\\orv1.tmp.exe",
                  std::string("INFO ") + kPath + " deleted"} +
            FailedWith("Cannot run installer. Error code 7")},
       {"success without a shortcut", Good(), L"/S", 0,
@@ -188,7 +216,7 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        Launched() +
            Lines{"INFO Installer execution has successfully completed",
                  std::string("INFO Attempting to delete shortcut \"") + kLink + "\"", std::string("delete ") + kLink,
-                 std::string("WARNING Unable to delete \"") + kLink + "\" shortcut. Error code 5",
+                 std::string("WARNING Unable to delete \"") + kLink + "\" shortcut. Error code 5", "unlock",
                  "delete C:\\T\\orv1.tmp.exe",
                  std::string("WARNING Unable to delete installer from temp directory ") + kPath + ". Error code 5",
                  "INFO Tavlin wrapper exiting", "release"}},
