@@ -30,8 +30,12 @@ class RunEffects : public ResumeEffects {
   // Ends the progress dialog and waits, within a bound, until it is gone.
   virtual void EndProgressDialog() = 0;
 
-  // Empty when none can be made; otherwise a new unique download name in the temporary folder.
-  virtual std::wstring MakeTempInstallerPath() = 0;
+  // Empty (error = the reason) when no download folder of the stub's own can be made fresh under
+  // the temporary folder, or no name in it; otherwise a new unique download name in that folder.
+  virtual std::wstring MakeTempInstallerPath(std::string& error) = 0;
+  // False (error set) when the download folder made by MakeTempInstallerPath cannot be removed
+  // (something is left in it, or none was made); otherwise it is gone.
+  [[nodiscard]] virtual bool RemoveDownloadFolder(unsigned long& error) = 0;
   // The cache-busting number: 0 to 32767, drawn anew for each run.
   virtual unsigned DrawCacheBuster() = 0;
   // One attempt at downloading url into the file at path, feeding the progress dialog.

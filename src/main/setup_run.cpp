@@ -34,13 +34,21 @@ bool DownloadWithRetries(RunEffects& effects, const std::wstring& url, const std
   }
 }
 
+// Deletes the installer, then (when that worked) the download folder that holds it.
 void DeleteInstaller(RunEffects& effects, const std::wstring& path) {
   unsigned long error = 0;
-  if (effects.RemoveFile(path, error)) {
-    effects.Log(LogLevel::Info, Quoted(path) + " deleted");
-  } else {
+  if (!effects.RemoveFile(path, error)) {
     effects.Log(LogLevel::Warning, "Unable to delete installer from temp directory " + Quoted(path) +
                                        ". Error code " + std::to_string(error));
+    return;
+  }
+  effects.Log(LogLevel::Info, Quoted(path) + " deleted");
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+  if (effects.RemoveDownloadFolder(error)) {
+    effects.Log(LogLevel::Info, "Download folder " + Quoted(folder) + " deleted");
+  } else {
+    effects.Log(LogLevel::Warning, "Unable to delete download folder " + Quoted(folder) + ". Error code " +
+                                       std::to_string(error));
   }
 }
 
@@ -63,7 +71,11 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
 
   effects.StartProgressDialog();
   effects.Log(LogLevel::Info, "Downloading wrapper");
-  const std::wstring installerPath = effects.MakeTempInstallerPath();
+  const std::wstring installerPath = effects.MakeTempInstallerPath(error);
+  if (installerPath.empty()) {
+    effects.Log(LogLevel::Error, error);
+    return Fail(effects, RunError::Download);
+  }
   const std::wstring downloadUrl = AppendCacheBuster(config.wrapper, effects.DrawCacheBuster());
   if (!DownloadWithRetries(effects, downloadUrl, installerPath)) {
     effects.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));

@@ -26,6 +26,10 @@ constexpr wchar_t kMutexName[] = L"5b2d9e71-3c4a-4f08-9d6e-a7c1e2f04b93";
 // How long the first download attempt waits for the progress dialog to come up before it starts
 // without it, and how long the run waits for the dialog to go after a download.
 constexpr DWORD kDialogWaitMs = 5000;
+// The download folder's name: this, then eight hexadecimal digits.
+constexpr wchar_t kDownloadFolderPrefix[] = L"orv";
+// Length of the ".exe" that MakeTempInstallerPathIn appends to the platform's temporary name.
+constexpr size_t kExeSuffixLength = 4;
 // Longest module path the system can report, in characters with the terminator.
 constexpr DWORD kMaxModulePath = 32768;
 
@@ -80,9 +84,36 @@ void WindowsRunEffects::EndProgressDialog() {
   if (!dialog_.EndAndWait(kDialogWaitMs)) LOG(WARNING) << "The progress dialog did not close in time";
 }
 
-std::wstring WindowsRunEffects::MakeTempInstallerPath() {
-  const std::unique_ptr<wchar_t[]> path = ::MakeTempInstallerPath();
-  return path ? path.get() : L"";
+std::wstring WindowsRunEffects::MakeTempInstallerPath(std::string& error) {
+  unsigned long code = 0;
+  const std::wstring temp = TempFolder(code);
+  if (temp.empty()) {
+    error = "Can't find the temporary folder. Error code " + std::to_string(code);
+    return {};
+  }
+  if (!downloadFolder_.Create(temp, kDownloadFolderPrefix, ProcessIsElevated())) {
+    error = "Can't create a download folder in " + Quoted(temp) + ". Error code " + std::to_string(GetLastError());
+    return {};
+  }
+  const std::unique_ptr<wchar_t[]> made = MakeTempInstallerPathIn(downloadFolder_.path().c_str());
+  const std::wstring path = made ? made.get() : L"";
+  if (path.size() <= kExeSuffixLength) {
+    error = "Can't make a download name in " + Quoted(downloadFolder_.path()) + ". Error code " +
+            std::to_string(GetLastError());
+    return {};
+  }
+  placeholder_ = path.substr(0, path.size() - kExeSuffixLength);
+  return path;
+}
+
+bool WindowsRunEffects::RemoveDownloadFolder(unsigned long& error) {
+  if (!placeholder_.empty() && !DeleteFileW(placeholder_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    error = GetLastError();
+    return false;
+  }
+  if (downloadFolder_.Remove()) return true;
+  error = GetLastError();
+  return false;
 }
 
 unsigned WindowsRunEffects::DrawCacheBuster() {

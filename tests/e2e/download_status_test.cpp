@@ -75,7 +75,7 @@ TEST_F(DownloadStatus, ErrorStatusesGiveCode4AndOnlyServerErrorsAreTriedAgain) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ClearLog();
-    ServeConfig(ConfigJson(false, FilesUrl(kInstallerPath), Crc32Of(installer_), "1.0"));
+    ServeConfig(ConfigFor(false, FilesUrl(kInstallerPath), installer_, "1.0"));
     ServeStatuses(c.statuses);
     StubOptions options;
     options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
@@ -127,7 +127,7 @@ TEST_F(DownloadStatus, TheDialogIsGoneRightAfterTheEndOfTheData) {
   std::vector<long> gaps;
   for (int run = 0; run < 3; ++run) {
     ClearLog();
-    ServeConfig(ConfigJson(false, FilesUrl(kInstallerPath), Crc32Of(installer_), "1.0"));
+    ServeConfig(ConfigFor(false, FilesUrl(kInstallerPath), installer_, "1.0"));
     ServeStatuses({200});
     StubOptions options;
     options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};

@@ -13,7 +13,8 @@
 struct Scenario {
   bool anotherStubRuns = false;
   std::optional<std::wstring> config;       // nullopt: the fetch fails
-  std::wstring installerPath = L"C:\\T\\orv1.tmp.exe";
+  std::wstring installerPath = L"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe";  // empty: no download folder
+  bool folderStays = false;                 // the download folder cannot be removed
   unsigned cacheBuster = 7;
   std::vector<DownloadResult> downloads;    // one per attempt; attempts beyond the list succeed
   std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
@@ -53,9 +54,15 @@ class RecordingEffects final : public RunEffects {
   void StartProgressDialog() override { Note("dialog start"); }
   void RestartProgress() override { Note("dialog restart"); }
   void EndProgressDialog() override { Note("dialog end"); }
-  std::wstring MakeTempInstallerPath() override {
+  std::wstring MakeTempInstallerPath(std::string& error) override {
     Note("temp path");
+    if (s_.installerPath.empty()) error = "Can't create a download folder in \"C:\\T\\\". Error code 5";
     return s_.installerPath;
+  }
+  bool RemoveDownloadFolder(unsigned long& error) override {
+    Note("remove folder");
+    error = 145;
+    return !s_.folderStays;
   }
   unsigned DrawCacheBuster() override { return s_.cacheBuster; }
   DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path) override {
