@@ -4,6 +4,9 @@
 //
 //   exe_swapper.exe --swap <stop file>   swaps until the stop file exists (at most 5 minutes);
 //                                        prints how many files it overwrote
+//   exe_swapper.exe --after-check <stop file>
+//                                        the same, but only from the moment the stub's log
+//                                        (%APPDATA%\Tavlin\ORVD.log) says the checksum is OK
 //   exe_swapper.exe <anything else>      it has been started in place of an installer: writes the
 //                                        file named by ORV_SWAP_MARK and exits with code 99
 #include <windows.h>
@@ -77,7 +80,21 @@ void Sweep(const std::wstring& folder, const std::string& bytes, unsigned long& 
   for (const std::wstring& below : folders) Sweep(below, bytes, swapped);
 }
 
-int Swap(const std::wstring& stopFile) {
+// The stub's log, or "" when it cannot be read.
+std::string ReadLog() {
+  const std::wstring path = Environment(L"APPDATA") + L"\\Tavlin\\ORVD.log";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char chunk[65536];
+  DWORD read = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) text.append(chunk, read);
+  CloseHandle(file);
+  return text;
+}
+
+int Swap(const std::wstring& stopFile, bool afterCheck) {
   std::string bytes;
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
@@ -87,7 +104,15 @@ int Swap(const std::wstring& stopFile) {
   }
   unsigned long swapped = 0;
   const DWORD started = GetTickCount();
+  // Only what the stub writes after this start counts.
+  const size_t logStart = afterCheck ? ReadLog().size() : 0;
+  bool checked = !afterCheck;
   while (GetFileAttributesW(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - started < kLongestSwapMs) {
+    if (!checked) {
+      const std::string log = ReadLog();
+      checked = log.size() > logStart && log.find("Checksum is OK", logStart) != std::string::npos;
+      continue;
+    }
     Sweep(temp, bytes, swapped);
   }
   std::printf("%lu\n", swapped);
@@ -97,7 +122,8 @@ int Swap(const std::wstring& stopFile) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 3 && std::wstring(argv[1]) == L"--swap") return Swap(argv[2]);
+  if (argc == 3 && std::wstring(argv[1]) == L"--swap") return Swap(argv[2], false);
+  if (argc == 3 && std::wstring(argv[1]) == L"--after-check") return Swap(argv[2], true);
   const std::wstring mark = Environment(L"ORV_SWAP_MARK");
   if (!mark.empty()) {
     HANDLE file = CreateFileW(mark.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
