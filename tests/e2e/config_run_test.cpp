@@ -88,11 +88,11 @@ TEST_F(ConfigRun, LenientBuildAcceptsASelfSignedCertificate) {
 }
 
 TEST_F(ConfigRun, TrustedCertificateAndAnUnusualButValidDocumentRunThrough) {
-  // A comment before the object, extra keys and a checksum above 32 bits.
+  // A comment before the object, extra keys, a checksum above 32 bits and a "sha256".
   const std::string document = "// served by the test bed\n{\"extra\": {\"nested\": [1, 2]}, \"shortcut\": false,"
                                " \"wrapper\": \"" + FilesUrl("/setup.exe") + "\", \"checksum\": " +
                                std::to_string((uint64_t{7} << 32) | Crc32Of(installer_)) +
-                               ", \"version\": \"2.0\", \"note\": null}";
+                               ", \"version\": \"2.0\", \"note\": null, \"sha256\": \"" + Sha256HexOf(installer_) + "\"}";
   ServeConfig(document, CertKind::Trusted);
   ServeFile("/setup.exe", installer_);
   const StubRun run = RunStub(Succeeding());

@@ -78,7 +78,8 @@ TEST_F(DownloadStatus, ErrorStatusesGiveCode4AndOnlyServerErrorsAreTriedAgain) {
     ServeConfig(ConfigFor(false, FilesUrl(kInstallerPath), installer_, "1.0"));
     ServeStatuses(c.statuses);
     StubOptions options;
-    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
+    // The demo installer's record goes elsewhere, so that nothing keeps the download folder.
+    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}, {"ORV_DEMO_RECORD", WinPath(GetBed().out + "/download-status.txt")}};
     const StubRun run = RunStub(options);
     ASSERT_TRUE(run.watched) << run.report;
     EXPECT_EQ(run.exitCode, c.exitCode) << LogDump();
@@ -130,7 +131,8 @@ TEST_F(DownloadStatus, TheDialogIsGoneRightAfterTheEndOfTheData) {
     ServeConfig(ConfigFor(false, FilesUrl(kInstallerPath), installer_, "1.0"));
     ServeStatuses({200});
     StubOptions options;
-    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
+    // The demo installer's record goes elsewhere, so that nothing keeps the download folder.
+    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}, {"ORV_DEMO_RECORD", WinPath(GetBed().out + "/download-status.txt")}};
     const StubRun stub = RunStub(options);
     ASSERT_TRUE(stub.watched) << stub.report;
     ASSERT_EQ(stub.exitCode, 0u) << LogDump();
