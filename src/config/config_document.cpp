@@ -77,6 +77,12 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return true;
 }
 
+}  // namespace
+
+bool IsPlainHttpUrl(std::wstring_view url) { return StartsWithNoCase(url, L"http://"); }
+
+namespace {
+
 // True for an absolute http or https address with a host and no blank or control character.
 bool IsHttpUrl(std::wstring_view url) {
   std::size_t rest = 0;
@@ -204,5 +210,24 @@ bool ConfigDocument::ReadVersion(std::wstring& value, std::string& error) const 
     return false;
   }
   value = std::move(version);
+  return true;
+}
+
+bool ConfigDocument::ReadSha256(std::optional<Sha256Digest>& value, std::string& error) const {
+  if (!impl_->root.is_object()) {
+    error = "Not an object";
+    return false;
+  }
+  const auto found = impl_->root.find("sha256");
+  if (found == impl_->root.end()) {
+    value.reset();
+    return true;
+  }
+  Sha256Digest digest{};
+  if (!found->is_string() || !ParseSha256Hex(FromUtf8(found->get_ref<const std::string&>()), digest)) {
+    error = "sha256 is not 64 hexadecimal digits";
+    return false;
+  }
+  value = digest;
   return true;
 }

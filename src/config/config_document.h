@@ -1,7 +1,15 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "util/sha256.h"
+
+// False for anything but an address whose scheme is plain http (any case), e.g. "http://h/i.exe";
+// true for one, whose bytes anyone on the way can change.
+[[nodiscard]] bool IsPlainHttpUrl(std::wstring_view url);
 
 // A parsed configuration document. Every operation reports failure through its result and an
 // error text meant for the log ("Not an object", "wrapper not found", ...); none throws.
@@ -27,6 +35,10 @@ class ConfigDocument {
   [[nodiscard]] bool ReadWrapper(std::wstring& value, std::string& error) const;
   [[nodiscard]] bool ReadChecksum(uint32_t& value, std::string& error) const;
   [[nodiscard]] bool ReadVersion(std::wstring& value, std::string& error) const;
+  // False (error "sha256 is not 64 hexadecimal digits", value unchanged) when "sha256" is there
+  // but is not a string of exactly 64 hexadecimal digits (either case); otherwise true with value
+  // = the digest, or nullopt when the document has no "sha256".
+  [[nodiscard]] bool ReadSha256(std::optional<Sha256Digest>& value, std::string& error) const;
 
  private:
   struct Impl;

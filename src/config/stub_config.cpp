@@ -5,13 +5,20 @@
 #include "config/config_document.h"
 #include "config/download_size_key.h"
 
+const char kPlainHttpNeedsSha256[] =
+    "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
+
 bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error) {
   ConfigDocument document;
   if (!document.Parse(text, error)) return false;
   StubConfig read;
   if (!document.ReadShortcut(read.shortcut, error) || !document.ReadWrapper(read.wrapper, error) ||
       !document.ReadChecksum(read.checksum, error) || !document.ReadVersion(read.version, error) ||
-      !ReadDownloadSize(text, read.size, error)) {
+      !document.ReadSha256(read.sha256, error) || !ReadDownloadSize(text, read.size, error)) {
+    return false;
+  }
+  if (IsPlainHttpUrl(read.wrapper) && !read.sha256) {
+    error = kPlainHttpNeedsSha256;
     return false;
   }
   config = std::move(read);

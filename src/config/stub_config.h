@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "util/sha256.h"
+
 // The values the run takes from the configuration document, all read and checked at once.
 struct StubConfig {
   bool shortcut = false;  // a cancelled installation may leave the resume copy and shortcut
@@ -10,10 +12,15 @@ struct StubConfig {
   uint32_t checksum = 0;  // expected CRC-32 of the installer (low 32 bits of the document's value)
   std::wstring version;   // passed to the installer after -v and to the cancellation page
   std::optional<uint64_t> size;  // the installer's exact size in bytes, when the document gives it
+  std::optional<Sha256Digest> sha256;  // expected SHA-256 of the installer, when the document gives one
 };
+
+// Why a plain http wrapper is refused without a "sha256": its bytes are not protected on the way.
+extern const char kPlainHttpNeedsSha256[];
 
 // False with error set (the text the run logs after "Error parsing file. Error: ") when text is
 // not a usable configuration document: a parse error, or the first key, in the order "shortcut",
-// "wrapper", "checksum", "version", that is missing or fails its check (see ConfigDocument).
+// "wrapper", "checksum", "version", "sha256" (optional), that is missing or fails its check (see
+// ConfigDocument), or a plain http wrapper without "sha256" (kPlainHttpNeedsSha256).
 // Otherwise true with every field of config filled.
 [[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);

@@ -5,6 +5,7 @@
 
 #include "main/download_policy.h"
 #include "main/resume.h"
+#include "util/file_sums.h"
 
 // Everything the run does to the world, so that the run itself (SetupRun) is a pure sequence.
 // The Windows adapter (WindowsRunEffects) carries these out; tests use a recording fake.
@@ -30,8 +31,12 @@ class RunEffects : public ResumeEffects {
   // Ends the progress dialog and waits, within a bound, until it is gone.
   virtual void EndProgressDialog() = 0;
 
-  // Empty when none can be made; otherwise a new unique download name in the temporary folder.
-  virtual std::wstring MakeTempInstallerPath() = 0;
+  // Empty (error = the reason) when no download folder of the stub's own can be made fresh under
+  // the temporary folder, or no name in it; otherwise a new unique download name in that folder.
+  virtual std::wstring MakeTempInstallerPath(std::string& error) = 0;
+  // False (error set) when the download folder made by MakeTempInstallerPath cannot be removed
+  // (something is left in it, or none was made); otherwise it is gone.
+  [[nodiscard]] virtual bool RemoveDownloadFolder(unsigned long& error) = 0;
   // The cache-busting number: 0 to 32767, drawn anew for each run.
   virtual unsigned DrawCacheBuster() = 0;
   // One attempt at downloading url into the file at path, feeding the progress dialog.
@@ -40,8 +45,12 @@ class RunEffects : public ResumeEffects {
                                                     std::optional<uint64_t> size) = 0;
   // Waits ms milliseconds.
   virtual void Pause(uint32_t ms) = 0;
-  // False with error = the reason when the file cannot be opened; otherwise its CRC-32 in crc.
-  [[nodiscard]] virtual bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) = 0;
+  // False with error = the reason when the file cannot be opened so that others may only read it,
+  // or cannot be read; otherwise its CRC-32, SHA-256 and size in sums, taken through the one
+  // handle that keeps it so until StartInstaller has returned or ReleaseInstallerFile is called.
+  [[nodiscard]] virtual bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) = 0;
+  // Lets go of the file CheckInstallerFile holds (nothing when it holds none), so that it can be deleted.
+  virtual void ReleaseInstallerFile() = 0;
 
   // False (error set) when no UUID can be made; otherwise text = a new random UUID's text.
   [[nodiscard]] virtual bool NewUuidText(std::wstring& text, unsigned long& error) = 0;

@@ -35,13 +35,21 @@ bool DownloadWithRetries(RunEffects& effects, const std::wstring& url, const std
   }
 }
 
+// Deletes the installer, then (when that worked) the download folder that holds it.
 void DeleteInstaller(RunEffects& effects, const std::wstring& path) {
   unsigned long error = 0;
-  if (effects.RemoveFile(path, error)) {
-    effects.Log(LogLevel::Info, Quoted(path) + " deleted");
-  } else {
+  if (!effects.RemoveFile(path, error)) {
     effects.Log(LogLevel::Warning, "Unable to delete installer from temp directory " + Quoted(path) +
                                        ". Error code " + std::to_string(error));
+    return;
+  }
+  effects.Log(LogLevel::Info, Quoted(path) + " deleted");
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+  if (effects.RemoveDownloadFolder(error)) {
+    effects.Log(LogLevel::Info, "Download folder " + Quoted(folder) + " deleted");
+  } else {
+    effects.Log(LogLevel::Warning, "Unable to delete download folder " + Quoted(folder) + ". Error code " +
+                                       std::to_string(error));
   }
 }
 
@@ -64,7 +72,11 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
 
   effects.StartProgressDialog();
   effects.Log(LogLevel::Info, "Downloading wrapper");
-  const std::wstring installerPath = effects.MakeTempInstallerPath();
+  const std::wstring installerPath = effects.MakeTempInstallerPath(error);
+  if (installerPath.empty()) {
+    effects.Log(LogLevel::Error, error);
+    return Fail(effects, RunError::Download);
+  }
   const std::wstring downloadUrl = AppendCacheBuster(config.wrapper, effects.DrawCacheBuster());
   if (!DownloadWithRetries(effects, downloadUrl, installerPath, config.size)) {
     effects.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));
@@ -73,13 +85,17 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
   effects.EndProgressDialog();
   effects.Log(LogLevel::Info, "Wrapper successfully downloaded to " + Quoted(installerPath));
 
-  uint32_t crc = 0;
-  if (!effects.ComputeCrc32(installerPath, crc, error)) {
+  FileSums sums;
+  if (!effects.CheckInstallerFile(installerPath, sums, error)) {
     effects.Log(LogLevel::Error, error);
     return Fail(effects, RunError::ChecksumOpen);
   }
-  if (crc != config.checksum) {
+  if (sums.crc32 != config.checksum) {
     effects.Log(LogLevel::Error, "Mismatch of the wrapper checksum");
+    return Fail(effects, RunError::ChecksumMismatch);
+  }
+  if (config.sha256 && sums.sha256 != *config.sha256) {
+    effects.Log(LogLevel::Error, "Mismatch of the wrapper SHA-256");
     return Fail(effects, RunError::ChecksumMismatch);
   }
   effects.Log(LogLevel::Info, "Checksum is OK. Continue...");
@@ -93,6 +109,7 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
   request.analyticsHost = settings.analyticsHost;
   uint32_t exitCode = 0;
   const bool launched = RunInstallerAndAct(effects, request, exitCode);
+  effects.ReleaseInstallerFile();
   DeleteInstaller(effects, installerPath);
   if (!launched) return Fail(effects, RunError::Launch);
   effects.Log(LogLevel::Info, "Tavlin wrapper exiting");

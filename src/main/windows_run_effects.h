@@ -9,11 +9,12 @@
 #include "main/endpoints.h"
 #include "main/progress_dialog.h"
 #include "main/run_effects.h"
+#include "util/private_folder.h"
 #include "util/unique_handle.h"
 
 // Carries the run's effects out on Windows. It owns what the run holds between effects: the
 // single-instance mutex, the progress dialog (whose handles other threads reach only through
-// its channel), the started installer's process and COM on the run's thread (initialised once,
+// its channel), the private download folder, the checked installer file (locked against writers), the started installer's process and COM on the run's thread (initialised once,
 // before the installer is started, and released when this object ends). Each download attempt
 // is watched inside DownloadOnce. Must be used and destroyed on one thread.
 class WindowsRunEffects final : public RunEffects {
@@ -34,12 +35,14 @@ class WindowsRunEffects final : public RunEffects {
   void StartProgressDialog() override;
   void RestartProgress() override;
   void EndProgressDialog() override;
-  std::wstring MakeTempInstallerPath() override;
+  std::wstring MakeTempInstallerPath(std::string& error) override;
+  bool RemoveDownloadFolder(unsigned long& error) override;
   unsigned DrawCacheBuster() override;
   DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path,
                               std::optional<uint64_t> size) override;
   void Pause(uint32_t ms) override;
-  bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) override;
+  bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) override;
+  void ReleaseInstallerFile() override;
   bool NewUuidText(std::wstring& text, unsigned long& error) override;
   bool StartInstaller(const std::wstring& path, const std::wstring& parameters, unsigned long& error) override;
   bool WaitForInstaller(uint32_t& exitCode, unsigned long& error) override;
@@ -58,6 +61,9 @@ class WindowsRunEffects final : public RunEffects {
   Endpoints endpoints_;
   UniqueHandle mutex_;
   ProgressDialog dialog_;
+  PrivateFolder downloadFolder_;  // made for the download, held so that nobody can swap it
+  std::wstring placeholder_;      // the empty file the platform made beside the download's name
+  UniqueHandle checkedFile_;  // the installer, held from its check until it has been started
   UniqueHandle installer_;
   std::optional<ComScope> com_;
 };

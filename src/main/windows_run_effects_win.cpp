@@ -6,15 +6,18 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <ios>
+#include <string>
+#include <utility>
 
 #include "config/config_fetch.h"
 #include "http/http_client.h"
 #include "main/installer_download.h"
 #include "main/logging.h"
 #include "main/run_errors.h"
+#include "main/log_text.h"
 #include "main/tracking_url.h"
 #include "util/file_crc32.h"
+#include "util/locked_file.h"
 #include "util/log_escape.h"
 #include "util/no_redirect_file.h"
 #include "util/open_web_page.h"
@@ -28,6 +31,10 @@ constexpr wchar_t kMutexName[] = L"5b2d9e71-3c4a-4f08-9d6e-a7c1e2f04b93";
 // How long the first download attempt waits for the progress dialog to come up before it starts
 // without it, and how long the run waits for the dialog to go after a download.
 constexpr DWORD kDialogWaitMs = 5000;
+// The download folder's name: this, then eight hexadecimal digits.
+constexpr wchar_t kDownloadFolderPrefix[] = L"orv";
+// Length of the ".exe" that MakeTempInstallerPathIn appends to the platform's temporary name.
+constexpr size_t kExeSuffixLength = 4;
 // Longest module path the system can report, in characters with the terminator.
 constexpr DWORD kMaxModulePath = 32768;
 
@@ -84,9 +91,36 @@ void WindowsRunEffects::EndProgressDialog() {
   if (!dialog_.EndAndWait(kDialogWaitMs)) LOG(WARNING) << "The progress dialog did not close in time";
 }
 
-std::wstring WindowsRunEffects::MakeTempInstallerPath() {
-  const std::unique_ptr<wchar_t[]> path = ::MakeTempInstallerPath();
-  return path ? path.get() : L"";
+std::wstring WindowsRunEffects::MakeTempInstallerPath(std::string& error) {
+  unsigned long code = 0;
+  const std::wstring temp = TempFolder(code);
+  if (temp.empty()) {
+    error = "Can't find the temporary folder. Error code " + std::to_string(code);
+    return {};
+  }
+  if (!downloadFolder_.Create(temp, kDownloadFolderPrefix, ProcessIsElevated())) {
+    error = "Can't create a download folder in " + Quoted(temp) + ". Error code " + std::to_string(GetLastError());
+    return {};
+  }
+  const std::unique_ptr<wchar_t[]> made = MakeTempInstallerPathIn(downloadFolder_.path().c_str());
+  const std::wstring path = made ? made.get() : L"";
+  if (path.size() <= kExeSuffixLength) {
+    error = "Can't make a download name in " + Quoted(downloadFolder_.path()) + ". Error code " +
+            std::to_string(GetLastError());
+    return {};
+  }
+  placeholder_ = path.substr(0, path.size() - kExeSuffixLength);
+  return path;
+}
+
+bool WindowsRunEffects::RemoveDownloadFolder(unsigned long& error) {
+  if (!placeholder_.empty() && !DeleteFileW(placeholder_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    error = GetLastError();
+    return false;
+  }
+  if (downloadFolder_.Remove()) return true;
+  error = GetLastError();
+  return false;
 }
 
 unsigned WindowsRunEffects::DrawCacheBuster() {
@@ -103,15 +137,23 @@ DownloadResult WindowsRunEffects::DownloadOnce(const std::wstring& url, const st
 
 void WindowsRunEffects::Pause(uint32_t ms) { Sleep(ms); }
 
-bool WindowsRunEffects::ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) {
-  try {
-    crc = FileCrc32(path);
-    return true;
-  } catch (const std::ios_base::failure& failure) {
-    error = failure.what();
+bool WindowsRunEffects::CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) {
+  checkedFile_.reset();
+  UniqueHandle file = OpenLockedForCheck(path);
+  if (!file) {
+    error = "Failed to open the file " + Quoted(path) + " for its check. Error code " + std::to_string(GetLastError());
     return false;
   }
+  HandleByteSource source(file.get());
+  if (!ComputeFileSums(source, sums)) {
+    error = "Failed to read the file " + Quoted(path) + ". Error code " + std::to_string(GetLastError());
+    return false;
+  }
+  checkedFile_ = std::move(file);
+  return true;
 }
+
+void WindowsRunEffects::ReleaseInstallerFile() { checkedFile_.reset(); }
 
 bool WindowsRunEffects::NewUuidText(std::wstring& text, unsigned long& error) {
   UUID uuid;
@@ -141,8 +183,12 @@ bool WindowsRunEffects::StartInstaller(const std::wstring& path, const std::wstr
   record.lpFile = path.c_str();
   record.lpParameters = parameters.c_str();
   record.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&record)) {
-    error = GetLastError();
+  const BOOL started = ShellExecuteExW(&record);
+  const DWORD startError = GetLastError();
+  // The image is mapped once the process exists: nobody can swap the file under it any more.
+  checkedFile_.reset();
+  if (!started) {
+    error = startError;
     return false;
   }
   if (!record.hProcess) {

@@ -10,3 +10,7 @@ inline constexpr size_t kTempInstallerPathCapacity = 264;
 // kTempInstallerPathCapacity characters that the caller owns. Empty string when the platform
 // cannot give the folder or the name.
 std::unique_ptr<wchar_t[]> MakeTempInstallerPath();
+
+// As MakeTempInstallerPath, but the name is made in folder (which must exist) instead of the
+// temporary folder. Empty string when the platform cannot give a name there or it does not fit.
+std::unique_ptr<wchar_t[]> MakeTempInstallerPathIn(const wchar_t* folder);

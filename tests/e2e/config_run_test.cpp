@@ -26,7 +26,7 @@ class ConfigRun : public StubTest {
     return *config_;
   }
 
-  std::string GoodConfig() const { return ConfigJson(true, FilesUrl("/setup.exe"), Crc32Of(installer_), "1.0"); }
+  std::string GoodConfig() const { return ConfigFor(true, FilesUrl("/setup.exe"), installer_, "1.0"); }
 
   static StubOptions Succeeding() {
     StubOptions options;
@@ -88,11 +88,11 @@ TEST_F(ConfigRun, LenientBuildAcceptsASelfSignedCertificate) {
 }
 
 TEST_F(ConfigRun, TrustedCertificateAndAnUnusualButValidDocumentRunThrough) {
-  // A comment before the object, extra keys and a checksum above 32 bits.
+  // A comment before the object, extra keys, a checksum above 32 bits and a "sha256".
   const std::string document = "// served by the test bed\n{\"extra\": {\"nested\": [1, 2]}, \"shortcut\": false,"
                                " \"wrapper\": \"" + FilesUrl("/setup.exe") + "\", \"checksum\": " +
                                std::to_string((uint64_t{7} << 32) | Crc32Of(installer_)) +
-                               ", \"version\": \"2.0\", \"note\": null}";
+                               ", \"version\": \"2.0\", \"note\": null, \"sha256\": \"" + Sha256HexOf(installer_) + "\"}";
   ServeConfig(document, CertKind::Trusted);
   ServeFile("/setup.exe", installer_);
   const StubRun run = RunStub(Succeeding());
@@ -148,6 +148,11 @@ TEST_F(ConfigRun, UnusableDocumentsGiveCode3WithTheReason) {
       {"{\"shortcut\": true, \"wrapper\": \"" + wrapper + "\", \"version\": \"1\"}", "checksum not found"},
       {"{\"shortcut\": true, \"wrapper\": \"" + wrapper + "\", \"checksum\": " + crc + "}", "version not found"},
       {ConfigJson(true, wrapper, Crc32Of(installer_), "1\\\" /D=C:\\\\evil \\\""), "version holds a double quote"},
+      {ConfigJson(true, wrapper, Crc32Of(installer_), "1", Sha256HexOf(installer_).substr(1)),
+       "sha256 is not 64 hexadecimal digits"},
+      // Plain http carries the installer unprotected: the CRC alone is no proof against a changer.
+      {ConfigJson(true, wrapper, Crc32Of(installer_), "1"),
+       "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer"},
   };
   ServeFile("/setup.exe", installer_);
   for (const Case& c : cases) {

@@ -88,7 +88,7 @@ class DownloadRun : public StubTest {
 
 TEST_F(DownloadRun, ThrottledDownloadFeedsTheDialogUntilTheDataEnds) {
   const std::string installer = DemoInstaller();
-  ServeConfig(ConfigJson(false, FilesUrl("/wrapper/setup.exe"), Crc32Of(installer), "1.0"));
+  ServeConfig(ConfigFor(false, FilesUrl("/wrapper/setup.exe"), installer, "1.0"));
   const std::shared_ptr<Delivery> delivery = ServeThrottled("/wrapper/setup.exe", installer, 40, 100);
   StubOptions options;
   options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
@@ -175,7 +175,7 @@ TEST_F(DownloadRun, ThrottledDownloadFeedsTheDialogUntilTheDataEnds) {
 
 TEST_F(DownloadRun, WrapperWithAQueryGetsTheValueAfterAnAmpersand) {
   const std::string installer = DemoInstaller();
-  ServeConfig(ConfigJson(false, FilesUrl("/get?file=setup.exe&channel=beta"), Crc32Of(installer), "1.0"));
+  ServeConfig(ConfigFor(false, FilesUrl("/get?file=setup.exe&channel=beta"), installer, "1.0"));
   ServeFile("/get", installer);
   StubOptions options;
   options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
@@ -221,7 +221,7 @@ TEST_F(DownloadRun, FailedDownloadsShowCode4WhileTheDialogIsOnScreen) {
       ASSERT_TRUE(raw->Start());
       port = raw->port();
     }
-    ServeConfig(ConfigJson(false, CutShortUrl(port), 1, "1.0"));
+    ServeConfig(ConfigJson(false, CutShortUrl(port), 1, "1.0", Sha256HexOf("")));
     StubOptions options;
     options.timeoutMs = 180000;
     const StubRun run = RunStub(options);
@@ -255,7 +255,7 @@ TEST_F(DownloadRun, ShortBodyNeverRunsAnInstaller) {
   // such as 404 is a failed download on every platform: see download_status_test.cpp.)
   RawServer raw([](int socket, const std::atomic<bool>&) { CutShort(socket, false); });
   ASSERT_TRUE(raw.Start());
-  ServeConfig(ConfigJson(false, CutShortUrl(raw.port()), 1, "1.0"));
+  ServeConfig(ConfigJson(false, CutShortUrl(raw.port()), 1, "1.0", Sha256HexOf("")));
   const StubRun run = RunStub();
   ASSERT_TRUE(run.watched) << run.report;
   ASSERT_TRUE(run.exitCode == 4u || run.exitCode == 6u) << "exit code " << run.exitCode << LogDump();
@@ -283,7 +283,7 @@ TEST_F(DownloadRun, ShortBodyNeverRunsAnInstaller) {
 
 TEST_F(DownloadRun, ClosingTheDialogEndsTheStubAtOnceWithExitCode0) {
   const std::string installer = DemoInstaller();
-  ServeConfig(ConfigJson(false, FilesUrl("/setup.exe"), Crc32Of(installer), "1.0"));
+  ServeConfig(ConfigFor(false, FilesUrl("/setup.exe"), installer, "1.0"));
   // About 20 seconds in all, so the close lands early in the download.
   const std::shared_ptr<Delivery> delivery = ServeThrottled("/setup.exe", installer, 200, 100);
   StubOptions options;

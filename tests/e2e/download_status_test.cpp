@@ -75,10 +75,11 @@ TEST_F(DownloadStatus, ErrorStatusesGiveCode4AndOnlyServerErrorsAreTriedAgain) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ClearLog();
-    ServeConfig(ConfigJson(false, FilesUrl(kInstallerPath), Crc32Of(installer_), "1.0"));
+    ServeConfig(ConfigFor(false, FilesUrl(kInstallerPath), installer_, "1.0"));
     ServeStatuses(c.statuses);
     StubOptions options;
-    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
+    // The demo installer's record goes elsewhere, so that nothing keeps the download folder.
+    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}, {"ORV_DEMO_RECORD", WinPath(GetBed().out + "/download-status.txt")}};
     const StubRun run = RunStub(options);
     ASSERT_TRUE(run.watched) << run.report;
     EXPECT_EQ(run.exitCode, c.exitCode) << LogDump();
@@ -127,10 +128,11 @@ TEST_F(DownloadStatus, TheDialogIsGoneRightAfterTheEndOfTheData) {
   std::vector<long> gaps;
   for (int run = 0; run < 3; ++run) {
     ClearLog();
-    ServeConfig(ConfigJson(false, FilesUrl(kInstallerPath), Crc32Of(installer_), "1.0"));
+    ServeConfig(ConfigFor(false, FilesUrl(kInstallerPath), installer_, "1.0"));
     ServeStatuses({200});
     StubOptions options;
-    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}};
+    // The demo installer's record goes elsewhere, so that nothing keeps the download folder.
+    options.env = {{"ORV_DEMO_EXIT_CODE", "0"}, {"ORV_DEMO_RECORD", WinPath(GetBed().out + "/download-status.txt")}};
     const StubRun stub = RunStub(options);
     ASSERT_TRUE(stub.watched) << stub.report;
     ASSERT_EQ(stub.exitCode, 0u) << LogDump();

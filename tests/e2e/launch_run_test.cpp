@@ -28,7 +28,7 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
 // The Windows path of the installer as the demo installer saw it in its own command line.
 struct Launch {
   bool recorded = false;
-  std::string installerPath;  // e.g. C:\users\me\Temp\orv1a2.tmp.exe
+  std::string installerPath;  // e.g. C:\users\me\Temp\orv0a1b2c3d\orv1a2.tmp.exe
   std::string id;
   std::string rest;  // everything after "-id <id> "
 };
@@ -55,7 +55,7 @@ class LaunchRun : public StubTest {
   void Serve(bool shortcut, const std::string& version = kVersion, const std::string* bytes = nullptr) {
     const std::string& wrapper = bytes ? *bytes : installer_;
     if (files_->started()) RenewFiles();
-    ServeConfig(ConfigJson(shortcut, FilesUrl("/setup.exe"), Crc32Of(wrapper), version));
+    ServeConfig(ConfigFor(shortcut, FilesUrl("/setup.exe"), wrapper, version));
     ServeFile("/setup.exe", wrapper);
   }
 
@@ -82,9 +82,17 @@ class LaunchRun : public StubTest {
     return launch;
   }
 
-  // The Unix path of a file in the prefix's temporary folder, from its Windows path there.
+  // The Unix path of a file in a download folder of the prefix's temporary folder, from its
+  // Windows path there.
   static std::string TempFile(const std::string& windowsPath) {
-    return TempDir() + "/" + windowsPath.substr(windowsPath.find_last_of('\\') + 1);
+    const size_t name = windowsPath.find_last_of('\\');
+    const size_t folder = windowsPath.find_last_of('\\', name - 1);
+    return TempDir() + "/" + windowsPath.substr(folder + 1, name - folder - 1) + "/" + windowsPath.substr(name + 1);
+  }
+
+  // The log line of the download folder's removal, from the installer's Windows path.
+  static std::string FolderDeleted(const std::string& installerPath) {
+    return "Download folder \"" + installerPath.substr(0, installerPath.find_last_of('\\') + 1) + "\" deleted";
   }
 
   // The addresses the stand-in browser was given; it runs on its own, so wait a little for it.
@@ -128,6 +136,12 @@ TEST_F(LaunchRun, SuccessPassesIdVersionAndArgumentsAndRemovesTheShortcut) {
     ASSERT_TRUE(launch.recorded) << "the installer's command line has the wrong form or is missing";
     EXPECT_EQ(launch.rest, std::string("-v \"") + kVersion + "\" /S --lang=de");
     EXPECT_FALSE(FileExists(TempFile(launch.installerPath))) << "the installer must be deleted";
+    // Downloaded into a folder of its own directly under the temporary folder, which goes too.
+    EXPECT_TRUE(std::regex_match(launch.installerPath, std::regex(R"(C:\\users\\.+\\Temp\\)"
+                                                                  R"(orv[0-9a-f]{8}\\orv[0-9A-F]{1,4}\.tmp\.exe)",
+                                                                  std::regex::icase)))
+        << launch.installerPath;
+    EXPECT_TRUE(ListFiles(TempDir(), "orv").empty()) << "the download folder must be deleted";
     EXPECT_FALSE(FileExists(shortcut));
 
     const std::string launching =
@@ -140,6 +154,7 @@ TEST_F(LaunchRun, SuccessPassesIdVersionAndArgumentsAndRemovesTheShortcut) {
       expected.push_back("\"" + windowsShortcut + "\" deleted");
     }
     expected.push_back("\"" + launch.installerPath + "\" deleted");
+    expected.push_back(FolderDeleted(launch.installerPath));
     expected.push_back("Tavlin wrapper exiting");
     EXPECT_EQ(LinesAfter(LogMessages(), launching), expected) << LogDump();
     EXPECT_EQ(analytics_->Requests().size(), 0u) << "a success sends no hit";
@@ -185,7 +200,7 @@ TEST_F(LaunchRun, CancelledOpensThePageAndLeavesCopyAndShortcut) {
         "Wrapper successfully copied to \"" + copy + "\"",
         "Attempting to create shortcut \"" + shortcut + "\"",
         "Successfully created shortcut \"" + shortcut + "\"",
-        "\"" + launch.installerPath + "\" deleted",
+        "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath),
         "Tavlin wrapper exiting"};
     EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
     EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage(kVersion)});
@@ -219,7 +234,7 @@ TEST_F(LaunchRun, CancelledWithoutTheFlagOrWithNsLeavesNothing) {
     ASSERT_TRUE(launch.recorded);
     const std::vector<std::string> expected{"Installer execution canceled. Exit code 2",
                                             "Navigating user to cancellation page",
-                                            "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
+                                            "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath), "Tavlin wrapper exiting"};
     EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
     EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage("5.0%20beta")});
     EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
@@ -248,7 +263,7 @@ TEST_F(LaunchRun, CancelledRunOfTheCopyItselfCopiesNothingAgain) {
   ASSERT_TRUE(launch.recorded);
   const std::vector<std::string> expected{"Installer execution canceled. Exit code 5",
                                           "Navigating user to cancellation page",
-                                          "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
+                                          "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath), "Tavlin wrapper exiting"};
   EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
   EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage(kVersion)});
   EXPECT_FALSE(FileExists(DesktopDir() + "/" + kShortcutName));
@@ -276,7 +291,7 @@ TEST_F(LaunchRun, FailedSendsOneHitWithTheInstallersIdAndExitCode) {
                               "&e_c=Undetermined&e_a=Failed&e_n=" + code);
     const std::vector<std::string> expected{std::string("Installer execution failed. Exit code ") + code,
                                             "Sending failed hit to Piwik", "Sent failed hit to Piwik",
-                                            "\"" + launch.installerPath + "\" deleted", "Tavlin wrapper exiting"};
+                                            "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath), "Tavlin wrapper exiting"};
     EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
     EXPECT_TRUE(Pages(0).empty());
     EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
@@ -293,7 +308,7 @@ TEST_F(LaunchRun, FailedWithTheAnalyticsServerDownStillEndsNormally) {
   const Launch launch = ReadLaunch();
   ASSERT_TRUE(launch.recorded);
   const std::vector<std::string> expected{"Installer execution failed. Exit code 1", "Sending failed hit to Piwik",
-                                          "Sent failed hit to Piwik", "\"" + launch.installerPath + "\" deleted",
+                                          "Sent failed hit to Piwik", "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath),
                                           "Tavlin wrapper exiting"};
   EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
 }
@@ -314,7 +329,7 @@ TEST_F(LaunchRun, DownloadThatIsNotAProgramShowsCode7) {
     return line.message.rfind("Launching installer \"", 0) == 0;
   });
   ASSERT_NE(launching, lines.end()) << LogDump();
-  ASSERT_EQ(lines.end() - launching, 3) << LogDump();
+  ASSERT_EQ(lines.end() - launching, 4) << LogDump();
   std::smatch path;
   ASSERT_TRUE(std::regex_search(launching->message, path, std::regex("^Launching installer \"(.+?\\.tmp\\.exe) -id ")))
       << launching->message;
@@ -322,6 +337,7 @@ TEST_F(LaunchRun, DownloadThatIsNotAProgramShowsCode7) {
   EXPECT_EQ(launching[1].level, "ERROR");
   EXPECT_EQ(launching[1].message, "Unable to run installer \"" + installerPath + "\". Error code 193");
   EXPECT_EQ(launching[2].message, "\"" + installerPath + "\" deleted");
+  EXPECT_EQ(launching[3].message, FolderDeleted(installerPath));
   EXPECT_FALSE(FileExists(TempFile(installerPath)));
   const std::vector<std::string> messages = LogMessages();
   EXPECT_FALSE(Contains(messages, "Installer execution has successfully completed"));

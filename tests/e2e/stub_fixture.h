@@ -2,9 +2,11 @@
 // Shared set-up of the end-to-end tests: a clean log, temporary folder and desktop before every
 // test, and builders for the usual servers.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 #include <zlib.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -23,11 +25,33 @@ inline uint32_t Crc32Of(const std::string& bytes) {
       crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
-// A configuration document with the four keys.
+// SHA-256 of bytes as 64 lower-case hexadecimal digits, as the configuration states it
+// (computed by OpenSSL, apart from the stub's own code).
+inline std::string Sha256HexOf(const std::string& bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int size = 0;
+  EXPECT_EQ(EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr), 1);
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned int i = 0; i < size; ++i) {
+    hex += kDigits[digest[i] >> 4];
+    hex += kDigits[digest[i] & 15];
+  }
+  return hex;
+}
+
+// A configuration document with the four keys, and "sha256" when sha256 is not empty.
 inline std::string ConfigJson(bool shortcut, const std::string& wrapper, uint64_t checksum,
-                              const std::string& version) {
+                              const std::string& version, const std::string& sha256 = "") {
   return std::string("{\"shortcut\": ") + (shortcut ? "true" : "false") + ", \"wrapper\": \"" + wrapper +
-         "\", \"checksum\": " + std::to_string(checksum) + ", \"version\": \"" + version + "\"}";
+         "\", \"checksum\": " + std::to_string(checksum) + ", \"version\": \"" + version + "\"" +
+         (sha256.empty() ? "" : ", \"sha256\": \"" + sha256 + "\"") + "}";
+}
+
+// A configuration document for the installer bytes at wrapper: its CRC-32 and SHA-256.
+inline std::string ConfigFor(bool shortcut, const std::string& wrapper, const std::string& bytes,
+                             const std::string& version) {
+  return ConfigJson(shortcut, wrapper, Crc32Of(bytes), version, Sha256HexOf(bytes));
 }
 
 class StubTest : public ::testing::Test {
@@ -36,10 +60,18 @@ class StubTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(BedReady(error)) << error;
     ClearLog();
-    for (const std::string& name : ListFiles(TempDir(), "orv")) RemoveFile(TempDir() + "/" + name);
+    ClearTemp();
     RemoveFile(DesktopDir() + "/" + kShortcutName);
     NextStubEndpoints() = {};
     RenewFiles();
+  }
+
+  // Removes the downloads, their folders and the resume copy that earlier runs left.
+  static void ClearTemp() {
+    for (const std::string& name : ListFiles(TempDir(), "orv")) {
+      std::error_code ignored;
+      std::filesystem::remove_all(TempDir() + "/" + name, ignored);
+    }
   }
 
   // A files server of its own for what follows: bound at once, so that FilesUrl() can name it

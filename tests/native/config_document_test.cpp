@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "config/config_document.h"
 #include "config/stub_config.h"
+#include "util/sha256.h"
 #include "util/utf8.h"
 
 namespace {
@@ -35,6 +37,23 @@ const std::wstring kShortcut = L"true";
 const std::wstring kWrapper = L"\"https://dl.example.com/inst.exe\"";
 const std::wstring kChecksum = L"3735928559";
 const std::wstring kVersion = L"\"4.1.674\"";
+// SHA-256 of "abc" (FIPS 180-2), as the document writes it and as its bytes.
+const std::wstring kAbcHex = L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const Sha256Digest kAbc = Sha256Of("abc", 3);
+
+// The good document with extra members (JSON text, each starting with ", ") before the closing brace.
+std::wstring DocumentWith(const std::wstring& wrapper, const std::wstring& extra) {
+  std::wstring text = Document(kShortcut, wrapper, kChecksum, kVersion);
+  text.insert(text.size() - 1, extra);
+  return text;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& c : text) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -98,14 +117,16 @@ TEST(ConfigDocumentRead, GoodDocumentsGiveTheirValues) {
     const wchar_t* wrapper;
     uint32_t checksum;
     std::wstring version;
+    std::optional<Sha256Digest> sha256 = std::nullopt;
   };
   const Case cases[] = {
       {Document(kShortcut, kWrapper, kChecksum, kVersion), true, L"https://dl.example.com/inst.exe", 3735928559u,
        L"4.1.674"},
       // Comments before and inside the object.
       {L"// published 2026-12-07\n/* block */ {\"shortcut\": false, // no copy\n"
-       L"\"wrapper\": \"http://h:8080/i.exe?a=1\", \"checksum\": 0, \"version\": \"\"}",
-       false, L"http://h:8080/i.exe?a=1", 0u, L""},
+       L"\"wrapper\": \"http://h:8080/i.exe?a=1\", \"checksum\": 0, \"version\": \"\",\n"
+       L"\"sha256\": \"" + kAbcHex + L"\"}",
+       false, L"http://h:8080/i.exe?a=1", 0u, L"", kAbc},
       // Extra keys, of any type, in any order.
       {L"{\"version\": \"1\", \"extra\": [1, {\"a\": null}], \"checksum\": 7, \"shortcut\": true,"
        L" \"wrapper\": \"HTTPS://H/\", \"more\": -1.5}",
@@ -121,6 +142,11 @@ TEST(ConfigDocumentRead, GoodDocumentsGiveTheirValues) {
        L"https://h/\u00e4.exe", 3735928559u, L"5 \u65e5\u672c"},
       {Document(kShortcut, kWrapper, kChecksum, L"\"" + std::wstring(64, L'9') + L"\""), true,
        L"https://dl.example.com/inst.exe", 3735928559u, std::wstring(64, L'9')},
+      // "sha256" in either case, with https or plain http (any case of the scheme).
+      {DocumentWith(kWrapper, L", \"sha256\": \"" + Upper(kAbcHex) + L"\""), true,
+       L"https://dl.example.com/inst.exe", 3735928559u, L"4.1.674", kAbc},
+      {DocumentWith(L"\"HTTP://h/i.exe\"", L", \"sha256\": \"" + kAbcHex + L"\""), true, L"HTTP://h/i.exe",
+       3735928559u, L"4.1.674", kAbc},
   };
   for (const Case& c : cases) {
     const ReadResult r = ReadAll(c.text);
@@ -129,6 +155,7 @@ TEST(ConfigDocumentRead, GoodDocumentsGiveTheirValues) {
     EXPECT_EQ(r.config.wrapper, c.wrapper) << ToUtf8(c.text);
     EXPECT_EQ(r.config.checksum, c.checksum) << ToUtf8(c.text);
     EXPECT_EQ(r.config.version, c.version) << ToUtf8(c.text);
+    EXPECT_EQ(r.config.sha256, c.sha256) << ToUtf8(c.text);
   }
 }
 
@@ -178,6 +205,22 @@ TEST(ConfigDocumentRead, BadValuesGiveTheirErrorText) {
       {Document(kShortcut, L"\"https://h/a b.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
       {Document(kShortcut, L"\"https://h/\\r\\n.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
       {Document(kShortcut, L"\"\"", kChecksum, kVersion), "wrapper is not an http or https URL"},
+      // A "sha256" that is not 64 hexadecimal digits.
+      {DocumentWith(kWrapper, L", \"sha256\": \"" + kAbcHex.substr(1) + L"\""), "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": \"" + kAbcHex + L"0\""), "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": \"" + kAbcHex.substr(1) + L"g\""),
+       "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": \" " + kAbcHex.substr(1) + L"\""),
+       "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": \"\""), "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": null"), "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": 12345"), "sha256 is not 64 hexadecimal digits"},
+      {DocumentWith(kWrapper, L", \"sha256\": [\"" + kAbcHex + L"\"]"), "sha256 is not 64 hexadecimal digits"},
+      // Plain http without a strong hash; a bad "sha256" is named before the scheme rule.
+      {Document(kShortcut, L"\"http://dl.example.com/inst.exe\"", kChecksum, kVersion), kPlainHttpNeedsSha256},
+      {Document(kShortcut, L"\"Http://dl.example.com/inst.exe\"", kChecksum, kVersion), kPlainHttpNeedsSha256},
+      {DocumentWith(L"\"http://h/i.exe\"", L", \"SHA256\": \"" + kAbcHex + L"\""), kPlainHttpNeedsSha256},
+      {DocumentWith(L"\"http://h/i.exe\"", L", \"sha256\": \"xyz\""), "sha256 is not 64 hexadecimal digits"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReadAll(c.text).error, c.error) << ToUtf8(c.text);

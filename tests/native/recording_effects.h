@@ -13,10 +13,12 @@
 struct Scenario {
   bool anotherStubRuns = false;
   std::optional<std::wstring> config;       // nullopt: the fetch fails
-  std::wstring installerPath = L"C:\\T\\orv1.tmp.exe";
+  std::wstring installerPath = L"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe";  // empty: no download folder
+  bool folderStays = false;                 // the download folder cannot be removed
   unsigned cacheBuster = 7;
   std::vector<DownloadResult> downloads;    // one per attempt; attempts beyond the list succeed
   std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
+  Sha256Digest sha256{};                    // the file's SHA-256
   std::optional<std::wstring> uuidText = L"6BA7B810-9DAD-11D1-80B4-00C04FD430C8";  // nullopt: fails
   bool launchFails = false;
   bool waitFails = false;
@@ -52,9 +54,15 @@ class RecordingEffects final : public RunEffects {
   void StartProgressDialog() override { Note("dialog start"); }
   void RestartProgress() override { Note("dialog restart"); }
   void EndProgressDialog() override { Note("dialog end"); }
-  std::wstring MakeTempInstallerPath() override {
+  std::wstring MakeTempInstallerPath(std::string& error) override {
     Note("temp path");
+    if (s_.installerPath.empty()) error = "Can't create a download folder in \"C:\\T\\\". Error code 5";
     return s_.installerPath;
+  }
+  bool RemoveDownloadFolder(unsigned long& error) override {
+    Note("remove folder");
+    error = 145;
+    return !s_.folderStays;
   }
   unsigned DrawCacheBuster() override { return s_.cacheBuster; }
   DownloadResult DownloadOnce(const std::wstring& url, const std::wstring& path, std::optional<uint64_t>) override {
@@ -62,12 +70,14 @@ class RecordingEffects final : public RunEffects {
     return attempt_ < s_.downloads.size() ? s_.downloads[attempt_++] : DownloadResult{};
   }
   void Pause(uint32_t ms) override { Note("pause " + std::to_string(ms)); }
-  bool ComputeCrc32(const std::wstring& path, uint32_t& crc, std::string& error) override {
-    Note("crc " + ToUtf8(path));
+  bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) override {
+    Note("check " + ToUtf8(path));
     if (!s_.crc) error = "Failed to open the file";
-    crc = s_.crc.value_or(0);
+    sums.crc32 = s_.crc.value_or(0);
+    sums.sha256 = s_.sha256;
     return s_.crc.has_value();
   }
+  void ReleaseInstallerFile() override { Note("unlock"); }
   bool NewUuidText(std::wstring& text, unsigned long& error) override {
     error = 1717;
     text = s_.uuidText.value_or(L"");

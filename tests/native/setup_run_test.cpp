@@ -21,9 +21,13 @@ Lines operator+(Lines a, const Lines& b) {
 const std::wstring kGoodConfig =
     L"{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 4294967297,"
     L" \"version\": \"4.1\"}";
+// The good document with the SHA-256 of "abc".
+const std::wstring kSha256Config =
+    L"{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 1, \"version\": \"4.1\","
+    L" \"sha256\": \"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\"}";
 constexpr uint32_t kGoodCrc = 1;  // the low 32 bits of the configured checksum
 constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004u);
-const char kPath[] = "\"C:\\T\\orv1.tmp.exe\"";
+const char kPath[] = "\"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe\"";
 const char kId[] = "6ba7b810-9dad-11d1-80b4-00c04fd430c8";
 const char kLink[] = "C:\\Desk\\Continue installation.lnk";
 
@@ -32,22 +36,26 @@ Lines Started() { return {"claim", "start logging", "INFO Tavlin wrapper started
 Lines Parsed() { return Started() + Lines{"INFO Config file has been downloaded successfully", "INFO Parsing config file"}; }
 Lines Downloading() {
   return Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "temp path",
-                          "download https://dl.example.com/i.exe?rn=7 -> C:\\T\\orv1.tmp.exe"};
+                          "download https://dl.example.com/i.exe?rn=7 -> C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
 }
 Lines Downloaded() {
   return Lines{"dialog end", std::string("INFO Wrapper successfully downloaded to ") + kPath,
-               "crc C:\\T\\orv1.tmp.exe"};
+               "check C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
+}
+// The installer and its download folder deleted.
+Lines Removed() {
+  return {"unlock", "delete C:\\T\\orv0a1b2c3d\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted",
+          "remove folder", "INFO Download folder \"C:\\T\\orv0a1b2c3d\\\" deleted"};
 }
 Lines Finished() {
-  return {"delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted", "INFO Tavlin wrapper exiting",
-          "release"};
+  return Removed() + Lines{"INFO Tavlin wrapper exiting", "release"};
 }
 Lines LaunchedAfterDownload(const std::string& commandLine = "") {
   const std::string parameters = std::string("-id ") + kId + " -v \"4.1\" " + commandLine;
   return Downloaded() +
          Lines{"INFO Checksum is OK. Continue...",
-               std::string("INFO Launching installer \"C:\\T\\orv1.tmp.exe ") + parameters + "\"",
-               "start C:\\T\\orv1.tmp.exe " + parameters, "INFO Waiting for installer to complete...", "wait"};
+               std::string("INFO Launching installer \"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe ") + parameters + "\"",
+               "start C:\\T\\orv0a1b2c3d\\orv1.tmp.exe " + parameters, "INFO Waiting for installer to complete...", "wait"};
 }
 Lines Launched(const std::string& commandLine = "") { return Downloading() + LaunchedAfterDownload(commandLine); }
 Lines Succeeded() { return Lines{"INFO Installer execution has successfully completed"} + Finished(); }
@@ -65,7 +73,7 @@ Lines Retry(int attempt, const std::string& reason, int seconds) {
   return {"WARNING Download attempt " + std::to_string(attempt) + " of 3 failed (" + reason + "). Trying again in " +
               std::to_string(seconds) + " s",
           "pause " + std::to_string(seconds * 1000), "dialog restart",
-          "download https://dl.example.com/i.exe?rn=7 -> C:\\T\\orv1.tmp.exe"};
+          "download https://dl.example.com/i.exe?rn=7 -> C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
 }
 Lines Cancelled(uint32_t code) {
   return {"INFO Installer execution canceled. Exit code " + std::to_string(code),
@@ -129,6 +137,22 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
                                          L" \"version\": \"1\"}"; }), L"", 3,
        Parsed() + Lines{"ERROR Error parsing file. Error: wrapper is not an http or https URL"} +
            FailedWith("Cannot obtain configuration. Error code 3")},
+      {"plain http without a sha256 stops the run before the dialog and the download",
+       Good([](Scenario& s) { s.config = L"{\"shortcut\": true, \"wrapper\": \"http://h/i.exe\", \"checksum\": 1,"
+                                         L" \"version\": \"1\"}"; }), L"", 3,
+       Parsed() + Lines{"ERROR Error parsing file. Error: wrapper uses plain http, which is accepted only with a "
+                        "\"sha256\" of the installer"} +
+           FailedWith("Cannot obtain configuration. Error code 3")},
+      {"no download folder can be made",
+       Good([](Scenario& s) { s.installerPath.clear(); }), L"", 4,
+       Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "temp path",
+                        "ERROR Can't create a download folder in \"C:\\T\\\". Error code 5"} +
+           FailedWith("Cannot obtain installer. Error code 4")},
+      {"the download folder stays", Good([](Scenario& s) { s.folderStays = true; }), L"", 0,
+       Launched() + Lines{"INFO Installer execution has successfully completed"} +
+           Without(Removed(), 1) +
+           Lines{"WARNING Unable to delete download folder \"C:\\T\\orv0a1b2c3d\\\". Error code 145",
+                 "INFO Tavlin wrapper exiting", "release"}},
       {"404 is not retried", Good([](Scenario& s) { s.downloads = {{0, 404, false}}; }), L"", 4,
        Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
       {"503 three times", Good([](Scenario& s) { s.downloads = {{0, 503, false}, {0, 503, false}, {0, 503, false}}; }),
@@ -149,20 +173,41 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"checksum mismatch", Good([](Scenario& s) { s.crc = 2; }), L"", 6,
        Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper checksum"} +
            FailedWith("The installation file is corrupted. Error code 6")},
+      {"checksum mismatch comes first, whatever the sha256",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.crc = 2;
+       }),
+       L"", 6,
+       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper checksum"} +
+           FailedWith("The installation file is corrupted. Error code 6")},
+      {"sha256 mismatch with a matching checksum",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.sha256 = Sha256Of("abd", 3);
+       }),
+       L"", 6,
+       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper SHA-256"} +
+           FailedWith("The installation file is corrupted. Error code 6")},
+      {"sha256 match runs the installer",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.sha256 = Sha256Of("abc", 3);
+       }),
+       L"", 0, Launched() + Succeeded()},
+      {"without a sha256 in the document the file's SHA-256 is not compared",
+       Good([](Scenario& s) { s.sha256 = Sha256Of("abd", 3); }), L"", 0, Launched() + Succeeded()},
       {"no installation id", Good([](Scenario& s) { s.uuidText.reset(); }), L"", 7,
        Downloading() + Downloaded() +
-           Lines{"INFO Checksum is OK. Continue...", "ERROR Unable to create an installation id. Error code 1717",
-                 "delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted"} +
+           Lines{"INFO Checksum is OK. Continue...", "ERROR Unable to create an installation id. Error code 1717", } + Removed() +
            FailedWith("Cannot run installer. Error code 7")},
       {"the installer cannot start", Good([](Scenario& s) { s.launchFails = true; }), L"", 7,
        Without(Launched(), 2) +
-           Lines{std::string("ERROR Unable to run installer ") + kPath + ". Error code 193",
-                 "delete C:\\T\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted"} +
+           Lines{std::string("ERROR Unable to run installer ") + kPath + ". Error code 193", } + Removed() +
            FailedWith("Cannot run installer. Error code 7")},
       {"no exit code", Good([](Scenario& s) { s.waitFails = true; }), L"", 7,
        Launched() +
-           Lines{"ERROR Unable to read the installer's exit code. Error code 6", "delete C:\\T\\orv1.tmp.exe",
-                 std::string("INFO ") + kPath + " deleted"} +
+           Lines{"ERROR Unable to read the installer's exit code. Error code 6", } + Removed() +
            FailedWith("Cannot run installer. Error code 7")},
       {"success without a shortcut", Good(), L"/S", 0,
        Launched("/S") + Succeeded()},
@@ -176,14 +221,14 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"success with a shortcut and an installer that cannot be deleted",
        Good([](Scenario& s) {
          s.shortcutExists = true;
-         s.undeletable = {L"C:\\Desk\\Continue installation.lnk", L"C:\\T\\orv1.tmp.exe"};
+         s.undeletable = {L"C:\\Desk\\Continue installation.lnk", L"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
        }),
        L"", 0,
        Launched() +
            Lines{"INFO Installer execution has successfully completed",
                  std::string("INFO Attempting to delete shortcut \"") + kLink + "\"", std::string("delete ") + kLink,
-                 std::string("WARNING Unable to delete \"") + kLink + "\" shortcut. Error code 5",
-                 "delete C:\\T\\orv1.tmp.exe",
+                 std::string("WARNING Unable to delete \"") + kLink + "\" shortcut. Error code 5", "unlock",
+                 "delete C:\\T\\orv0a1b2c3d\\orv1.tmp.exe",
                  std::string("WARNING Unable to delete installer from temp directory ") + kPath + ". Error code 5",
                  "INFO Tavlin wrapper exiting", "release"}},
       {"cancelled (2) leaves the copy and the shortcut", Good([](Scenario& s) { s.exitCode = 2; }), L"", 2,

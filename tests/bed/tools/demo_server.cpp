@@ -6,6 +6,8 @@
 // ORV_TESTBED_CERTS names the certificate folder (the test CA must be trusted in the prefix).
 // Once it serves, it prints "[demo server] ready: ..." and, on the next line, the endpoints as
 // "[demo server] endpoints CONFIG_URL ANALYTICS_HOST CANCEL_PAGE_BASE".
+#include <openssl/evp.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -53,6 +55,16 @@ int main(int argc, char** argv) {
   const std::string installer = content.str();
   const unsigned long checksum =
       crc32(0L, reinterpret_cast<const Bytef*>(installer.data()), static_cast<uInt>(installer.size()));
+  // The installer is served over plain http, which the stub accepts only with its SHA-256.
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int digestSize = 0;
+  EVP_Digest(installer.data(), installer.size(), digest, &digestSize, EVP_sha256(), nullptr);
+  std::string sha256;
+  for (unsigned int i = 0; i < digestSize; ++i) {
+    static const char kDigits[] = "0123456789abcdef";
+    sha256 += kDigits[digest[i] >> 4];
+    sha256 += kDigits[digest[i] & 15];
+  }
   // Written once the files server's port is known, before the first request can come.
   std::mutex configMutex;
   std::string config;
@@ -94,7 +106,7 @@ int main(int argc, char** argv) {
     config = std::string("{\n  // Served by the demo server\n  \"shortcut\": ") + (shortcut ? "true" : "false") +
              ",\n  \"wrapper\": \"http://localhost:" + std::to_string(files.port()) +
              "/OrvandelInstaller.exe\",\n  \"checksum\": " + std::to_string(checksum) + ",\n  \"version\": \"" +
-             version + "\"\n}\n";
+             version + "\",\n  \"sha256\": \"" + sha256 + "\"\n}\n";
   }
   std::printf("[demo server] ready: installer %zu bytes, CRC-32 %lu, version %s\n", installer.size(), checksum,
               version.c_str());
