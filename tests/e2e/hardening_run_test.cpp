@@ -82,7 +82,7 @@ class HardenedRun : public StubTest {
 
   void Serve(bool shortcut, const std::string& version = kVersion, const std::string& extra = "") {
     if (files_->started()) RenewFiles();
-    std::string json = ConfigJson(shortcut, FilesUrl("/setup.exe"), Crc32Of(installer_), version);
+    std::string json = ConfigFor(shortcut, FilesUrl("/setup.exe"), installer_, version);
     if (!extra.empty()) json.insert(json.size() - 1, ", " + extra);
     ServeConfig(json);
     ServeFile("/setup.exe", installer_);
