@@ -2,9 +2,9 @@
 
 #include "main/log_text.h"
 
-std::wstring ResumeCopyPath(std::wstring_view tempFolder) {
-  if (tempFolder.empty()) return {};
-  std::wstring path(tempFolder);
+std::wstring ResumeCopyPath(std::wstring_view folder) {
+  if (folder.empty()) return {};
+  std::wstring path(folder);
   if (path.back() != L'\\') path += L'\\';
   path += kResumeCopyName;
   return path;
@@ -12,12 +12,14 @@ std::wstring ResumeCopyPath(std::wstring_view tempFolder) {
 
 void LeaveResumeCopy(ResumeEffects& effects) {
   unsigned long error = 0;
-  const std::wstring copyPath = ResumeCopyPath(effects.TempFolder(error));
+  const std::wstring folder = effects.ResumeFolder(error);
+  const std::wstring copyPath = ResumeCopyPath(folder);
   const std::wstring ownPath = copyPath.empty() ? std::wstring() : effects.OwnPath(error);
-  if (!ownPath.empty() && ownPath == copyPath) return;
+  if (!ownPath.empty() && effects.SameFile(ownPath, copyPath)) return;
 
   effects.Log(LogLevel::Info, "Copy wrapper to temp directory");
-  const bool copied = !ownPath.empty() && effects.CopyFileTo(ownPath, copyPath, error);
+  const bool copied = !ownPath.empty() && effects.SecureResumeFolder(folder, error) &&
+                      effects.CopyFileTo(ownPath, copyPath, error);
   if (!copied) {
     effects.Log(LogLevel::Error,
                 "Failed to copy the wrapper into " + Quoted(copyPath) + ". Error code " + std::to_string(error));

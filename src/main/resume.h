@@ -1,6 +1,7 @@
 #pragma once
-// The resume feature: after a cancelled installation the stub leaves a copy of itself in the
-// temporary folder and a desktop shortcut to it; a later successful installation removes the
+// The resume feature: after a cancelled installation the stub leaves a copy of itself in a folder
+// that only administrators may write (the user's own processes must not replace it or plant a DLL
+// beside it before the user starts it again and approves its elevation) and a desktop shortcut to it; a later successful installation removes the
 // shortcut. The decisions and log lines are platform-free (resume.cpp); the shell link and the
 // desktop path are the Windows side (resume_win.cpp).
 #include <cstddef>
@@ -10,24 +11,33 @@
 
 #include "main/log_sink.h"
 
-// Name of the stub's resumable copy in the temporary folder.
+// Name of the stub's resumable copy.
 inline constexpr wchar_t kResumeCopyName[] = L"orvdl_setup.exe";
+
+// Name of the folder, in the program files folder, that holds the resumable copy.
+inline constexpr wchar_t kResumeFolderName[] = L"Orvandel Setup";
 
 // Capacity, in wide characters, of the buffer ResumeShortcutPath hands out.
 inline constexpr std::size_t kResumeShortcutPathCapacity = 261;
 
-// Empty when tempFolder is empty; otherwise tempFolder (a backslash added when it lacks one)
-// followed by "orvdl_setup.exe".
-std::wstring ResumeCopyPath(std::wstring_view tempFolder);
+// Empty when folder is empty; otherwise folder (a backslash added when it lacks one) followed by
+// "orvdl_setup.exe".
+std::wstring ResumeCopyPath(std::wstring_view folder);
 
 // The file-system effects the resume feature needs. Failures come back as false (or an empty
 // path) with the system's error code in `error`.
 class ResumeEffects : public LogSink {
  public:
-  // Empty (error set) when the system gives none; otherwise the temporary folder.
-  virtual std::wstring TempFolder(unsigned long& error) = 0;
+  // Empty (error set) when the program files folder is unknown; otherwise the folder for the
+  // resumable copy in it, which need not exist yet.
+  virtual std::wstring ResumeFolder(unsigned long& error) = 0;
+  // False (error set) when folder cannot be made or adopted as a plain folder that only
+  // Administrators and SYSTEM may write (see SecureAdminsOnlyFolder); otherwise true.
+  [[nodiscard]] virtual bool SecureResumeFolder(const std::wstring& folder, unsigned long& error) = 0;
   // Empty (error set) when it cannot be read; otherwise this program's own path.
   virtual std::wstring OwnPath(unsigned long& error) = 0;
+  // False when either path cannot be opened; true when both name one file, however spelled.
+  virtual bool SameFile(const std::wstring& first, const std::wstring& second) = 0;
   // False (error set) when from cannot be copied to to; an existing `to` is overwritten.
   [[nodiscard]] virtual bool CopyFileTo(const std::wstring& from, const std::wstring& to, unsigned long& error) = 0;
   // Empty when the desktop folder cannot be found; otherwise the resume shortcut's path.
@@ -42,9 +52,9 @@ class ResumeEffects : public LogSink {
                                                  unsigned long& error) = 0;
 };
 
-// Cancelled with the flag set: copies the stub to ResumeCopyPath(temporary folder) and writes the
-// desktop shortcut to the copy, logging each step; nothing at all when the stub runs from that copy.
-// Failures are logged (Error) and end the feature; they never stop the run.
+// Cancelled with the flag set: copies the stub to ResumeCopyPath(resume folder), once that folder
+// is secured, and writes the desktop shortcut to the copy, logging each step; nothing at all when
+// the stub runs from that copy. Failures are logged (Error) and end the feature; never the run.
 void LeaveResumeCopy(ResumeEffects& effects);
 
 // Success: deletes the resume shortcut when it exists, logging the attempt and its outcome

@@ -48,13 +48,19 @@ class WindowsRunEffects final : public RunEffects {
   bool WaitForInstaller(uint32_t& exitCode, unsigned long& error) override;
   void OpenPage(const std::wstring& address) override;
   void SendFailureHit(const std::wstring& url) override;
-  std::wstring TempFolder(unsigned long& error) override;
+  std::wstring ResumeFolder(unsigned long& error) override;
+  bool SecureResumeFolder(const std::wstring& folder, unsigned long& error) override;
   std::wstring OwnPath(unsigned long& error) override;
+  bool SameFile(const std::wstring& first, const std::wstring& second) override;
   bool CopyFileTo(const std::wstring& from, const std::wstring& to, unsigned long& error) override;
   std::wstring DesktopShortcutPath() override;
   bool Exists(const std::wstring& path) override;
   bool RemoveFile(const std::wstring& path, unsigned long& error) override;
   bool WriteResumeShortcut(const std::wstring& target, const std::wstring& shortcut, unsigned long& error) override;
+
+  // Empty (error set) when the system gives none; otherwise the temporary folder, ending in a
+  // backslash: the parent of the download folder.
+  std::wstring TempFolder(unsigned long& error);
 
  private:
   HINSTANCE instance_;

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <rpc.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -16,12 +17,14 @@
 #include "main/run_errors.h"
 #include "main/log_text.h"
 #include "main/tracking_url.h"
+#include "util/admin_folder.h"
 #include "util/file_crc32.h"
 #include "util/locked_file.h"
 #include "util/log_escape.h"
 #include "util/no_redirect_file.h"
 #include "util/open_web_page.h"
 #include "util/path_exists.h"
+#include "util/same_file.h"
 #include "util/temp_paths.h"
 #include "util/unique_resource.h"
 
@@ -235,6 +238,27 @@ std::wstring WindowsRunEffects::TempFolder(unsigned long& error) {
   }
   folder.resize(written);
   return folder;
+}
+
+std::wstring WindowsRunEffects::ResumeFolder(unsigned long& error) {
+  wchar_t programs[MAX_PATH + 1] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE) || programs[0] == L'\0') {
+    error = ERROR_PATH_NOT_FOUND;
+    return {};
+  }
+  std::wstring folder = programs;
+  if (folder.back() != L'\\') folder += L'\\';
+  return folder + kResumeFolderName + L'\\';
+}
+
+bool WindowsRunEffects::SecureResumeFolder(const std::wstring& folder, unsigned long& error) {
+  if (SecureAdminsOnlyFolder(folder)) return true;
+  error = GetLastError();
+  return false;
+}
+
+bool WindowsRunEffects::SameFile(const std::wstring& first, const std::wstring& second) {
+  return IsSameFile(first, second);
 }
 
 std::wstring WindowsRunEffects::OwnPath(unsigned long& error) {

@@ -19,10 +19,10 @@
 // (and writing when shareWrite), never for deletion, so its name cannot change while held.
 UniqueHandle OpenForWriteNoRedirect(const std::wstring& path, bool shareWrite = false);
 
-// Empty handle, GetLastError() set, when folder is a reparse point, not a directory or cannot
-// be opened; otherwise the folder held so that it can be neither renamed nor deleted (and so not
-// be swapped for a junction) while the handle lives.
-UniqueHandle HoldFolderNoRedirect(const std::wstring& folder);
+// Empty handle, GetLastError() set, when folder (no trailing backslash) is a reparse point, not a
+// directory or cannot be opened with access; otherwise the folder held with that access so that it
+// can be neither renamed nor deleted (and so not be swapped for a junction) while the handle lives.
+UniqueHandle HoldFolderNoRedirect(const std::wstring& folder, DWORD access = FILE_READ_ATTRIBUTES);
 
 // False, GetLastError() set, when path is refused or the write fails; otherwise path holds
 // exactly the size bytes at data.

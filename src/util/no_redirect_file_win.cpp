@@ -101,8 +101,8 @@ UniqueHandle OpenForWriteNoRedirect(const std::wstring& path, bool shareWrite) {
   return file;
 }
 
-UniqueHandle HoldFolderNoRedirect(const std::wstring& folder) {
-  UniqueHandle handle{CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+UniqueHandle HoldFolderNoRedirect(const std::wstring& folder, DWORD access) {
+  UniqueHandle handle{CreateFileW(folder.c_str(), access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
   if (!handle) return handle;
   BY_HANDLE_FILE_INFORMATION info{};

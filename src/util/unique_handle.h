@@ -13,3 +13,14 @@ struct KernelHandleTraits {
 
 // Owns a kernel handle and closes it once.
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+// Memory the system allocated with LocalAlloc for the caller (security descriptors, texts).
+struct LocalMemoryTraits {
+  using Handle = void*;
+  static Handle Null() { return nullptr; }
+  static bool IsValid(Handle memory) { return memory != nullptr; }
+  static void Close(Handle memory) { LocalFree(memory); }
+};
+
+// Owns LocalAlloc memory and frees it once.
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;

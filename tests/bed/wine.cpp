@@ -162,6 +162,16 @@ std::string DesktopDir() {
 }
 std::string LogFile() { return AppDataDir() + "/Tavlin/ORVD.log"; }
 
+namespace {
+std::string ProgramFilesName() {
+  const bool wow64 = GetBed().arch == "i686" && FileExists(GetBed().prefix + "/drive_c/Program Files (x86)");
+  return wow64 ? "Program Files (x86)" : "Program Files";
+}
+}  // namespace
+
+std::string ResumeDir() { return GetBed().prefix + "/drive_c/" + ProgramFilesName() + "/Orvandel Setup"; }
+std::string ResumeCopyWinPath() { return "C:\\" + ProgramFilesName() + "\\Orvandel Setup\\orvdl_setup.exe"; }
+
 bool ReadFile(const std::string& path, std::string& content) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;

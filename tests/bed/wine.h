@@ -48,6 +48,11 @@ std::string AppDataDir();  // ...\AppData\Roaming
 std::string TempDir();     // the user's temporary folder, as GetTempPathW gives it
 std::string DesktopDir();  // the user's desktop folder (resolved link)
 std::string LogFile();     // ...\AppData\Roaming\Tavlin\ORVD.log
+std::string ResumeDir();   // drive_c/<program files>/Orvandel Setup: the resume copy's folder
+
+// The resume copy's path as the stub names it: in "Program Files (x86)" for a 32-bit stub in a
+// 64-bit prefix.
+std::string ResumeCopyWinPath();
 
 // Whole-file helpers.
 [[nodiscard]] bool ReadFile(const std::string& path, std::string& content);

@@ -233,10 +233,10 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
   const std::string victimFolder = GetBed().out + "/protected-" + std::to_string(getpid());
   const std::string victim = victimFolder + "/victim.dll";
   const std::string precious = "precious bytes that must stay as they are";
-  const std::string copy = TempDir() + "/" + kCopyName;
+  const std::string copy = ResumeDir() + "/" + kCopyName;
   const std::string shortcut = DesktopDir() + "/" + kShortcutName;
   const std::string logFolder = AppDataDir() + "/Tavlin";
-  const std::string windowsCopy = "C:\\users\\" + GetBed().user + "\\Temp\\" + kCopyName;
+  const std::string windowsCopy = ResumeCopyWinPath();
   const std::string windowsShortcut = "C:\\users\\" + GetBed().user + "\\Desktop\\" + kShortcutName;
   enum class Kind { HardLink, Symlink };
   struct Case {
@@ -250,6 +250,8 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
        "Failed to copy the wrapper into \"" + windowsCopy + "\". Error code 1142"},
       {"copy, symbolic link", copy, Kind::Symlink,
        "Failed to copy the wrapper into \"" + windowsCopy + "\". Error code 1920"},
+      {"copy folder, junction", ResumeDir(), Kind::Symlink,
+       "Failed to copy the wrapper into \"" + windowsCopy + "\". Error code 1920"},
       {"shortcut, hard link", shortcut, Kind::HardLink,
        "Unable to create shortcut \"" + windowsShortcut + "\". Error code 1142"},
       {"shortcut, symbolic link", shortcut, Kind::Symlink,
@@ -260,13 +262,14 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ClearLog();
-    RemoveFile(copy);
+    ClearTemp();
+    ASSERT_EQ(RunProcess({"mkdir", "-p", ResumeDir()}, 10000).status, 0);
     RemoveFile(shortcut);
     RunProcess({"rm", "-rf", victimFolder}, 10000);
     ASSERT_EQ(RunProcess({"mkdir", "-p", victimFolder, logFolder}, 10000).status, 0);
     ASSERT_TRUE(WriteFile(victim, precious));
-    const bool folder = c.planted == logFolder;
-    if (folder) ASSERT_EQ(RunProcess({"rm", "-rf", logFolder}, 10000).status, 0);
+    const bool folder = c.planted == logFolder || c.planted == ResumeDir();
+    if (folder) ASSERT_EQ(RunProcess({"rm", "-rf", c.planted}, 10000).status, 0);
     const std::string target = folder ? victimFolder : victim;
     const int made = c.kind == Kind::HardLink ? link(target.c_str(), c.planted.c_str())
                                               : symlink(target.c_str(), c.planted.c_str());
@@ -283,7 +286,7 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
     EXPECT_TRUE(after == precious) << "the write went through the link: the victim holds " << after.size()
                                    << " bytes";
     EXPECT_EQ(ListFiles(victimFolder), std::vector<std::string>{"victim.dll"}) << "a file appeared behind the link";
-    if (c.planted == LogFile() || folder) {
+    if (c.planted == LogFile() || c.planted == logFolder) {
       EXPECT_NE(run.output.find(c.refusal), std::string::npos) << run.output;
       EXPECT_NE(run.output.find("Tavlin wrapper exiting"), std::string::npos) << run.output;
     } else {

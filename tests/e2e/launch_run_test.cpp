@@ -1,6 +1,7 @@
 // The installer's launch and the three outcomes: success, cancelled (page, copy, shortcut) and
 // failed (the analytics hit), with the demo installer standing in for the real one.
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <regex>
 #include <thread>
@@ -180,16 +181,16 @@ TEST_F(LaunchRun, CancelledOpensThePageAndLeavesCopyAndShortcut) {
     SCOPED_TRACE(std::string("exit code ") + code);
     ClearLog();
     RemoveFile(urls_);
-    RemoveFile(TempDir() + "/" + kCopyName);
     RemoveFile(DesktopDir() + "/" + kShortcutName);
-    ASSERT_TRUE(WriteFile(TempDir() + "/" + kCopyName, "an older copy, to be replaced"));
+    std::filesystem::create_directories(ResumeDir());
+    ASSERT_TRUE(WriteFile(ResumeDir() + "/" + kCopyName, "an older copy, to be replaced"));
     Serve(true);
     const StubRun run = RunStub(Options(code));
     ASSERT_TRUE(run.watched) << run.report;
     EXPECT_EQ(run.exitCode, static_cast<uint32_t>(std::stoul(code))) << LogDump();
     EXPECT_TRUE(run.boxes.empty()) << run.report;
 
-    const std::string copy = "C:\\users\\" + GetBed().user + "\\Temp\\" + kCopyName;
+    const std::string copy = ResumeCopyWinPath();
     const std::string shortcut = "C:\\users\\" + GetBed().user + "\\Desktop\\" + kShortcutName;
     const Launch launch = ReadLaunch();
     ASSERT_TRUE(launch.recorded);
@@ -206,7 +207,7 @@ TEST_F(LaunchRun, CancelledOpensThePageAndLeavesCopyAndShortcut) {
     EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage(kVersion)});
 
     std::string copied;
-    ASSERT_TRUE(ReadFile(TempDir() + "/" + kCopyName, copied));
+    ASSERT_TRUE(ReadFile(ResumeDir() + "/" + kCopyName, copied));
     EXPECT_TRUE(copied == stub) << "the copy must be the stub itself, " << copied.size() << " bytes";
     const ProcessResult info = RunProcess({"lnkinfo", DesktopDir() + "/" + kShortcutName}, 60000);
     ASSERT_EQ(info.status, 0) << info.err;
@@ -237,7 +238,7 @@ TEST_F(LaunchRun, CancelledWithoutTheFlagOrWithNsLeavesNothing) {
                                             "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath), "Tavlin wrapper exiting"};
     EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
     EXPECT_EQ(Pages(1), std::vector<std::string>{CancelPage("5.0%20beta")});
-    EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
+    EXPECT_FALSE(FileExists(ResumeDir() + "/" + kCopyName));
     EXPECT_FALSE(FileExists(DesktopDir() + "/" + kShortcutName));
   }
 }
@@ -247,13 +248,15 @@ TEST_F(LaunchRun, CancelledRunOfTheCopyItselfCopiesNothingAgain) {
   const StubRun first = RunStub(Options("5"));
   ASSERT_TRUE(first.watched) << first.report;
   ASSERT_EQ(first.exitCode, 5u) << LogDump();
-  ASSERT_TRUE(FileExists(TempDir() + "/" + kCopyName)) << LogDump();
+  ASSERT_TRUE(FileExists(ResumeDir() + "/" + kCopyName)) << LogDump();
   RemoveFile(DesktopDir() + "/" + kShortcutName);
   ClearLog();
   RemoveFile(urls_);
 
-  // Started the way the shortcut starts it: by its path in the temporary folder.
-  const std::string copy = "C:\\users\\" + GetBed().user + "\\Temp\\" + kCopyName;
+  // Started the way the shortcut starts it, by its path, but spelled in other case: the stub must
+  // still know itself.
+  std::string copy = ResumeCopyWinPath();
+  for (char& c : copy) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::map<std::string, std::string> env = StubEndpointEnvironment();
   for (const auto& [key, value] : Options("5").env) env[key] = value;
   const ProcessResult second = RunProcess({GetBed().wine, copy}, 120000, env);
@@ -294,7 +297,7 @@ TEST_F(LaunchRun, FailedSendsOneHitWithTheInstallersIdAndExitCode) {
                                             "\"" + launch.installerPath + "\" deleted", FolderDeleted(launch.installerPath), "Tavlin wrapper exiting"};
     EXPECT_EQ(LinesAfter(LogMessages(), "Waiting for installer to complete..."), expected) << LogDump();
     EXPECT_TRUE(Pages(0).empty());
-    EXPECT_FALSE(FileExists(TempDir() + "/" + kCopyName));
+    EXPECT_FALSE(FileExists(ResumeDir() + "/" + kCopyName));
   }
 }
 

@@ -15,7 +15,7 @@ TEST(ShortcutFile, CarriesOnlyTargetAndDescription) {
   ASSERT_TRUE(BedReady(error)) << error;
   const std::string link = GetBed().out + "/resume-shortcut-test.lnk";
   RemoveFile(link);
-  const std::string target = "C:\\users\\" + GetBed().user + "\\Temp\\orvdl_setup.exe";
+  const std::string target = ResumeCopyWinPath();
   const ProcessResult made = RunWine("make_shortcut.exe", {target, WinPath(link)});
   ASSERT_EQ(made.status, 0) << made.out << made.err;
   const ProcessResult info = RunProcess({"lnkinfo", link}, 60000);

@@ -68,6 +68,8 @@ class StubTest : public ::testing::Test {
 
   // Removes the downloads, their folders and the resume copy that earlier runs left.
   static void ClearTemp() {
+    std::error_code gone;
+    std::filesystem::remove_all(ResumeDir(), gone);
     for (const std::string& name : ListFiles(TempDir(), "orv")) {
       std::error_code ignored;
       std::filesystem::remove_all(TempDir() + "/" + name, ignored);

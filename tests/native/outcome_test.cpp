@@ -108,7 +108,7 @@ TEST(Outcome, CancellationPageAppendsTheVersionPercentEncoded) {
             L"http://h/installation-cancelled/?v=");
 }
 
-TEST(Outcome, ResumeCopyPathInTheTemporaryFolder) {
+TEST(Outcome, ResumeCopyPathInItsFolder) {
   EXPECT_EQ(ResumeCopyPath(L"C:\\Users\\u\\AppData\\Local\\Temp\\"),
             L"C:\\Users\\u\\AppData\\Local\\Temp\\orvdl_setup.exe");
   EXPECT_EQ(ResumeCopyPath(L"D:\\tmp"), L"D:\\tmp\\orvdl_setup.exe");

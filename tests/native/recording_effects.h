@@ -23,8 +23,10 @@ struct Scenario {
   bool launchFails = false;
   bool waitFails = false;
   uint32_t exitCode = 0;
-  std::wstring tempFolder = L"C:\\T\\";
+  std::wstring resumeFolder = L"C:\\P\\Orvandel Setup\\";
+  bool resumeFolderRefused = false;         // the folder cannot be made administrators-only
   std::wstring ownPath = L"D:\\dl\\orvsetup.exe";
+  bool runsFromCopy = false;                // the platform finds ownPath to be the copy
   bool copyFails = false;
   bool linkFails = false;
   bool shortcutExists = false;
@@ -96,8 +98,16 @@ class RecordingEffects final : public RunEffects {
   }
   void OpenPage(const std::wstring& address) override { Note("page " + ToUtf8(address)); }
   void SendFailureHit(const std::wstring& url) override { Note("hit " + ToUtf8(url)); }
-  std::wstring TempFolder(unsigned long&) override { return s_.tempFolder; }
+  std::wstring ResumeFolder(unsigned long&) override { return s_.resumeFolder; }
+  bool SecureResumeFolder(const std::wstring& folder, unsigned long& error) override {
+    Note("secure " + ToUtf8(folder));
+    error = 5;
+    return !s_.resumeFolderRefused;
+  }
   std::wstring OwnPath(unsigned long&) override { return s_.ownPath; }
+  bool SameFile(const std::wstring& first, const std::wstring& second) override {
+    return s_.runsFromCopy || first == second;
+  }
   bool CopyFileTo(const std::wstring& from, const std::wstring& to, unsigned long& error) override {
     Note("copy " + ToUtf8(from) + " -> " + ToUtf8(to));
     error = 32;

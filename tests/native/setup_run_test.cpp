@@ -30,6 +30,7 @@ constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004u);
 const char kPath[] = "\"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe\"";
 const char kId[] = "6ba7b810-9dad-11d1-80b4-00c04fd430c8";
 const char kLink[] = "C:\\Desk\\Continue installation.lnk";
+const char kSecure[] = "secure C:\\P\\Orvandel Setup\\";
 
 Lines Started() { return {"claim", "start logging", "INFO Tavlin wrapper started", "INFO Downloading config file",
                           "fetch config"}; }
@@ -80,10 +81,10 @@ Lines Cancelled(uint32_t code) {
           "INFO Navigating user to cancellation page", "page http://w/installation-cancelled/?v=4.1"};
 }
 Lines ResumeCopy() {
-  return {"INFO Copy wrapper to temp directory", "copy D:\\dl\\orvsetup.exe -> C:\\T\\orvdl_setup.exe",
-          "INFO Wrapper successfully copied to \"C:\\T\\orvdl_setup.exe\"",
+  return {"INFO Copy wrapper to temp directory", kSecure, "copy D:\\dl\\orvsetup.exe -> C:\\P\\Orvandel Setup\\orvdl_setup.exe",
+          "INFO Wrapper successfully copied to \"C:\\P\\Orvandel Setup\\orvdl_setup.exe\"",
           std::string("INFO Attempting to create shortcut \"") + kLink + "\"",
-          std::string("link ") + kLink + " -> C:\\T\\orvdl_setup.exe"};
+          std::string("link ") + kLink + " -> C:\\P\\Orvandel Setup\\orvdl_setup.exe"};
 }
 
 std::string Join(const Lines& lines) {
@@ -246,9 +247,26 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"cancelled run of the copy itself copies nothing",
        Good([](Scenario& s) {
          s.exitCode = 2;
-         s.ownPath = L"C:\\T\\orvdl_setup.exe";
+         s.ownPath = L"C:\\P\\Orvandel Setup\\orvdl_setup.exe";
        }),
        L"", 2, Launched() + Cancelled(2) + Finished()},
+      {"cancelled run of the copy under another spelling copies nothing",
+       Good([](Scenario& s) {
+         s.exitCode = 2;
+         s.ownPath = L"C:\\PROGRA~1\\ORVAND~1\\ORVDL_~1.EXE";
+         s.runsFromCopy = true;
+       }),
+       L"", 2, Launched() + Cancelled(2) + Finished()},
+      {"cancelled, the copy's folder cannot be made administrators-only",
+       Good([](Scenario& s) {
+         s.exitCode = 2;
+         s.resumeFolderRefused = true;
+       }),
+       L"", 2,
+       Launched() + Cancelled(2) +
+           Lines{"INFO Copy wrapper to temp directory", kSecure,
+                 "ERROR Failed to copy the wrapper into \"C:\\P\\Orvandel Setup\\orvdl_setup.exe\". Error code 5"} +
+           Finished()},
       {"cancelled, the copy fails",
        Good([](Scenario& s) {
          s.exitCode = 2;
@@ -256,8 +274,8 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        }),
        L"", 2,
        Launched() + Cancelled(2) +
-           Lines{"INFO Copy wrapper to temp directory", "copy D:\\dl\\orvsetup.exe -> C:\\T\\orvdl_setup.exe",
-                 "ERROR Failed to copy the wrapper into \"C:\\T\\orvdl_setup.exe\". Error code 32"} +
+           Lines{"INFO Copy wrapper to temp directory", kSecure, "copy D:\\dl\\orvsetup.exe -> C:\\P\\Orvandel Setup\\orvdl_setup.exe",
+                 "ERROR Failed to copy the wrapper into \"C:\\P\\Orvandel Setup\\orvdl_setup.exe\". Error code 32"} +
            Finished()},
       {"cancelled, the shortcut fails",
        Good([](Scenario& s) {

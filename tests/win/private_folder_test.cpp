@@ -5,9 +5,11 @@
 
 #include <string>
 
+#include "util/admin_folder.h"
 #include "util/file_sums.h"
 #include "util/locked_file.h"
 #include "util/private_folder.h"
+#include "util/same_file.h"
 #include "util/unique_handle.h"
 #include "util/utf8.h"
 
@@ -178,6 +180,66 @@ TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
   EXPECT_FALSE(OpenLockedForCheck(path + L".missing"));
   EXPECT_TRUE(DeleteFileW(path.c_str()));
   EXPECT_TRUE(folder.Remove());
+}
+
+// The resume copy's folder: made or adopted under a fixed name, never through a file at that name
+// or a missing parent, and left with the administrators-only list (read back as the platform
+// stores it; see above for what Wine shows).
+TEST(AdminsOnlyFolder, MakesOrAdoptsAPlainFolderAndRefusesTheRest) {
+  const std::wstring base = TempFolder() + L"orvtest-admins-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr)) << GetLastError();
+  const std::wstring adopted = base + L"\\adopted";
+  ASSERT_TRUE(CreateDirectoryW(adopted.c_str(), nullptr));
+  const std::wstring file = base + L"\\file";
+  ASSERT_TRUE(WriteBytes(file, "MZ"));
+  struct Case {
+    std::wstring folder;
+    DWORD error;  // ERROR_SUCCESS: the folder must be accepted
+  };
+  const Case cases[] = {{base + L"\\fresh", ERROR_SUCCESS},
+                        {adopted, ERROR_SUCCESS},
+                        {file, ERROR_CANT_ACCESS_FILE},
+                        {base + L"\\missing\\deeper", ERROR_PATH_NOT_FOUND}};
+  for (const Case& c : cases) {
+    SetLastError(ERROR_SUCCESS);
+    const bool made = SecureAdminsOnlyFolder(c.folder);
+    EXPECT_EQ(made, c.error == ERROR_SUCCESS) << ToUtf8(c.folder);
+    if (!made) {
+      EXPECT_EQ(GetLastError(), c.error) << ToUtf8(c.folder);
+      continue;
+    }
+    bool isProtected = false;
+    const std::wstring dacl = DaclOf(c.folder, isProtected);
+    if (isProtected) {
+      EXPECT_EQ(dacl, std::wstring(L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)")) << ToUtf8(c.folder);
+    } else {
+      EXPECT_EQ(dacl.find(L"(A;OICI;FA;;;WD)"), std::wstring::npos) << ToUtf8(c.folder) << " " << ToUtf8(dacl);
+    }
+    EXPECT_TRUE(SecureAdminsOnlyFolder(c.folder)) << "a second run adopts it: " << ToUtf8(c.folder);
+    EXPECT_TRUE(RemoveDirectoryW(c.folder.c_str())) << ToUtf8(c.folder);
+  }
+  EXPECT_TRUE(DeleteFileW(file.c_str()));
+  EXPECT_TRUE(RemoveDirectoryW(base.c_str()));
+}
+
+TEST(SameFile, KnowsOneFileUnderAnotherSpellingAndNothingElse) {
+  const std::wstring path = TempFolder() + L"orvtest-same-\u00e4.exe";
+  const std::wstring other = TempFolder() + L"orvtest-other.exe";
+  ASSERT_TRUE(WriteBytes(path, "MZ"));
+  ASSERT_TRUE(WriteBytes(other, "MZ"));
+  std::wstring upper = path;
+  CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+  struct Case {
+    std::wstring first, second;
+    bool same;
+  };
+  const Case cases[] = {{path, path, true},          {path, upper, true},  {path, other, false},
+                        {path, path + L".x", false}, {L"", path, false}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsSameFile(c.first, c.second), c.same) << ToUtf8(c.first) << " vs " << ToUtf8(c.second);
+  }
+  EXPECT_TRUE(DeleteFileW(path.c_str()));
+  EXPECT_TRUE(DeleteFileW(other.c_str()));
 }
 
 }  // namespace
