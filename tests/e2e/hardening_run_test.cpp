@@ -9,21 +9,15 @@
 #include <mutex>
 #include <thread>
 
-#include "stub_fixture.h"
+#include "installer_run_fixture.h"
 
 namespace bed {
 namespace {
-
-constexpr char kVersion[] = "4.1.674";
 
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // Lines of the log that do not have the "date time LEVEL message" form.
@@ -68,54 +62,19 @@ class Trickle {
   std::atomic<int> bytes_{0};
 };
 
-class HardenedRun : public StubTest {
+class HardenedRun : public InstallerRunTest {
  protected:
-  void SetUp() override {
-    StubTest::SetUp();
-    const std::string stem = GetBed().out + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    record_ = stem + "-installer.txt";
-    urls_ = stem + "-urls.txt";
-    RemoveFile(record_);
-    RemoveFile(urls_);
-    ASSERT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer_));
+  // The stub's run (the demo installer ending with exitCode) while trickle serves, then the
+  // trickle stopped; the seconds the run took.
+  StubRun RunWhileTrickling(Trickle& trickle, const std::string& exitCode, double& seconds) {
+    StubOptions options = Options(exitCode);
+    options.timeoutMs = 150000;
+    const Clock::time_point start = Clock::now();
+    const StubRun run = RunStub(options);
+    seconds = SecondsSince(start);
+    trickle.Stop();
+    return run;
   }
-
-  void Serve(bool shortcut, const std::string& version = kVersion, const std::string& extra = "") {
-    if (files_->started()) RenewFiles();
-    std::string json = ConfigFor(shortcut, FilesUrl("/setup.exe"), installer_, version);
-    if (!extra.empty()) json.insert(json.size() - 1, ", " + extra);
-    ServeConfig(json);
-    ServeFile("/setup.exe", installer_);
-  }
-
-  StubOptions Options(const std::string& exitCode, std::vector<std::string> args = {}) const {
-    StubOptions options;
-    options.args = std::move(args);
-    options.env = {{"ORV_DEMO_EXIT_CODE", exitCode},
-                   {"ORV_DEMO_RECORD", WinPath(record_)},
-                   {"ORV_URL_RECORD", WinPath(urls_)}};
-    return options;
-  }
-
-  // The lines the stand-in browser recorded; it runs on its own, so wait a little for them.
-  std::vector<std::string> Pages(size_t expected) const {
-    std::vector<std::string> pages;
-    for (int i = 0; i < 100 && pages.size() < expected; ++i) {
-      std::string content;
-      pages.clear();
-      if (ReadFile(urls_, content)) {
-        for (size_t start = 0, end; (end = content.find('\n', start)) != std::string::npos; start = end + 1) {
-          pages.push_back(content.substr(start, end - start));
-        }
-      }
-      if (pages.size() < expected) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return pages;
-  }
-
-  std::string record_;
-  std::string urls_;
-  std::string installer_;
 };
 
 TEST_F(HardenedRun, PlantedDllsBesideTheStubAreNeverLoaded) {
@@ -333,12 +292,8 @@ TEST_F(HardenedRun, TricklingConfigurationServerGivesCode1WithinTheDeadline) {
   trickle.Route(config_->server(), "/orv.json");
   ASSERT_TRUE(config_->Start());
   NextStubEndpoints().configPort = config_->port();
-  StubOptions options = Options("0");
-  options.timeoutMs = 150000;
-  const Clock::time_point start = Clock::now();
-  const StubRun run = RunStub(options);
-  const double seconds = SecondsSince(start);
-  trickle.Stop();
+  double seconds = 0;
+  const StubRun run = RunWhileTrickling(trickle, "0", seconds);
   ASSERT_TRUE(run.watched) << run.report;
   EXPECT_FALSE(run.timedOut) << "the stub was still fetching after " << seconds << " s";
   EXPECT_EQ(run.exitCode, 1u) << LogDump();
@@ -358,12 +313,8 @@ TEST_F(HardenedRun, TricklingAnalyticsServerIsLeftAfterTheDeadline) {
   ASSERT_TRUE(analytics.Start());
   NextStubEndpoints().analyticsPort = analytics.port();
   Serve(false);
-  StubOptions options = Options("1");
-  options.timeoutMs = 150000;
-  const Clock::time_point start = Clock::now();
-  const StubRun run = RunStub(options);
-  const double seconds = SecondsSince(start);
-  trickle.Stop();
+  double seconds = 0;
+  const StubRun run = RunWhileTrickling(trickle, "1", seconds);
   ASSERT_TRUE(run.watched) << run.report;
   EXPECT_FALSE(run.timedOut) << "the stub was still sending the hit after " << seconds << " s";
   EXPECT_EQ(run.exitCode, 1u) << LogDump();
