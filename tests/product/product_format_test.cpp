@@ -46,10 +46,14 @@ TEST(ProductExecutable, StaysWithinItsSizeAndHasNoTestHook) {
   std::string bytes;
   ASSERT_TRUE(ReadFile(exe, bytes));
   // The test builds read their endpoints from these variables; the product never does.
-  for (const char* variable : {"ORV_TEST_CONFIG_URL", "ORV_TEST_ANALYTICS_HOST", "ORV_TEST_CANCEL_PAGE_BASE"}) {
+  for (const char* variable : {"ORV_TEST_CONFIG_URL", "ORV_TEST_ANALYTICS_HOST", "ORV_TEST_CANCEL_PAGE_BASE",
+                               "ORV_TEST_PUBLISHER_PIN"}) {
     EXPECT_EQ(bytes.find(Utf16(variable)), std::string::npos) << variable << " in " << exe;
     EXPECT_EQ(bytes.find(variable), std::string::npos) << variable << " in " << exe;
   }
+  // Built without a publisher pin (as scripts/test.sh builds it): no signature check is linked in.
+  EXPECT_EQ(bytes.find(Utf16("wintrust.dll")), std::string::npos) << exe;
+  EXPECT_EQ(bytes.find("WinVerifyTrust"), std::string::npos) << exe;
 }
 
 }  // namespace
