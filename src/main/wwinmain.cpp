@@ -13,9 +13,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const Endpoints endpoints{ORV_BUILD_CONFIG_URL, ORV_BUILD_ANALYTICS_HOST, ORV_BUILD_CANCEL_PAGE_BASE,
                             ORV_BUILD_ALLOW_INVALID_CERTIFICATES};
   constexpr wchar_t kPin[] = ORV_BUILD_PUBLISHER_PIN;
-  if (sizeof(kPin) == sizeof(wchar_t)) return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, nullptr));
-  // Checked when the build was configured; a pin that did not read (all zeros) matches no publisher.
-  PublisherPinning pinning{{}, &ReadFileSignature};
-  static_cast<void>(ParseSha256Hex(kPin, pinning.pin));
-  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, &pinning));
+  if constexpr (sizeof(kPin) == sizeof(wchar_t)) {
+    return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, nullptr));
+  } else {
+    // Checked when the build was configured; a pin that did not read (all zeros) matches no publisher.
+    PublisherPinning pinning{{}, &ReadFileSignature};
+    static_cast<void>(ParseSha256Hex(kPin, pinning.pin));
+    return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, &pinning));
+  }
 }
