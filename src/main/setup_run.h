@@ -14,7 +14,8 @@ struct RunSettings {
 };
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),
-// download with retries, checksum gate (and the publisher's signature when pinned), installer launch and outcome, clean-up, every log line
-// and error box, all through effects. Returns the process exit code: 0 when another stub runs,
-// an error code (1, 3, 4, 5, 6, 7) after its error box, otherwise the installer's exit code.
+// download with retries, checksum gate (and the publisher's signature when pinned), installer
+// launch and outcome, clean-up, every log line and error box, all through effects. Returns the
+// process exit code: 0 when another stub runs, an error code (1, 3, 4, 5, 6, 7) after its error
+// box, otherwise the installer's exit code.
 [[nodiscard]] uint32_t SetupRun(RunEffects& effects, const RunSettings& settings);
