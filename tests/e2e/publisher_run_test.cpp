@@ -1,11 +1,7 @@
 // The publisher pin of a test build (ORV_TEST_PUBLISHER_PIN): the downloaded installer, whose
 // CRC-32 and SHA-256 match, must also carry a signature by the pinned certificate, which the
 // test CA (trusted in the prefix) issued; osslsigncode signs the demo installer on the host.
-#include <openssl/pem.h>
-#include <openssl/x509.h>
-
 #include <algorithm>
-#include <cstdio>
 
 #include "certs.h"
 #include "stub_fixture.h"
@@ -17,18 +13,8 @@ using PublisherRun = StubTest;
 
 // The SHA-256 of the DER encoding of the certificate in pemFile, as 64 hexadecimal digits.
 std::string CertificateSha256(const std::string& pemFile) {
-  FILE* file = std::fopen(pemFile.c_str(), "rb");
-  if (!file) return "";
-  X509* cert = PEM_read_X509(file, nullptr, nullptr, nullptr);
-  std::fclose(file);
-  if (!cert) return "";
-  unsigned char* der = nullptr;
-  const int size = i2d_X509(cert, &der);
-  X509_free(cert);
-  if (size <= 0) return "";
-  const std::string hash = Sha256HexOf(std::string(reinterpret_cast<const char*>(der), static_cast<size_t>(size)));
-  OPENSSL_free(der);
-  return hash;
+  const ProcessResult der = RunProcess({"openssl", "x509", "-in", pemFile, "-outform", "DER"}, 30000);
+  return der.status == 0 && !der.out.empty() ? Sha256HexOf(der.out) : "";
 }
 
 // The demo installer signed (SHA-256 digest) with a signer's certificate and key.

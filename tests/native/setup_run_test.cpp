@@ -315,9 +315,6 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        L"", 6,
        Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper SHA-256"} +
            FailedWith("The installation file is corrupted. Error code 6")},
-      {"without a pin the signature is never read, whatever it is",
-       Good([](Scenario& s) { s.signature.trustResult = static_cast<int32_t>(0x800B0100u); }), L"", 0,
-       Launched() + Succeeded()},
   };
   for (const Case& c : cases) {
     RecordingEffects effects(c.scenario);
