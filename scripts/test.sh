@@ -58,7 +58,7 @@ cleanup() {
   kill "$ORV_XVFB_PID" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
-if [ ! -f "$bed/certs/ca.der" ]; then
+if [ ! -f "$bed/certs/publisher.pem" ]; then
   mkdir -p "$bed/certs"
   "$build/native/tests/orv_make_certs" "$bed/certs"
 fi

@@ -6,6 +6,7 @@
 #include "main/download_policy.h"
 #include "main/resume.h"
 #include "util/file_sums.h"
+#include "util/publisher_check.h"
 
 // Everything the run does to the world, so that the run itself (SetupRun) is a pure sequence.
 // The Windows adapter (WindowsRunEffects) carries these out; tests use a recording fake.
@@ -49,6 +50,10 @@ class RunEffects : public ResumeEffects {
   // or cannot be read; otherwise its CRC-32, SHA-256 and size in sums, taken through the one
   // handle that keeps it so until StartInstaller has returned or ReleaseInstallerFile is called.
   [[nodiscard]] virtual bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) = 0;
+  // A reading with a failed trust result when CheckInstallerFile holds no file at path or this build
+  // cannot read signatures; otherwise the platform's verdict on that file's signature, read through
+  // the handle CheckInstallerFile keeps.
+  [[nodiscard]] virtual SignatureReading ReadInstallerSignature(const std::wstring& path) = 0;
   // Lets go of the file CheckInstallerFile holds (nothing when it holds none), so that it can be deleted.
   virtual void ReleaseInstallerFile() = 0;
 

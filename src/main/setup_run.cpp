@@ -98,6 +98,15 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
     effects.Log(LogLevel::Error, "Mismatch of the wrapper SHA-256");
     return Fail(effects, RunError::ChecksumMismatch);
   }
+  if (settings.publisherPin) {
+    const SignatureReading reading = effects.ReadInstallerSignature(installerPath);
+    const PublisherVerdict verdict = JudgePublisher(reading, *settings.publisherPin);
+    if (verdict != PublisherVerdict::Pinned) {
+      effects.Log(LogLevel::Error, "Mismatch of the wrapper publisher: " + PublisherMismatchReason(verdict, reading));
+      return Fail(effects, RunError::ChecksumMismatch);
+    }
+    effects.Log(LogLevel::Info, "Wrapper signed by the pinned publisher");
+  }
   effects.Log(LogLevel::Info, "Checksum is OK. Continue...");
 
   InstallerRunRequest request;

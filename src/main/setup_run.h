@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "main/run_effects.h"
@@ -9,10 +10,12 @@ struct RunSettings {
   std::wstring commandLine;     // the stub's own command line, without its program name
   std::wstring cancelPageBase;  // http address ending in "/installation-cancelled/?v="
   std::wstring analyticsHost;   // host[:port] that receives the failure hit
+  std::optional<Sha256Digest> publisherPin;  // SHA-256 of the certificate that must sign the installer
 };
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),
-// download with retries, checksum gate, installer launch and outcome, clean-up, every log line
-// and error box, all through effects. Returns the process exit code: 0 when another stub runs,
-// an error code (1, 3, 4, 5, 6, 7) after its error box, otherwise the installer's exit code.
+// download with retries, checksum gate (and the publisher's signature when pinned), installer
+// launch and outcome, clean-up, every log line and error box, all through effects. Returns the
+// process exit code: 0 when another stub runs, an error code (1, 3, 4, 5, 6, 7) after its error
+// box, otherwise the installer's exit code.
 [[nodiscard]] uint32_t SetupRun(RunEffects& effects, const RunSettings& settings);

@@ -4,7 +4,16 @@
 #include <cstdint>
 
 #include "main/endpoints.h"
+#include "util/file_signature.h"
+
+// A build's pinned publisher: the installer must carry a signature the platform trusts, made with
+// the certificate whose DER encoding hashes to pin, as readSignature reads it.
+struct PublisherPinning {
+  Sha256Digest pin;
+  SignatureReader readSignature;
+};
 
 // The whole run of one stub with the given endpoints and the process's command line (null for
-// none); the process exit code (see SetupRun).
-uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints);
+// none), and the publisher pin when pinning is not null; the process exit code (see SetupRun).
+uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
+                      const PublisherPinning* pinning);

@@ -3,11 +3,13 @@
 #include "main/setup_run.h"
 #include "main/windows_run_effects.h"
 
-uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints) {
+uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
+                      const PublisherPinning* pinning) {
   RunSettings settings;
   settings.commandLine = commandLine ? commandLine : L"";
   settings.cancelPageBase = endpoints.cancelPageBase ? endpoints.cancelPageBase : L"";
   settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
-  WindowsRunEffects effects(instance, endpoints);
+  if (pinning) settings.publisherPin = pinning->pin;
+  WindowsRunEffects effects(instance, endpoints, pinning ? pinning->readSignature : nullptr);
   return SetupRun(effects, settings);
 }

@@ -9,6 +9,7 @@
 #include "main/endpoints.h"
 #include "main/progress_dialog.h"
 #include "main/run_effects.h"
+#include "util/file_signature.h"
 #include "util/private_folder.h"
 #include "util/unique_handle.h"
 
@@ -19,8 +20,9 @@
 // is watched inside DownloadOnce. Must be used and destroyed on one thread.
 class WindowsRunEffects final : public RunEffects {
  public:
-  // instance: the module whose resources hold the dialog; endpoints: the addresses built in.
-  WindowsRunEffects(HINSTANCE instance, const Endpoints& endpoints);
+  // instance: the module whose resources hold the dialog; endpoints: the addresses built in;
+  // readSignature: how ReadInstallerSignature reads (null in builds without a publisher pin).
+  WindowsRunEffects(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature = nullptr);
   ~WindowsRunEffects() override;
   WindowsRunEffects(const WindowsRunEffects&) = delete;
   WindowsRunEffects& operator=(const WindowsRunEffects&) = delete;
@@ -42,6 +44,7 @@ class WindowsRunEffects final : public RunEffects {
                               std::optional<uint64_t> size) override;
   void Pause(uint32_t ms) override;
   bool CheckInstallerFile(const std::wstring& path, FileSums& sums, std::string& error) override;
+  SignatureReading ReadInstallerSignature(const std::wstring& path) override;
   void ReleaseInstallerFile() override;
   bool NewUuidText(std::wstring& text, unsigned long& error) override;
   bool StartInstaller(const std::wstring& path, const std::wstring& parameters, unsigned long& error) override;
@@ -69,7 +72,9 @@ class WindowsRunEffects final : public RunEffects {
   ProgressDialog dialog_;
   PrivateFolder downloadFolder_;  // made for the download, held so that nobody can swap it
   std::wstring placeholder_;      // the empty file the platform made beside the download's name
+  SignatureReader readSignature_;
   UniqueHandle checkedFile_;  // the installer, held from its check until it has been started
+  std::wstring checkedPath_;  // its path
   UniqueHandle installer_;
   std::optional<ComScope> com_;
 };

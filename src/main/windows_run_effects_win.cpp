@@ -51,8 +51,8 @@ struct RpcStringTraits {
 
 }  // namespace
 
-WindowsRunEffects::WindowsRunEffects(HINSTANCE instance, const Endpoints& endpoints)
-    : instance_(instance), endpoints_(endpoints) {}
+WindowsRunEffects::WindowsRunEffects(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature)
+    : instance_(instance), endpoints_(endpoints), readSignature_(readSignature) {}
 
 WindowsRunEffects::~WindowsRunEffects() = default;
 
@@ -153,7 +153,17 @@ bool WindowsRunEffects::CheckInstallerFile(const std::wstring& path, FileSums& s
     return false;
   }
   checkedFile_ = std::move(file);
+  checkedPath_ = path;
   return true;
+}
+
+SignatureReading WindowsRunEffects::ReadInstallerSignature(const std::wstring& path) {
+  if (!readSignature_ || !checkedFile_ || path != checkedPath_) {
+    SignatureReading none;
+    none.trustResult = static_cast<int32_t>(E_HANDLE);
+    return none;
+  }
+  return readSignature_(checkedFile_.get(), path);
 }
 
 void WindowsRunEffects::ReleaseInstallerFile() { checkedFile_.reset(); }

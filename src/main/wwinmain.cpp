@@ -3,6 +3,8 @@
 #include "build_endpoints.h"
 #include "main/endpoints.h"
 #include "main/stub_entry.h"
+#include "util/file_signature.h"
+#include "util/sha256.h"
 #include "util/system_library.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
@@ -10,5 +12,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   static_cast<void>(RestrictDllSearchToSystem32());
   const Endpoints endpoints{ORV_BUILD_CONFIG_URL, ORV_BUILD_ANALYTICS_HOST, ORV_BUILD_CANCEL_PAGE_BASE,
                             ORV_BUILD_ALLOW_INVALID_CERTIFICATES};
-  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints));
+  constexpr wchar_t kPin[] = ORV_BUILD_PUBLISHER_PIN;
+  if constexpr (sizeof(kPin) == sizeof(wchar_t)) {
+    return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, nullptr));
+  } else {
+    // Checked when the build was configured; a pin that did not read (all zeros) matches no publisher.
+    PublisherPinning pinning{{}, &ReadFileSignature};
+    static_cast<void>(ParseSha256Hex(kPin, pinning.pin));
+    return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, &pinning));
+  }
 }

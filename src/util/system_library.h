@@ -7,8 +7,9 @@
 [[nodiscard]] bool RestrictDllSearchToSystem32();
 
 // Non-KnownDLLs that system components load by plain name after the entry function (comctl32's
-// delay-load of uxtheme); once loaded from System32, such a load finds that copy.
-inline constexpr const wchar_t* kPreloadedSystemDlls[] = {L"uxtheme.dll", L"version.dll"};
+// delay-load of uxtheme; winhttp's and wintrust's crypt32); once loaded from System32, such a load
+// finds that copy.
+inline constexpr const wchar_t* kPreloadedSystemDlls[] = {L"uxtheme.dll", L"version.dll", L"crypt32.dll"};
 
 // The DLL of that file name (e.g. L"winhttp.dll") loaded from System32 and nowhere else.
 // Null, with GetLastError() set, when it cannot be loaded from there.

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace bed {
 namespace {
@@ -31,6 +32,12 @@ const char* KindName(CertKind kind) {
   return "unknown";
 }
 
+const char* KindName(SignerKind kind) {
+  return kind == SignerKind::Publisher ? "publisher" : "otherpublisher";
+}
+
+enum class Role { Ca, Server, CodeSigning };
+
 bool AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
   X509V3_CTX ctx;
   X509V3_set_ctx_nodb(&ctx);
@@ -44,7 +51,7 @@ bool AddExtension(X509* cert, X509* issuer, int nid, const char* value) {
 
 // A certificate for subject (common name cn) valid from notBefore to notAfter seconds from now.
 Cert MakeCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey, long serial, long notBefore,
-              long notAfter, bool ca) {
+              long notAfter, Role role) {
   Cert cert(X509_new());
   if (!cert) return nullptr;
   X509_set_version(cert.get(), 2);
@@ -59,10 +66,14 @@ Cert MakeCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey, 
   X509* signer = issuer ? issuer : cert.get();
   X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
   bool ok = true;
-  if (ca) {
+  if (role == Role::Ca) {
     ok = AddExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:TRUE") &&
          AddExtension(cert.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign") &&
          AddExtension(cert.get(), signer, NID_subject_key_identifier, "hash");
+  } else if (role == Role::CodeSigning) {
+    ok = AddExtension(cert.get(), signer, NID_basic_constraints, "CA:FALSE") &&
+         AddExtension(cert.get(), signer, NID_ext_key_usage, "critical,codeSigning") &&
+         AddExtension(cert.get(), signer, NID_key_usage, "critical,digitalSignature");
   } else {
     const std::string san = std::string("DNS:") + cn;
     ok = AddExtension(cert.get(), signer, NID_basic_constraints, "CA:FALSE") &&
@@ -94,12 +105,14 @@ bool WriteDer(const std::string& path, X509* cert) {
 
 std::string CertFile(const std::string& dir, CertKind kind) { return dir + "/" + KindName(kind) + ".pem"; }
 std::string KeyFile(const std::string& dir, CertKind kind) { return dir + "/" + KindName(kind) + ".key"; }
+std::string CertFile(const std::string& dir, SignerKind kind) { return dir + "/" + KindName(kind) + ".pem"; }
+std::string KeyFile(const std::string& dir, SignerKind kind) { return dir + "/" + KindName(kind) + ".key"; }
 
 bool MakeTestCertificates(const std::string& dir, std::string& error) {
   constexpr long kDay = 24 * 60 * 60;
   Key caKey(EVP_RSA_gen(2048));
   if (!caKey) return error = "CA key generation failed", false;
-  Cert ca = MakeCert(caKey.get(), "Orvandel Test CA", nullptr, nullptr, 1, -kDay, 3650 * kDay, true);
+  Cert ca = MakeCert(caKey.get(), "Orvandel Test CA", nullptr, nullptr, 1, -kDay, 3650 * kDay, Role::Ca);
   if (!ca) return error = "CA certificate failed", false;
   if (!WritePem(dir + "/ca.pem", ca.get(), nullptr) || !WriteDer(dir + "/ca.der", ca.get())) {
     return error = "cannot write the CA files in " + dir, false;
@@ -122,12 +135,24 @@ bool MakeTestCertificates(const std::string& dir, std::string& error) {
     Key key(EVP_RSA_gen(2048));
     if (!key) return error = "key generation failed", false;
     Cert cert = leaf.selfSigned
-                    ? MakeCert(key.get(), leaf.cn, nullptr, nullptr, serial++, leaf.notBefore, leaf.notAfter, false)
+                    ? MakeCert(key.get(), leaf.cn, nullptr, nullptr, serial++, leaf.notBefore, leaf.notAfter,
+                               Role::Server)
                     : MakeCert(key.get(), leaf.cn, ca.get(), caKey.get(), serial++, leaf.notBefore, leaf.notAfter,
-                               false);
+                               Role::Server);
     if (!cert) return error = std::string("certificate failed: ") + KindName(leaf.kind), false;
     if (!WritePem(CertFile(dir, leaf.kind), cert.get(), nullptr) ||
         !WritePem(KeyFile(dir, leaf.kind), nullptr, key.get())) {
+      return error = "cannot write certificate files in " + dir, false;
+    }
+  }
+  const std::pair<SignerKind, const char*> signers[] = {{SignerKind::Publisher, "Orvandel Test Publisher"},
+                                                        {SignerKind::OtherPublisher, "Orvandel Other Publisher"}};
+  for (const auto& [kind, cn] : signers) {
+    Key key(EVP_RSA_gen(2048));
+    if (!key) return error = "key generation failed", false;
+    Cert cert = MakeCert(key.get(), cn, ca.get(), caKey.get(), serial++, -kDay, 825 * kDay, Role::CodeSigning);
+    if (!cert) return error = std::string("certificate failed: ") + KindName(kind), false;
+    if (!WritePem(CertFile(dir, kind), cert.get(), nullptr) || !WritePem(KeyFile(dir, kind), nullptr, key.get())) {
       return error = "cannot write certificate files in " + dir, false;
     }
   }

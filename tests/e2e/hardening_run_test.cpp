@@ -78,7 +78,7 @@ class HardenedRun : public InstallerRunTest {
 };
 
 TEST_F(HardenedRun, PlantedDllsBesideTheStubAreNeverLoaded) {
-  const std::vector<std::string> planted{"winhttp.dll", "urlmon.dll", "version.dll", "uxtheme.dll"};
+  const std::vector<std::string> planted{"winhttp.dll", "urlmon.dll", "version.dll", "uxtheme.dll", "crypt32.dll"};
   const std::string folder = GetBed().out + "/planted-" + std::to_string(getpid());
   const std::string marks = folder + "/marks";
   RunProcess({"rm", "-rf", folder}, 10000);
@@ -91,7 +91,7 @@ TEST_F(HardenedRun, PlantedDllsBesideTheStubAreNeverLoaded) {
   ASSERT_TRUE(WriteFile(folder + "/orvsetup.exe", stub));
   ASSERT_TRUE(WriteFile(folder + "/plant_probe.exe", probe));
   const std::map<std::string, std::string> plantEnv{
-      {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d;winhttp,urlmon,version,uxtheme=n,b"},
+      {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d;winhttp,urlmon,version,uxtheme,crypt32=n,b"},
       {"ORV_PLANT_MARKS", WinPath(marks)}};
 
   // The control: a plain search from the same folder does load the planted copies.

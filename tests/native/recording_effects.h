@@ -19,6 +19,8 @@ struct Scenario {
   std::vector<DownloadResult> downloads;    // one per attempt; attempts beyond the list succeed
   std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
   Sha256Digest sha256{};                    // the file's SHA-256
+  SignatureReading signature;               // what reading the file's signature gives
+  std::optional<Sha256Digest> pin;          // the run's setting: the build's publisher pin
   std::optional<std::wstring> uuidText = L"6BA7B810-9DAD-11D1-80B4-00C04FD430C8";  // nullopt: fails
   bool launchFails = false;
   bool waitFails = false;
@@ -78,6 +80,10 @@ class RecordingEffects final : public RunEffects {
     sums.crc32 = s_.crc.value_or(0);
     sums.sha256 = s_.sha256;
     return s_.crc.has_value();
+  }
+  SignatureReading ReadInstallerSignature(const std::wstring& path) override {
+    Note("signature " + ToUtf8(path));
+    return s_.signature;
   }
   void ReleaseInstallerFile() override { Note("unlock"); }
   bool NewUuidText(std::wstring& text, unsigned long& error) override {

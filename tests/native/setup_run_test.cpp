@@ -59,6 +59,20 @@ Lines LaunchedAfterDownload(const std::string& commandLine = "") {
                "start C:\\T\\orv0a1b2c3d\\orv1.tmp.exe " + parameters, "INFO Waiting for installer to complete...", "wait"};
 }
 Lines Launched(const std::string& commandLine = "") { return Downloading() + LaunchedAfterDownload(commandLine); }
+const Sha256Digest kPin = Sha256Of("publisher", 9);
+// The installer's signature read and found to be the pinned publisher's; then the usual launch.
+Lines PinnedLaunch() {
+  Lines lines = Launched();
+  lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(Downloading().size() + Downloaded().size()),
+               {"signature C:\\T\\orv0a1b2c3d\\orv1.tmp.exe", "INFO Wrapper signed by the pinned publisher"});
+  return lines;
+}
+SignatureReading Signed(const Sha256Digest& signer) {
+  SignatureReading reading;
+  reading.signerKnown = true;
+  reading.signerSha256 = signer;
+  return reading;
+}
 Lines Succeeded() { return Lines{"INFO Installer execution has successfully completed"} + Finished(); }
 // lines without their last count entries.
 Lines Without(Lines lines, size_t count) {
@@ -292,10 +306,37 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
                      "&e_c=Undetermined&e_a=Failed&e_n=3221225477",
                  "INFO Sent failed hit to Piwik"} +
            Finished()},
+      {"pinned publisher: its signature runs the installer",
+       Good([](Scenario& s) {
+         s.pin = kPin;
+         s.signature = Signed(kPin);
+       }),
+       L"", 0, PinnedLaunch() + Succeeded()},
+      {"pinned publisher: another signer is code 6",
+       Good([](Scenario& s) {
+         s.pin = kPin;
+         s.signature = Signed(Sha256Of("abc", 3));
+       }),
+       L"", 6,
+       Downloading() + Downloaded() +
+           Lines{"signature C:\\T\\orv0a1b2c3d\\orv1.tmp.exe",
+                 "ERROR Mismatch of the wrapper publisher: signed by another publisher (certificate SHA-256 "
+                 "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad)"} +
+           FailedWith("The installation file is corrupted. Error code 6")},
+      {"pinned publisher: checked after the sha256, which fails first",
+       Good([](Scenario& s) {
+         s.config = kSha256Config;
+         s.sha256 = Sha256Of("abd", 3);
+         s.pin = kPin;
+         s.signature = Signed(kPin);
+       }),
+       L"", 6,
+       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper SHA-256"} +
+           FailedWith("The installation file is corrupted. Error code 6")},
   };
   for (const Case& c : cases) {
     RecordingEffects effects(c.scenario);
-    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example"};
+    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin};
     EXPECT_EQ(SetupRun(effects, settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(effects.trace), Join(c.expected)) << c.name;
   }

@@ -1,5 +1,6 @@
 // Entry of the test builds of the stub: the product's run, with the endpoints taken from the
-// environment that the test bed sets (its servers' ports are chosen when they start). Variables
+// environment that the test bed sets (its servers' ports are chosen when they start), and the
+// publisher pin from ORV_TEST_PUBLISHER_PIN. Variables
 // that are not set leave the endpoint compiled in. The product is never built from this file.
 #include <windows.h>
 
@@ -9,6 +10,8 @@
 #include "build_endpoints.h"
 #include "main/endpoints.h"
 #include "main/stub_entry.h"
+#include "util/file_signature.h"
+#include "util/sha256.h"
 #include "util/system_library.h"
 
 namespace {
@@ -31,5 +34,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring cancelPageBase = FromEnvironment(L"ORV_TEST_CANCEL_PAGE_BASE", ORV_BUILD_CANCEL_PAGE_BASE);
   const Endpoints endpoints{configUrl.c_str(), analyticsHost.c_str(), cancelPageBase.c_str(),
                             ORV_BUILD_ALLOW_INVALID_CERTIFICATES};
-  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints));
+  // A pin that does not read (all zeros) matches no publisher.
+  const std::wstring pin = FromEnvironment(L"ORV_TEST_PUBLISHER_PIN", ORV_BUILD_PUBLISHER_PIN);
+  PublisherPinning pinning{{}, &ReadFileSignature};
+  if (!pin.empty()) static_cast<void>(ParseSha256Hex(pin, pinning.pin));
+  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning));
 }
