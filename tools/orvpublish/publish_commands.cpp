@@ -82,7 +82,7 @@ int RunMake(const PublishCommand& command, std::FILE* out, std::FILE* err) {
     Print(out, document);
     return std::fflush(out) == 0 ? kExitAccepted : Error(err, kExitRefused, "make: cannot write standard output");
   }
-  if (!ReplaceFile(command.output, document, error)) return Error(err, kExitRefused, "make: " + error);
+  if (!WriteWholeFile(command.output, document, error)) return Error(err, kExitRefused, "make: " + error);
   return kExitAccepted;
 }
 

@@ -82,7 +82,7 @@ bool RenameOver(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-std::FILE* OpenFile(const std::string& path, const char* mode) {
+std::FILE* OpenUtf8File(const std::string& path, const char* mode) {
 #ifdef _WIN32
   return _wfopen(FromUtf8(path).c_str(), FromUtf8(mode).c_str());
 #else
@@ -91,7 +91,7 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
 }
 
 bool ReadSmallFile(const std::string& path, uint64_t limit, std::string& bytes, std::string& error) {
-  const FilePtr file(OpenFile(path, "rb"));
+  const FilePtr file(OpenUtf8File(path, "rb"));
   if (!file) {
     error = "cannot read " + path + ": " + Reason();
     return false;
@@ -116,7 +116,7 @@ bool ReadSmallFile(const std::string& path, uint64_t limit, std::string& bytes, 
 }
 
 bool SumFile(const std::string& path, FileSums& sums, std::string& error) {
-  const FilePtr file(OpenFile(path, "rb"));
+  const FilePtr file(OpenUtf8File(path, "rb"));
   if (!file) {
     error = "cannot read " + path + ": " + Reason();
     return false;
@@ -129,7 +129,7 @@ bool SumFile(const std::string& path, FileSums& sums, std::string& error) {
   return true;
 }
 
-bool ReplaceFile(const std::string& path, const std::string& bytes, std::string& error) {
+bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& error) {
   std::random_device random;
   const std::string temporary = path + ".orvpublish-" + std::to_string(random() % 1000000u) + ".tmp";
   errno = 0;

@@ -17,7 +17,7 @@
 // False with error ("cannot write <path>: <reason>") when the file cannot be written; the file
 // at path is then as it was. Else true with path replaced by bytes as a whole: they go to a new
 // file beside it, which is flushed and then renamed over path.
-[[nodiscard]] bool ReplaceFile(const std::string& path, const std::string& bytes, std::string& error);
+[[nodiscard]] bool WriteWholeFile(const std::string& path, const std::string& bytes, std::string& error);
 
 // The file at path (UTF-8) opened with the C library's mode ("rb", "wb"), or null with errno set.
-std::FILE* OpenFile(const std::string& path, const char* mode);
+std::FILE* OpenUtf8File(const std::string& path, const char* mode);
