@@ -37,7 +37,8 @@ StubVerdict JudgeDocument(std::string_view body, StubConfig& config) {
 
 std::string CharsetWarning(const std::wstring& headers, std::string_view body) {
   std::vector<std::wstring> charsets;
-  const std::wstring charset = SearchHeaders(headers, HeaderSearch::Charset, 1, charsets) ? charsets[0] : L"";
+  const bool named = SearchHeaders(headers, HeaderSearch::Charset, 1, charsets) && !charsets.empty();
+  const std::wstring charset = named ? charsets[0] : L"";
   if (ChooseBodyEncoding(charset).codePage == kUtf8Encoding.codePage) return "";
   for (const char byte : body.substr(0, body.find('\0'))) {
     if (static_cast<unsigned char>(byte) >= 0x80) {
