@@ -89,3 +89,11 @@ if(ORV_E2E)
   add_test(NAME demo_${orv_wine} COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
   set_tests_properties(demo_${orv_wine} PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200 LABELS "wine;${ORV_WINE_ARCH}")
 endif()
+
+# orvpublish run as a publisher runs it, against the bed's HTTPS servers (natively, no Wine).
+add_executable(orv_publish_tests publish/orvpublish_test.cpp)
+target_link_libraries(orv_publish_tests PRIVATE orvbed gtest)
+target_compile_definitions(orv_publish_tests PRIVATE ORV_PUBLISH_EXE="$<TARGET_FILE:orvpublish>")
+add_dependencies(orv_publish_tests orvpublish)
+add_test(NAME publish_tool COMMAND orv_publish_tests)
+set_tests_properties(publish_tool PROPERTIES TIMEOUT 600 LABELS "publish")
