@@ -34,6 +34,9 @@ target_link_libraries(orv_demo_server PRIVATE orvbed)
 file(GLOB ORV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp")
 add_executable(orv_e2e_tests ${ORV_E2E_TESTS})
 target_link_libraries(orv_e2e_tests PRIVATE orvbed orvcore gtest_main)
+# The agreement of orvpublish check with the stub runs the native orvpublish.
+target_compile_definitions(orv_e2e_tests PRIVATE ORV_PUBLISH_EXE="$<TARGET_FILE:orvpublish>")
+add_dependencies(orv_e2e_tests orvpublish)
 # The shipped 32-bit program as the product build makes it (ORV_PRODUCT_EXE), whatever
 # architecture the Wine tests run.
 file(GLOB ORV_PRODUCT_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/product/*_test.cpp")
