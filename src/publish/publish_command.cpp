@@ -159,9 +159,10 @@ std::string PublishHelp(std::string_view topic) {
   if (topic == "verify") {
     return "usage: orvpublish verify URL [--ca-file PEM]\n"
            "Fetches the document at the https URL with the server's certificate checked (against the\n"
-           "system's authorities, or those in PEM), then the installer it names, and checks both as\n"
-           "the stub does: the document's values, the size limit, the CRC-32 and the SHA-256. Prints\n"
-           "each transfer's HTTP status, size, time and throughput. Nothing is stored.\n"
+           "system's authorities, or those in PEM; the Windows build takes its certificate store only),\n"
+           "then the installer it names, and checks both as the stub does: the document's values, the\n"
+           "size limit, the CRC-32 and the SHA-256. Prints each transfer's HTTP status, size, time and\n"
+           "throughput. Nothing is stored.\n"
            "Exit status: 0 a stub would install from it, 1 it would not, 2 bad arguments.\n";
   }
   return "usage: orvpublish COMMAND [ARGUMENTS]\n"

@@ -119,7 +119,10 @@ int Refused(std::FILE* out, uint32_t code, const std::string& reason) {
 
 int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   if (!CanFetch()) {
-    return Error(err, kExitUsage, "verify: this build cannot fetch; run the Linux build of orvpublish");
+    return Error(err, kExitUsage, "verify: this build of orvpublish cannot fetch (no HTTPS client)");
+  }
+  if (!command.caFile.empty() && !CanUseCaFile()) {
+    return Error(err, kExitUsage, "verify: --ca-file is not supported by this build, which trusts the Windows certificate store");
   }
   if (command.url.compare(0, 8, "https://") != 0) {
     return Error(err, kExitUsage, "verify: the stub fetches its document over https only: " + command.url);

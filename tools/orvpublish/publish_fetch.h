@@ -23,12 +23,17 @@ struct FetchResult {
 // Receives each piece of the body as it arrives; false stops the fetch.
 using BodySink = std::function<bool(const char* data, std::size_t size)>;
 
-// False when this build cannot fetch (the Windows build); verify then stops with a usage error.
+// False when this build cannot fetch (built without an HTTPS client, or winhttp.dll missing);
+// verify then stops with a usage error.
 bool CanFetch();
+
+// False when this build cannot take certificate authorities from a file (the Windows build, which
+// trusts the Windows certificate store only).
+bool CanUseCaFile();
 
 // Sends a GET for url (http or https; redirects followed) and hands the body to sink as it
 // arrives. https certificates are checked against caFile (PEM) or, when it is "", the system's
-// authorities. False with result.error set when no complete body arrived: refused connection or
+// authorities (on Windows only the system's: a caFile there fails the fetch). False with result.error set when no complete body arrived: refused connection or
 // certificate, a limit passed ("the body is larger than N bytes", "no data for 30 s", "no
 // answer within 30 s"), or the sink stopped it; result.figures then hold what was measured.
 [[nodiscard]] bool Fetch(const std::string& url, const std::string& caFile, const FetchLimits& limits,

@@ -81,6 +81,8 @@ std::string ErrorText(httplib::Error error) {
 
 }  // namespace
 
+bool CanUseCaFile() { return true; }
+
 bool CanFetch() { return true; }
 
 bool Fetch(const std::string& url, const std::string& caFile, const FetchLimits& limits, const BodySink& sink,

@@ -1,5 +1,7 @@
 #include "publish_fetch.h"
 
+bool CanUseCaFile() { return false; }
+
 bool CanFetch() { return false; }
 
 bool Fetch(const std::string&, const std::string&, const FetchLimits&, const BodySink&, FetchResult& result) {
