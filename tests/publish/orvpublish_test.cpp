@@ -117,6 +117,7 @@ TEST_F(Orvpublish, FailuresLeaveTheOutputAloneAndSayWhyInOneLine) {
   ASSERT_TRUE(bed::WriteFile(out, "previous document"));
   ASSERT_TRUE(bed::WriteFile(dir_ + "/empty.exe", ""));
   ASSERT_TRUE(bed::WriteFile(dir_ + "/page.json", "<html><body>Not Found</body></html>"));
+  ASSERT_TRUE(bed::WriteFile(dir_ + "/huge.json", std::string(17 << 20, ' ')));
   const std::string setup = dir_ + "/setup.exe";
   const struct {
     std::vector<std::string> args;
@@ -131,6 +132,7 @@ TEST_F(Orvpublish, FailuresLeaveTheOutputAloneAndSayWhyInOneLine) {
        "orvpublish: make: cannot read " + dir_ + "/none.exe: No such file or directory\n"},
       {{"check", dir_ + "/none.json"}, 2, "orvpublish: check: cannot read " + dir_ + "/none.json: No such file or directory\n"},
       {{"check", dir_ + "/page.json"}, 1, ""},
+      {{"check", dir_ + "/huge.json"}, 1, ""},
       {{"verify", "http://localhost/orv.json"}, 2,
        "orvpublish: verify: the stub fetches its document over https only: http://localhost/orv.json\n"},
   };

@@ -90,10 +90,12 @@ int RunCheck(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   std::string body;
   std::string error;
   // One byte past the stub's limit on a response is enough to tell that it is passed.
-  if (!ReadSmallFile(command.document, uint64_t{BodyBuffer::kMaxBodyBytes} + 1, body, error)) {
+  if (!ReadFileHead(command.document, uint64_t{BodyBuffer::kMaxBodyBytes} + 1, body, error)) {
     return Error(err, kExitUsage, "check: " + error);
   }
-  Print(out, "document: " + command.document + " (" + FormatBytes(body.size()) + ")\n");
+  const std::string size = body.size() > BodyBuffer::kMaxBodyBytes ? "over " + FormatBytes(BodyBuffer::kMaxBodyBytes)
+                                                                    : FormatBytes(body.size());
+  Print(out, "document: " + command.document + " (" + size + ")\n");
   StubConfig config;
   StubVerdict verdict = JudgeDocument(body, config);
   if (verdict.code == 0) {

@@ -90,7 +90,7 @@ std::FILE* OpenUtf8File(const std::string& path, const char* mode) {
 #endif
 }
 
-bool ReadSmallFile(const std::string& path, uint64_t limit, std::string& bytes, std::string& error) {
+bool ReadFileHead(const std::string& path, uint64_t limit, std::string& bytes, std::string& error) {
   const FilePtr file(OpenUtf8File(path, "rb"));
   if (!file) {
     error = "cannot read " + path + ": " + Reason();
@@ -98,13 +98,10 @@ bool ReadSmallFile(const std::string& path, uint64_t limit, std::string& bytes, 
   }
   std::string content;
   char chunk[64 * 1024];
-  for (;;) {
-    const size_t got = std::fread(chunk, 1, sizeof(chunk), file.get());
+  while (content.size() < limit) {
+    const uint64_t wanted = limit - content.size() < sizeof(chunk) ? limit - content.size() : sizeof(chunk);
+    const size_t got = std::fread(chunk, 1, static_cast<size_t>(wanted), file.get());
     if (got == 0) break;
-    if (content.size() + got > limit) {
-      error = path + " is larger than " + std::to_string(limit) + " bytes";
-      return false;
-    }
     content.append(chunk, got);
   }
   if (std::ferror(file.get())) {

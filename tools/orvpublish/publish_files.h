@@ -5,10 +5,9 @@
 
 #include "util/file_sums.h"
 
-// False with error ("cannot read <path>: <reason>", or "<path> is larger than <limit> bytes")
-// when the file at path (UTF-8) cannot be read whole or holds more than limit bytes; else true
-// with bytes = its content. Holds no more than limit bytes in memory.
-[[nodiscard]] bool ReadSmallFile(const std::string& path, uint64_t limit, std::string& bytes, std::string& error);
+// False with error ("cannot read <path>: <reason>") when the file at path (UTF-8) cannot be
+// read; else true with bytes = its first limit bytes (all of it when it is no longer).
+[[nodiscard]] bool ReadFileHead(const std::string& path, uint64_t limit, std::string& bytes, std::string& error);
 
 // False with error ("cannot read <path>: <reason>") when the file cannot be opened or read;
 // else true with its size, CRC-32 and SHA-256, read in bounded pieces.
