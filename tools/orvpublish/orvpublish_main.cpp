@@ -1,6 +1,10 @@
 // Entry of orvpublish: the arguments as UTF-8, then the command.
 #include <cstdio>
 #include <string>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <vector>
 
 #include "publish/publish_command.h"
@@ -23,6 +27,8 @@ int Run(const std::vector<std::string>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  // The document goes out byte for byte as -o would write it: no CR added before each LF.
+  _setmode(_fileno(stdout), _O_BINARY);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
   return Run(args);
