@@ -17,9 +17,8 @@ struct StubVerdict {
 std::wstring DocumentTextFromBytes(std::string_view body);
 
 // Code 1 (the fetch fails) for a body larger than the stub's limit on a response or a page cut
-// off (it opens <html> without closing it); code 3 with
-// "Error parsing file. Error: <reason>" when ReadStubConfig refuses the text; else code 0 with
-// config filled.
+// off (it opens <html> without closing it); code 3 with "Error parsing file. Error: <reason>"
+// when ReadStubConfig refuses the text; else code 0 with config filled.
 StubVerdict JudgeDocument(std::string_view body, StubConfig& config);
 
 // "" when the stub decodes body as UTF-8 (headers, CR LF lines as received, name a UTF-8 charset)
