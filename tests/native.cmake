@@ -34,6 +34,9 @@ target_link_libraries(orv_demo_server PRIVATE orvbed)
 file(GLOB ORV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp")
 add_executable(orv_e2e_tests ${ORV_E2E_TESTS})
 target_link_libraries(orv_e2e_tests PRIVATE orvbed orvcore gtest_main)
+# The agreement of orvpublish check with the stub runs the native orvpublish.
+target_compile_definitions(orv_e2e_tests PRIVATE ORV_PUBLISH_EXE="$<TARGET_FILE:orvpublish>")
+add_dependencies(orv_e2e_tests orvpublish)
 # The shipped 32-bit program as the product build makes it (ORV_PRODUCT_EXE), whatever
 # architecture the Wine tests run.
 file(GLOB ORV_PRODUCT_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/product/*_test.cpp")
@@ -89,3 +92,11 @@ if(ORV_E2E)
   add_test(NAME demo_${orv_wine} COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
   set_tests_properties(demo_${orv_wine} PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200 LABELS "wine;${ORV_WINE_ARCH}")
 endif()
+
+# orvpublish run as a publisher runs it, against the bed's HTTPS servers (natively, no Wine).
+add_executable(orv_publish_tests publish/orvpublish_test.cpp)
+target_link_libraries(orv_publish_tests PRIVATE orvbed gtest)
+target_compile_definitions(orv_publish_tests PRIVATE ORV_PUBLISH_EXE="$<TARGET_FILE:orvpublish>")
+add_dependencies(orv_publish_tests orvpublish)
+add_test(NAME publish_tool COMMAND orv_publish_tests)
+set_tests_properties(publish_tool PROPERTIES TIMEOUT 600 LABELS "publish")

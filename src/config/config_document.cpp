@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "http/download_size_limit.h"
 #include "util/utf8.h"
 
 using Json = nlohmann::json;
@@ -229,5 +230,32 @@ bool ConfigDocument::ReadSha256(std::optional<Sha256Digest>& value, std::string&
     return false;
   }
   value = digest;
+  return true;
+}
+
+bool ConfigDocument::ReadSize(std::optional<uint64_t>& value, std::string& error) const {
+  if (!impl_->root.is_object()) {
+    value.reset();
+    return true;
+  }
+  const auto found = impl_->root.find("size");
+  if (found == impl_->root.end()) {
+    value.reset();
+    return true;
+  }
+  if (!found->is_number_unsigned()) {
+    error = "size is not an unsigned integer";
+    return false;
+  }
+  const uint64_t size = found->get<uint64_t>();
+  if (size == 0) {
+    error = "size is 0";
+    return false;
+  }
+  if (size > kMaxInstallerBytes) {
+    error = "size is larger than 4 GiB";
+    return false;
+  }
+  value = size;
   return true;
 }

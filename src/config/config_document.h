@@ -39,6 +39,10 @@ class ConfigDocument {
   // but is not a string of exactly 64 hexadecimal digits (either case); otherwise true with value
   // = the digest, or nullopt when the document has no "sha256".
   [[nodiscard]] bool ReadSha256(std::optional<Sha256Digest>& value, std::string& error) const;
+  // False (error "size is not an unsigned integer", "size is 0" or "size is larger than 4 GiB",
+  // value unchanged) when "size" is there but unusable; otherwise true with value = the
+  // installer's exact size in bytes, or nullopt when there is no "size" (or no root object).
+  [[nodiscard]] bool ReadSize(std::optional<uint64_t>& value, std::string& error) const;
 
  private:
   struct Impl;

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "config/config_document.h"
-#include "config/download_size_key.h"
 
 const char kPlainHttpNeedsSha256[] =
     "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
@@ -14,7 +13,7 @@ bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& e
   StubConfig read;
   if (!document.ReadShortcut(read.shortcut, error) || !document.ReadWrapper(read.wrapper, error) ||
       !document.ReadChecksum(read.checksum, error) || !document.ReadVersion(read.version, error) ||
-      !document.ReadSha256(read.sha256, error) || !ReadDownloadSize(text, read.size, error)) {
+      !document.ReadSha256(read.sha256, error) || !document.ReadSize(read.size, error)) {
     return false;
   }
   if (IsPlainHttpUrl(read.wrapper) && !read.sha256) {

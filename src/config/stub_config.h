@@ -20,7 +20,7 @@ extern const char kPlainHttpNeedsSha256[];
 
 // False with error set (the text the run logs after "Error parsing file. Error: ") when text is
 // not a usable configuration document: a parse error, or the first key, in the order "shortcut",
-// "wrapper", "checksum", "version", "sha256" (optional), that is missing or fails its check (see
-// ConfigDocument), or a plain http wrapper without "sha256" (kPlainHttpNeedsSha256).
+// "wrapper", "checksum", "version", "sha256" and "size" (both optional), that is missing or fails
+// its check (see ConfigDocument), or a plain http wrapper without "sha256" (kPlainHttpNeedsSha256).
 // Otherwise true with every field of config filled.
 [[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);

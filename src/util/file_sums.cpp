@@ -4,20 +4,32 @@
 
 #include "util/crc32.h"
 
+void FileSumsBuilder::Add(const void* data, size_t size) {
+  crc32_ = Crc32Update(crc32_, data, size);
+  sha_.Update(data, size);
+  size_ += size;
+}
+
+FileSums FileSumsBuilder::Finish() {
+  FileSums sums;
+  sums.crc32 = crc32_;
+  sums.sha256 = sha_.Finish();
+  sums.size = size_;
+  crc32_ = 0;
+  size_ = 0;
+  return sums;
+}
+
 bool ComputeFileSums(ByteSource& source, FileSums& sums) {
   const std::unique_ptr<unsigned char[]> chunk(new unsigned char[kFileSumsChunkSize]);
-  Sha256 sha;
-  FileSums result;
+  FileSumsBuilder builder;
   for (;;) {
     size_t got = 0;
     if (!source.Read(chunk.get(), kFileSumsChunkSize, got)) return false;
     if (got == 0) break;
     if (got > kFileSumsChunkSize) return false;
-    result.crc32 = Crc32Update(result.crc32, chunk.get(), got);
-    sha.Update(chunk.get(), got);
-    result.size += got;
+    builder.Add(chunk.get(), got);
   }
-  result.sha256 = sha.Finish();
-  sums = result;
+  sums = builder.Finish();
   return true;
 }

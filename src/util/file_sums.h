@@ -11,6 +11,21 @@ struct FileSums {
   uint64_t size = 0;
 };
 
+// The sums of bytes that arrive in pieces (a download as it streams in), the same as
+// ComputeFileSums gives for those bytes in one file.
+class FileSumsBuilder {
+ public:
+  // Adds size bytes at data after those added before.
+  void Add(const void* data, size_t size);
+  // The sums of every byte added; the builder then starts again from no bytes.
+  FileSums Finish();
+
+ private:
+  Sha256 sha_;
+  uint32_t crc32_ = 0;
+  uint64_t size_ = 0;
+};
+
 // The bytes of one open file, in order.
 class ByteSource {
  public:

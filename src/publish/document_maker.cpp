@@ -1,0 +1,45 @@
+#include "publish/document_maker.h"
+
+#include <nlohmann/json.hpp>
+
+#include "publish/stub_verdict.h"
+#include "util/utf8.h"
+
+namespace {
+
+bool IsUtf8(const std::string& text) { return ToUtf8(FromUtf8(text)) == text; }
+
+}  // namespace
+
+bool MakeDocument(const DocumentRequest& request, std::string& text, std::string& error) {
+  for (const auto& field : {std::make_pair("wrapper", &request.wrapper), std::make_pair("version", &request.version)}) {
+    if (!IsUtf8(*field.second)) {
+      error = std::string(field.first) + " is not valid UTF-8";
+      return false;
+    }
+  }
+  nlohmann::ordered_json document;
+  document["shortcut"] = request.shortcut;
+  document["wrapper"] = request.wrapper;
+  document["checksum"] = request.installer.crc32;
+  document["version"] = request.version;
+  document["sha256"] = Sha256Hex(request.installer.sha256);
+  document["size"] = request.installer.size;
+  const std::string made = document.dump(2) + "\n";
+
+  StubConfig read;
+  const StubVerdict verdict = JudgeDocument(made, read);
+  if (verdict.code != 0) {
+    error = verdict.reason;
+    return false;
+  }
+  const bool same = read.shortcut == request.shortcut && read.wrapper == FromUtf8(request.wrapper) &&
+                    read.checksum == request.installer.crc32 && read.version == FromUtf8(request.version) &&
+                    read.sha256 == request.installer.sha256 && read.size == request.installer.size;
+  if (!same) {
+    error = "the document does not read back as written";
+    return false;
+  }
+  text = made;
+  return true;
+}

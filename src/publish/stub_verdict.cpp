@@ -1,0 +1,108 @@
+#include "publish/stub_verdict.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "http/body_buffer.h"
+#include "http/body_decode.h"
+#include "http/download_size_limit.h"
+#include "http/response_headers.h"
+#include "util/utf8.h"
+
+std::wstring DocumentTextFromBytes(std::string_view body) {
+  return FromUtf8(body.substr(0, body.find('\0')));
+}
+
+StubVerdict JudgeDocument(std::string_view body, StubConfig& config) {
+  StubVerdict verdict;
+  if (body.size() > BodyBuffer::kMaxBodyBytes) {
+    verdict.code = 1;
+    verdict.reason = "Can't download config file (the body is larger than " +
+                     std::to_string(BodyBuffer::kMaxBodyBytes) + " bytes)";
+    return verdict;
+  }
+  const std::wstring text = DocumentTextFromBytes(body);
+  if (IsCutOffPage(text)) {
+    verdict.code = 1;
+    verdict.reason = "Can't download config file (the body opens <html> without closing it)";
+    return verdict;
+  }
+  std::string error;
+  if (!ReadStubConfig(text, config, error)) {
+    verdict.code = 3;
+    verdict.reason = "Error parsing file. Error: " + error;
+  }
+  return verdict;
+}
+
+std::string CharsetWarning(const std::wstring& headers, std::string_view body) {
+  std::vector<std::wstring> charsets;
+  const bool named = SearchHeaders(headers, HeaderSearch::Charset, 1, charsets) && !charsets.empty();
+  const std::wstring charset = named ? charsets[0] : L"";
+  if (ChooseBodyEncoding(charset).codePage == kUtf8Encoding.codePage) return "";
+  for (const char byte : body.substr(0, body.find('\0'))) {
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      return "warning: the response names no UTF-8 charset (Content-Type: ...; charset=utf-8), so the stub reads "
+             "its non-ASCII bytes in the Windows ANSI code page, not as UTF-8 as shown here";
+    }
+  }
+  return "";
+}
+
+StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums) {
+  StubVerdict verdict;
+  if (!DownloadSizeAcceptable(sums.size, config.size)) {
+    verdict.code = 4;
+    verdict.reason = config.size ? "the installer has " + std::to_string(sums.size) + " bytes, the document's size is " +
+                                       std::to_string(*config.size)
+                                 : "the installer has " + std::to_string(sums.size) + " bytes, more than 4 GiB";
+  } else if (sums.crc32 != config.checksum) {
+    verdict.code = 6;
+    verdict.reason = "Mismatch of the wrapper checksum";
+  } else if (config.sha256 && sums.sha256 != *config.sha256) {
+    verdict.code = 6;
+    verdict.reason = "Mismatch of the wrapper SHA-256";
+  }
+  return verdict;
+}
+
+StubVerdict JudgeInstallerStatus(int httpStatus) {
+  StubVerdict verdict;
+  if (httpStatus < 200 || httpStatus > 299) {
+    verdict.code = 4;
+    verdict.reason = "the installer's address answers with HTTP status " + std::to_string(httpStatus);
+  }
+  return verdict;
+}
+
+namespace {
+
+std::string Hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "%08x", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
+
+std::string DescribeConfig(const StubConfig& config) {
+  std::string text;
+  text += "shortcut: " + std::string(config.shortcut ? "true" : "false") + "\n";
+  text += "wrapper: " + ToUtf8(config.wrapper) + "\n";
+  text += "checksum: " + std::to_string(config.checksum) + " (CRC-32 " + Hex32(config.checksum) + ")\n";
+  text += "version: " + ToUtf8(config.version) + "\n";
+  text += "sha256: " + (config.sha256 ? Sha256Hex(*config.sha256) : std::string("none")) + "\n";
+  text += "size: " + (config.size ? std::to_string(*config.size) + " bytes" : std::string("none (at most 4 GiB)")) +
+          "\n";
+  return text;
+}
+
+std::string DescribeSums(const FileSums& sums) {
+  return "installer size: " + std::to_string(sums.size) + " bytes\ninstaller CRC-32: " + std::to_string(sums.crc32) +
+         " (" + Hex32(sums.crc32) + ")\ninstaller SHA-256: " + Sha256Hex(sums.sha256) + "\n";
+}
+
+std::string DescribeVerdict(const StubVerdict& verdict) {
+  if (verdict.code == 0) return "verdict: accepted\n";
+  return "verdict: code " + std::to_string(verdict.code) + ": " + verdict.reason + "\n";
+}

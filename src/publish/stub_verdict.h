@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/stub_config.h"
+#include "util/file_sums.h"
+
+// What the stub does at one of its checks: goes on (code 0) or ends the run with an error code.
+struct StubVerdict {
+  uint32_t code = 0;    // 0, or the stub's exit code (1 fetch, 3 document, 4 download, 6 checksum)
+  std::string reason;   // "" for code 0; else the stub's error log line, or what it stops on
+};
+
+// The text the stub reads from a response body sent as UTF-8: the bytes before the first zero
+// byte, decoded as UTF-8 (a malformed sequence becomes U+FFFD, as in the stub).
+std::wstring DocumentTextFromBytes(std::string_view body);
+
+// Code 1 (the fetch fails) for a body larger than the stub's limit on a response or a page cut
+// off (it opens <html> without closing it); code 3 with "Error parsing file. Error: <reason>"
+// when ReadStubConfig refuses the text; else code 0 with config filled.
+StubVerdict JudgeDocument(std::string_view body, StubConfig& config);
+
+// "" when the stub decodes body as UTF-8 (headers, CR LF lines as received, name a UTF-8 charset)
+// or when the body is ASCII up to its first zero byte; else a one-line warning that the stub
+// reads the non-ASCII bytes in the Windows ANSI code page, unlike DocumentTextFromBytes.
+std::string CharsetWarning(const std::wstring& headers, std::string_view body);
+
+// Code 4 when an installer of sums.size bytes fails the download's size rule (the document's
+// exact "size", or at most 4 GiB); code 6 with the stub's log line when the CRC-32 or then the
+// SHA-256 differs; else code 0.
+StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums);
+
+// Code 4 for a final HTTP status on which the stub's download fails (not 2xx; it follows
+// redirects before), else code 0.
+StubVerdict JudgeInstallerStatus(int httpStatus);
+
+// The values the stub read, one "name: value" line each ("size: none (at most 4 GiB)" when absent).
+std::string DescribeConfig(const StubConfig& config);
+// The sums of an installer, one line each.
+std::string DescribeSums(const FileSums& sums);
+// One line: "verdict: accepted" for code 0, else "verdict: code <code>: <reason>".
+std::string DescribeVerdict(const StubVerdict& verdict);

@@ -1,0 +1,192 @@
+#include "publish_commands.h"
+
+#include <chrono>
+#include <random>
+#include <string>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "config/config_fetch.h"
+#include "http/body_buffer.h"
+#include "http/download_size_limit.h"
+#include "main/download_url.h"
+#include "publish/document_maker.h"
+#include "publish/stub_verdict.h"
+#include "publish/transfer_report.h"
+#include "publish_fetch.h"
+#include "publish_files.h"
+#include "util/utf8.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int Error(std::FILE* err, int status, const std::string& message) {
+  std::fprintf(err, "orvpublish: %s\n", message.c_str());
+  return status;
+}
+
+void Print(std::FILE* out, const std::string& text) { std::fputs(text.c_str(), out); }
+
+bool IsTerminal(std::FILE* file) {
+#ifdef _WIN32
+  return _isatty(_fileno(file)) != 0;
+#else
+  return isatty(fileno(file)) != 0;
+#endif
+}
+
+// The progress line of one transfer on a terminal, redrawn at most four times a second.
+class ProgressLine {
+ public:
+  ProgressLine(std::FILE* err, std::optional<uint64_t> total)
+      : err_(IsTerminal(err) ? err : nullptr), total_(total), start_(Clock::now()), last_(start_) {}
+  void Update(uint64_t received) {
+    if (!err_) return;
+    const Clock::time_point now = Clock::now();
+    if (now - last_ < std::chrono::milliseconds(250)) return;
+    last_ = now;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - start_).count();
+    std::fprintf(err_, "\r%-60s", ProgressText(received, total_, static_cast<uint64_t>(elapsed)).c_str());
+    std::fflush(err_);
+    drawn_ = true;
+  }
+  ~ProgressLine() {
+    if (drawn_) std::fprintf(err_, "\r%-60s\r", "");
+  }
+
+ private:
+  std::FILE* err_;
+  std::optional<uint64_t> total_;
+  Clock::time_point start_;
+  Clock::time_point last_;
+  bool drawn_ = false;
+};
+
+int RunMake(const PublishCommand& command, std::FILE* out, std::FILE* err) {
+  DocumentRequest request;
+  std::string error;
+  if (!SumFile(command.installer, request.installer, error)) return Error(err, kExitUsage, "make: " + error);
+  request.shortcut = command.shortcut;
+  request.wrapper = command.wrapper;
+  request.version = command.version;
+  std::string document;
+  if (!MakeDocument(request, document, error)) {
+    return Error(err, kExitRefused, "make: the stub would refuse this document: " + error);
+  }
+  if (command.output.empty()) {
+    Print(out, document);
+    return std::fflush(out) == 0 ? kExitAccepted : Error(err, kExitRefused, "make: cannot write standard output");
+  }
+  if (!WriteWholeFile(command.output, document, error)) return Error(err, kExitRefused, "make: " + error);
+  return kExitAccepted;
+}
+
+int RunCheck(const PublishCommand& command, std::FILE* out, std::FILE* err) {
+  std::string body;
+  std::string error;
+  // One byte past the stub's limit on a response is enough to tell that it is passed.
+  if (!ReadFileHead(command.document, uint64_t{BodyBuffer::kMaxBodyBytes} + 1, body, error)) {
+    return Error(err, kExitUsage, "check: " + error);
+  }
+  const std::string size = body.size() > BodyBuffer::kMaxBodyBytes ? "over " + FormatBytes(BodyBuffer::kMaxBodyBytes)
+                                                                    : FormatBytes(body.size());
+  Print(out, "document: " + command.document + " (" + size + ")\n");
+  StubConfig config;
+  StubVerdict verdict = JudgeDocument(body, config);
+  if (verdict.code == 0) {
+    Print(out, DescribeConfig(config));
+    if (!command.installer.empty()) {
+      FileSums sums;
+      if (!SumFile(command.installer, sums, error)) return Error(err, kExitUsage, "check: " + error);
+      Print(out, DescribeSums(sums));
+      verdict = JudgeInstaller(config, sums);
+    }
+  }
+  Print(out, DescribeVerdict(verdict));
+  return verdict.code == 0 ? kExitAccepted : kExitRefused;
+}
+
+int Refused(std::FILE* out, uint32_t code, const std::string& reason) {
+  StubVerdict verdict;
+  verdict.code = code;
+  verdict.reason = reason;
+  Print(out, DescribeVerdict(verdict));
+  return kExitRefused;
+}
+
+int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
+  if (!CanFetch()) {
+    return Error(err, kExitUsage, "verify: this build of orvpublish cannot fetch (no HTTPS client)");
+  }
+  if (!command.caFile.empty() && !CanUseCaFile()) {
+    return Error(err, kExitUsage, "verify: --ca-file is not supported by this build, which trusts the Windows certificate store");
+  }
+  if (command.url.compare(0, 8, "https://") != 0) {
+    return Error(err, kExitUsage, "verify: the stub fetches its document over https only: " + command.url);
+  }
+  std::string body;
+  FetchLimits documentLimits;
+  documentLimits.maxBytes = BodyBuffer::kMaxBodyBytes;
+  documentLimits.deadlineMs = kConfigFetchDeadlineMs;
+  FetchResult fetched;
+  const bool documentArrived = Fetch(command.url, command.caFile, documentLimits, [&body](const char* data, std::size_t size) {
+    body.append(data, size);
+    return true;
+  }, fetched);
+  Print(out, DescribeTransfer("document", fetched.figures) + "\n");
+  if (!documentArrived) return Refused(out, 1, "Can't download config file (" + fetched.error + ")");
+  const std::string warning = CharsetWarning(FromUtf8(fetched.headers), body);
+  if (!warning.empty()) Print(out, warning + "\n");
+  StubConfig config;
+  const StubVerdict documentVerdict = JudgeDocument(body, config);
+  if (documentVerdict.code != 0) {
+    Print(out, DescribeVerdict(documentVerdict));
+    return kExitRefused;
+  }
+  Print(out, DescribeConfig(config));
+
+  std::random_device random;
+  const std::string installerUrl = ToUtf8(AppendCacheBuster(config.wrapper, random() % 32768u));
+  FetchLimits installerLimits;
+  installerLimits.maxBytes = DownloadSizeLimit(config.size);
+  FileSumsBuilder builder;
+  bool arrived = false;
+  {
+    ProgressLine progress(err, config.size);
+    uint64_t received = 0;
+    arrived = Fetch(installerUrl, command.caFile, installerLimits, [&](const char* data, std::size_t size) {
+      builder.Add(data, size);
+      received += size;
+      progress.Update(received);
+      return true;
+    }, fetched);
+  }
+  Print(out, DescribeTransfer("installer", fetched.figures) + "\n");
+  if (!arrived) return Refused(out, 4, "the installer's download fails: " + fetched.error);
+  StubVerdict verdict = JudgeInstallerStatus(fetched.figures.status);
+  if (verdict.code == 0) {
+    const FileSums sums = builder.Finish();
+    Print(out, DescribeSums(sums));
+    verdict = JudgeInstaller(config, sums);
+  }
+  Print(out, DescribeVerdict(verdict));
+  return verdict.code == 0 ? kExitAccepted : kExitRefused;
+}
+
+}  // namespace
+
+int RunPublishCommand(const PublishCommand& command, std::FILE* out, std::FILE* err) {
+  switch (command.kind) {
+    case PublishCommand::Kind::Make: return RunMake(command, out, err);
+    case PublishCommand::Kind::Check: return RunCheck(command, out, err);
+    case PublishCommand::Kind::Verify: return RunVerify(command, out, err);
+    case PublishCommand::Kind::Help: break;
+  }
+  Print(out, PublishHelp(command.topic));
+  return kExitAccepted;
+}
