@@ -23,3 +23,9 @@ bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& e
   config = std::move(read);
   return true;
 }
+
+std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums) {
+  if (sums.crc32 != config.checksum) return "Mismatch of the wrapper checksum";
+  if (config.sha256 && sums.sha256 != *config.sha256) return "Mismatch of the wrapper SHA-256";
+  return {};
+}

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "util/file_sums.h"
 #include "util/sha256.h"
 
 // The values the run takes from the configuration document, all read and checked at once.
@@ -24,3 +25,8 @@ extern const char kPlainHttpNeedsSha256[];
 // its check (see ConfigDocument), or a plain http wrapper without "sha256" (kPlainHttpNeedsSha256).
 // Otherwise true with every field of config filled.
 [[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);
+
+// Empty when the installer's sums match config's checksum and, when it gives one, its sha256;
+// otherwise the line the run logs before it fails with code 6 ("Mismatch of the wrapper checksum",
+// checked first, or "Mismatch of the wrapper SHA-256").
+std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums);

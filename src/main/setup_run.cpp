@@ -90,12 +90,9 @@ uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
     effects.Log(LogLevel::Error, error);
     return Fail(effects, RunError::ChecksumOpen);
   }
-  if (sums.crc32 != config.checksum) {
-    effects.Log(LogLevel::Error, "Mismatch of the wrapper checksum");
-    return Fail(effects, RunError::ChecksumMismatch);
-  }
-  if (config.sha256 && sums.sha256 != *config.sha256) {
-    effects.Log(LogLevel::Error, "Mismatch of the wrapper SHA-256");
+  const std::string mismatch = InstallerSumsMismatch(config, sums);
+  if (!mismatch.empty()) {
+    effects.Log(LogLevel::Error, mismatch);
     return Fail(effects, RunError::ChecksumMismatch);
   }
   if (settings.publisherPin) {

@@ -1,6 +1,7 @@
 #include "publish/stub_verdict.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "http/body_buffer.h"
@@ -56,12 +57,9 @@ StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums) {
     verdict.reason = config.size ? "the installer has " + std::to_string(sums.size) + " bytes, the document's size is " +
                                        std::to_string(*config.size)
                                  : "the installer has " + std::to_string(sums.size) + " bytes, more than 4 GiB";
-  } else if (sums.crc32 != config.checksum) {
+  } else if (std::string mismatch = InstallerSumsMismatch(config, sums); !mismatch.empty()) {
     verdict.code = 6;
-    verdict.reason = "Mismatch of the wrapper checksum";
-  } else if (config.sha256 && sums.sha256 != *config.sha256) {
-    verdict.code = 6;
-    verdict.reason = "Mismatch of the wrapper SHA-256";
+    verdict.reason = std::move(mismatch);
   }
   return verdict;
 }
