@@ -1,7 +1,10 @@
-#include "main/run_errors.h"
+#include "util/status.h"
+
+namespace orv {
 
 const wchar_t* ErrorBoxText(RunError error) {
   switch (error) {
+    case RunError::None: return L"";
     case RunError::ConfigFetch: return L"Cannot obtain configuration. Error code 1";
     case RunError::ConfigParse: return L"Cannot obtain configuration. Error code 3";
     case RunError::Download: return L"Cannot obtain installer. Error code 4";
@@ -11,3 +14,13 @@ const wchar_t* ErrorBoxText(RunError error) {
   }
   return L"";
 }
+
+std::string ConfigParseLine(const std::string& reason) { return "Error parsing file. Error: " + reason; }
+
+std::string Status::LogText() const {
+  if (!failed_) return {};
+  if (code_ == 0) return detail_;
+  return detail_ + ". Error code " + std::to_string(code_);
+}
+
+}  // namespace orv
