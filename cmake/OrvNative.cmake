@@ -1,8 +1,8 @@
 # Native build of the platform-free code, for unit tests under the sanitizers, fuzzing and benchmarks.
-target_compile_options(orvcore PUBLIC -Wall -Wextra)
+target_compile_options(orv_options INTERFACE -Wall -Wextra)
 if(ORV_SANITIZE)
-  target_compile_options(orvcore PUBLIC -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  target_link_options(orvcore PUBLIC -fsanitize=address,undefined)
+  target_compile_options(orv_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(orv_options INTERFACE -fsanitize=address,undefined)
 endif()
 
 # CRC-32: the carry-less multiplication kernel (chosen at run time by CPUID) needs these

@@ -29,7 +29,7 @@ set_source_files_properties("${ORV_RES_DIR}/orvsetup.rc" PROPERTIES OBJECT_DEPEN
 set(ORV_RESOURCE_FILES "$<TARGET_OBJECTS:orvres>")
 
 # The progress dialog code names the template and the control by their resource ids.
-target_include_directories(orvcore PRIVATE "${ORV_RES_DIR}")
+target_include_directories(orv_main PRIVATE "${ORV_RES_DIR}")
 
 # Test programs are defined under tests/, after this file is read; wire them once all are known.
 # The dialog demonstration helper shows the real dialog, so it carries the resources too, and

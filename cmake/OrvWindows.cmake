@@ -1,14 +1,15 @@
 # The 32-bit Windows product: a static, self-contained GUI executable.
-target_compile_definitions(orvcore PUBLIC
+target_compile_definitions(orv_options INTERFACE
   UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601
   ELPP_NO_DEFAULT_LOG_FILE ELPP_NO_CHECK_MACROS ELPP_DISABLE_DEFAULT_CRASH_HANDLING)
-target_sources(orvcore PRIVATE "${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc")
+# The logging set-up (src/main) carries easylogging++'s implementation.
+target_sources(orv_main PRIVATE "${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc")
 set_source_files_properties("${ORV_THIRDPARTY_INCLUDE}/easylogging++.cc" PROPERTIES COMPILE_OPTIONS "-w")
-target_compile_options(orvcore PUBLIC -Wall -Wextra -ffunction-sections -fdata-sections)
-target_link_libraries(orvcore PUBLIC ole32 oleaut32 uuid shell32 user32 rpcrt4 advapi32)
-target_link_options(orvcore PUBLIC -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+target_compile_options(orv_options INTERFACE -Wall -Wextra -ffunction-sections -fdata-sections)
+target_link_libraries(orv_options INTERFACE ole32 oleaut32 uuid shell32 user32 rpcrt4 advapi32)
+target_link_options(orv_options INTERFACE -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 if(CMAKE_BUILD_TYPE STREQUAL "MinSizeRel" OR CMAKE_BUILD_TYPE STREQUAL "Release")
-  target_link_options(orvcore PUBLIC -s)
+  target_link_options(orv_options INTERFACE -s)
 endif()
 
 option(ORV_TEST_ENDPOINTS
@@ -19,7 +20,7 @@ else()
   set(ORV_STUB_ENTRY "${CMAKE_SOURCE_DIR}/src/main/wwinmain.cpp")
 endif()
 
-# Link-time optimisation of the stub executables in release builds. The library keeps ordinary
+# Link-time optimisation of the stub executables in release builds. The libraries keep ordinary
 # object code beside its LTO code, and every other program links that code with -fno-lto: mixing
 # LTO and plain objects fails in the MinGW linker. GCC 12 fails with an internal compiler error
 # when it splits the program into partitions, so LTO runs as one partition.
@@ -27,8 +28,8 @@ option(ORV_LTO "Release builds with GCC: link-time optimisation of the stub exec
 set(ORV_STUB_LTO OFF)
 if(ORV_LTO AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_BUILD_TYPE MATCHES "^(MinSizeRel|Release)$")
   set(ORV_STUB_LTO ON)
-  target_compile_options(orvcore PRIVATE -flto -ffat-lto-objects)
-  target_link_options(orvcore INTERFACE "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:ORV_STUB_LTO>>>:-fno-lto>")
+  orv_library_options(-flto -ffat-lto-objects)
+  target_link_options(orv_options INTERFACE "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:ORV_STUB_LTO>>>:-fno-lto>")
 endif()
 
 # orv_add_stub(<target> <output name> <config url> <allow invalid certificates>)
@@ -45,7 +46,7 @@ function(orv_add_stub target output config_url lenient)
   add_executable(${target} WIN32 "${ORV_STUB_ENTRY}" "${CMAKE_SOURCE_DIR}/src/main/terminate_handler_win.cpp"
                  ${ORV_RESOURCE_FILES})
   target_include_directories(${target} PRIVATE "${gen}")
-  target_link_libraries(${target} PRIVATE orvcore)
+  target_link_libraries(${target} PRIVATE orv_main)
   target_link_options(${target} PRIVATE -municode -mwindows)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME "${output}")
   if(ORV_STUB_LTO)

@@ -9,7 +9,7 @@ endif()
 if(ORV_BENCH)
   find_package(benchmark REQUIRED)
   add_executable(crc32_bench bench/crc32_bench.cpp)
-  target_link_libraries(crc32_bench PRIVATE orvcore benchmark::benchmark ZLIB::ZLIB)
+  target_link_libraries(crc32_bench PRIVATE orv_util benchmark::benchmark ZLIB::ZLIB)
 endif()
 
 # The Wine test bed: local servers, certificates and the runner of Windows programs, and the
@@ -33,7 +33,7 @@ target_link_libraries(orv_demo_server PRIVATE orvbed)
 
 file(GLOB ORV_E2E_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp")
 add_executable(orv_e2e_tests ${ORV_E2E_TESTS})
-target_link_libraries(orv_e2e_tests PRIVATE orvbed orvcore gtest_main)
+target_link_libraries(orv_e2e_tests PRIVATE orvbed orv_main orv_publish gtest_main)
 # The agreement of orvpublish check with the stub runs the native orvpublish.
 target_compile_definitions(orv_e2e_tests PRIVATE ORV_PUBLISH_EXE="$<TARGET_FILE:orvpublish>")
 add_dependencies(orv_e2e_tests orvpublish)
@@ -66,9 +66,11 @@ endif()
 # With clang the target is a libFuzzer program under ASan and UBSan; other compilers build a main
 # that runs each corpus file once. scripts/fuzz-pattern.sh runs a longer fuzzing session.
 if(ORV_FUZZ OR CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-  file(GLOB ORV_PATTERN_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/http/pattern_*.cpp")
+  # The matcher's own sources are compiled into the target, instrumented for the fuzzer.
+  file(GLOB ORV_PATTERN_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/pattern/*.cpp")
   add_executable(pattern_fuzz fuzz/pattern_fuzz.cpp ${ORV_PATTERN_SOURCES})
-  target_include_directories(pattern_fuzz PRIVATE "${CMAKE_SOURCE_DIR}/src")
+  target_include_directories(pattern_fuzz PRIVATE "$<TARGET_PROPERTY:orv_pattern,INTERFACE_INCLUDE_DIRECTORIES>")
+  target_link_libraries(pattern_fuzz PRIVATE orv_text)
   if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
     set(ORV_PATTERN_FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
     target_compile_options(pattern_fuzz PRIVATE ${ORV_PATTERN_FUZZ_FLAGS} -fno-omit-frame-pointer)
@@ -84,7 +86,7 @@ endif()
 if(ORV_BENCH)
   find_package(benchmark REQUIRED)
   add_executable(pattern_bench bench/pattern_bench.cpp)
-  target_link_libraries(pattern_bench PRIVATE orvcore benchmark::benchmark)
+  target_link_libraries(pattern_bench PRIVATE orv_http benchmark::benchmark)
 endif()
 
 if(ORV_E2E)

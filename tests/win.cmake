@@ -3,7 +3,7 @@
 file(GLOB ORV_WIN_TESTS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/win/*_test.cpp")
 if(ORV_WIN_TESTS)
   add_executable(orv_win_tests ${ORV_WIN_TESTS})
-  target_link_libraries(orv_win_tests PRIVATE orvcore gtest_main)
+  target_link_libraries(orv_win_tests PRIVATE orv_main gtest_main)
 endif()
 
 # One console program per file: the test bed's helpers and probes.
@@ -11,7 +11,7 @@ file(GLOB ORV_WIN_HELPERS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/winhelp
 foreach(source ${ORV_WIN_HELPERS})
   get_filename_component(name "${source}" NAME_WE)
   add_executable(${name} "${source}")
-  target_link_libraries(${name} PRIVATE orvcore gdi32 crypt32 advapi32)
+  target_link_libraries(${name} PRIVATE orv_main gdi32 crypt32 advapi32)
   target_link_options(${name} PRIVATE -municode)
 endforeach()
 

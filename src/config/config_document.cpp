@@ -6,8 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "http/download_size_limit.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 using Json = nlohmann::json;
 

@@ -7,6 +7,9 @@
 
 #include "util/sha256.h"
 
+// Largest installer the stub downloads, and the largest "size" a document may name.
+inline constexpr uint64_t kMaxInstallerBytes = 4ull * 1024 * 1024 * 1024;
+
 // False for anything but an address whose scheme is plain http (any case), e.g. "http://h/i.exe";
 // true for one, whose bytes anyone on the way can change.
 [[nodiscard]] bool IsPlainHttpUrl(std::wstring_view url);

@@ -24,6 +24,14 @@ bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& e
   return true;
 }
 
+uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize) {
+  return configuredSize ? *configuredSize : kMaxInstallerBytes;
+}
+
+bool DownloadSizeAcceptable(uint64_t fileSize, std::optional<uint64_t> configuredSize) {
+  return configuredSize ? fileSize == *configuredSize : fileSize <= kMaxInstallerBytes;
+}
+
 std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums) {
   if (sums.crc32 != config.checksum) return "Mismatch of the wrapper checksum";
   if (config.sha256 && sums.sha256 != *config.sha256) return "Mismatch of the wrapper SHA-256";

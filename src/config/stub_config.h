@@ -26,6 +26,13 @@ extern const char kPlainHttpNeedsSha256[];
 // Otherwise true with every field of config filled.
 [[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);
 
+// The limit for a download: the configured size when there is one, otherwise kMaxInstallerBytes.
+uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize);
+
+// Whether a finished download of fileSize bytes is kept: exactly the configured size when there
+// is one, otherwise at most kMaxInstallerBytes.
+bool DownloadSizeAcceptable(uint64_t fileSize, std::optional<uint64_t> configuredSize);
+
 // Empty when the installer's sums match config's checksum and, when it gives one, its sha256;
 // otherwise the line the run logs before it fails with code 6 ("Mismatch of the wrapper checksum",
 // checked first, or "Mismatch of the wrapper SHA-256").

@@ -5,7 +5,7 @@
 #include <limits>
 #include <unordered_set>
 
-#include "http/find_all_captures.h"
+#include "pattern/find_all_captures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "main/cancellation_page.h"
 
-#include "http/percent_encode.h"
+#include "text/percent_encode.h"
 
 std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version) {
   std::wstring address(cancelPageBase);

@@ -1,6 +1,6 @@
 #include "main/download_url.h"
 
-#include "util/decimal_text.h"
+#include "text/decimal_text.h"
 
 std::wstring AppendCacheBuster(const std::wstring& url, unsigned value) {
   const wchar_t* separator = url.find(L'?') == std::wstring::npos ? L"?rn=" : L"&rn=";

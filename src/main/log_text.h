@@ -2,8 +2,8 @@
 #include <string>
 #include <string_view>
 
-#include "util/log_escape.h"
-#include "util/utf8.h"
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 // A wide text as it is written into a log line: UTF-8, so that any path stays readable, with
 // control characters escaped, so that a value never starts a line of its own.

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "main/progress_step.h"
+#include "download/progress_step.h"
 #include "util/unique_handle.h"
 
 // The progress dialog as the other threads reach it: they only post to its window, and the

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "main/log_sink.h"
+#include "util/log_sink.h"
 
 // Name of the stub's resumable copy.
 inline constexpr wchar_t kResumeCopyName[] = L"orvdl_setup.exe";

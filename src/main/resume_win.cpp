@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include "util/wide_buffer.h"
+#include "text/wide_buffer.h"
 #include "util/shell_link_save.h"
 
 using Microsoft::WRL::ComPtr;

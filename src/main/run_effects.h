@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
-#include "main/download_policy.h"
+#include "download/download_policy.h"
 #include "main/resume.h"
 #include "util/file_sums.h"
-#include "util/publisher_check.h"
+#include "main/publisher_check.h"
 
 // Everything the run does to the world, so that the run itself (SetupRun) is a pure sequence.
 // The Windows adapter (WindowsRunEffects) carries these out; tests use a recording fake.

@@ -1,6 +1,6 @@
 #include "main/tracking_url.h"
 
-#include "util/decimal_text.h"
+#include "text/decimal_text.h"
 
 std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view installationId, uint32_t exitCode) {
   std::wstring url(L"https://");

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "main/com_scope.h"
+#include "util/com_scope.h"
 #include "main/endpoints.h"
 #include "main/progress_dialog.h"
 #include "main/run_effects.h"

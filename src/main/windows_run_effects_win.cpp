@@ -12,7 +12,7 @@
 
 #include "config/config_fetch.h"
 #include "http/http_client.h"
-#include "main/installer_download.h"
+#include "download/installer_download.h"
 #include "main/logging.h"
 #include "main/run_errors.h"
 #include "main/log_text.h"
@@ -20,7 +20,7 @@
 #include "util/admin_folder.h"
 #include "util/file_crc32.h"
 #include "util/locked_file.h"
-#include "util/log_escape.h"
+#include "text/log_escape.h"
 #include "util/no_redirect_file.h"
 #include "util/open_web_page.h"
 #include "util/path_exists.h"
@@ -135,7 +135,7 @@ DownloadResult WindowsRunEffects::DownloadOnce(const std::wstring& url, const st
                                                std::optional<uint64_t> size) {
   // Once the dialog is up every status reaches it; without it the download goes on regardless.
   (void)dialog_.WaitUntilShown(kDialogWaitMs);
-  return DownloadInstallerOnce(url, path, dialog_.channel(), size);
+  return DownloadInstallerOnce(url, path, MakeDialogProgressSink(dialog_.channel()), size);
 }
 
 void WindowsRunEffects::Pause(uint32_t ms) { Sleep(ms); }

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "publish/stub_verdict.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "http/body_buffer.h"
 #include "http/body_decode.h"
-#include "http/download_size_limit.h"
+#include "config/stub_config.h"
 #include "http/response_headers.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 std::wstring DocumentTextFromBytes(std::string_view body) {
   return FromUtf8(body.substr(0, body.find('\0')));

@@ -6,7 +6,7 @@
 
 #include "util/crc32.h"
 #ifndef _WIN32
-#include "util/utf8.h"
+#include "text/utf8.h"
 #endif
 
 uint32_t FileCrc32(const std::wstring& path) {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "util/publisher_check.h"
+#include "util/signature_reading.h"
 
 // How a run reads the signature of a file it holds open (ReadFileSignature, or a stand-in).
 using SignatureReader = SignatureReading (*)(HANDLE file, const std::wstring& path);

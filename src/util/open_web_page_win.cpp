@@ -11,7 +11,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include "http/web_url.h"
+#include "text/web_address.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "util/wide_buffer.h"
+#include "text/wide_buffer.h"
 
 namespace {
 

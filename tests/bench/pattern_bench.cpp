@@ -10,8 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "http/find_all_captures.h"
-#include "http/pattern_matcher.h"
+#include "pattern/find_all_captures.h"
+#include "pattern/pattern_matcher.h"
 
 namespace {
 

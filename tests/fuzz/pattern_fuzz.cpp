@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "http/pattern_captures.h"
-#include "http/pattern_compiler.h"
-#include "http/pattern_context.h"
-#include "http/pattern_fold.h"
-#include "http/pattern_machine.h"
-#include "http/pattern_matcher.h"
-#include "http/pattern_start_filter.h"
+#include "pattern/pattern_captures.h"
+#include "pattern/pattern_compiler.h"
+#include "pattern/pattern_context.h"
+#include "pattern/pattern_fold.h"
+#include "pattern/pattern_machine.h"
+#include "pattern/pattern_matcher.h"
+#include "pattern/pattern_start_filter.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "config/config_document.h"
 #include "config/stub_config.h"
 #include "util/sha256.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

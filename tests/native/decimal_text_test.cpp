@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "util/decimal_text.h"
-#include "util/utf8.h"
+#include "text/decimal_text.h"
+#include "text/utf8.h"
 
 // std::to_wstring is the reference: DecimalText replaces it in the stub.
 TEST(DecimalText, MatchesToWstringAroundEveryDigitCountChange) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "main/download_policy.h"
-#include "main/download_watch.h"
+#include "download/download_policy.h"
+#include "download/download_watch.h"
 
 namespace {
 

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "config/download_size_key.h"
-#include "http/download_size_limit.h"
+#include "config/config_document.h"
+#include "config/stub_config.h"
+#include "download/download_size_limit.h"
 #include "http/exchange_deadline.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "http/body_buffer.h"
 #include "http/body_decode.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "http/find_all_captures.h"
+#include "pattern/find_all_captures.h"
 #include "http/response_headers.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "http/percent_encode.h"
-#include "http/web_url.h"
-#include "util/log_escape.h"
-#include "util/utf8.h"
+#include "text/percent_encode.h"
+#include "text/web_address.h"
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "main/installer_parameters.h"
 #include "main/resume.h"
 #include "main/tracking_url.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 TEST(Outcome, ExitCodesSortIntoThreeClasses) {
   struct Case {

@@ -3,8 +3,8 @@
 #include <cwchar>
 
 #include "util/path_exists.h"
-#include "util/utf8.h"
-#include "util/wide_buffer.h"
+#include "text/utf8.h"
+#include "text/wide_buffer.h"
 
 TEST(AppendWide, AppendsOnlyWhatFitsWithItsTerminator) {
   struct Case {

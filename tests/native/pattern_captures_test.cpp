@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "http/find_all_captures.h"
-#include "http/pattern_captures.h"
-#include "http/pattern_matcher.h"
-#include "util/utf8.h"
+#include "pattern/find_all_captures.h"
+#include "pattern/pattern_captures.h"
+#include "pattern/pattern_matcher.h"
+#include "text/utf8.h"
 
 namespace {
 

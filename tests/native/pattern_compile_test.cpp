@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "http/pattern_compiler.h"
-#include "http/pattern_matcher.h"
-#include "util/utf8.h"
+#include "pattern/pattern_compiler.h"
+#include "pattern/pattern_matcher.h"
+#include "text/utf8.h"
 
 namespace {
 

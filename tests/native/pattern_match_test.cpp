@@ -4,11 +4,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "http/pattern_compiler.h"
-#include "http/pattern_machine.h"
-#include "http/pattern_start_filter.h"
-#include "http/pattern_matcher.h"
-#include "util/utf8.h"
+#include "pattern/pattern_compiler.h"
+#include "pattern/pattern_machine.h"
+#include "pattern/pattern_start_filter.h"
+#include "pattern/pattern_matcher.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "main/progress_step.h"
+#include "download/progress_step.h"
 
 namespace {
 

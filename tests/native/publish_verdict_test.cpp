@@ -7,7 +7,7 @@
 #include "publish/document_maker.h"
 #include "publish/stub_verdict.h"
 #include "util/crc32.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

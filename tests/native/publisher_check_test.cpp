@@ -1,7 +1,7 @@
 // The pinned publisher's verdict over what the platform's trust verification reads of a file.
 #include <gtest/gtest.h>
 
-#include "util/publisher_check.h"
+#include "main/publisher_check.h"
 
 namespace {
 

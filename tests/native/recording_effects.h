@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "main/run_effects.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 struct Scenario {
   bool anotherStubRuns = false;

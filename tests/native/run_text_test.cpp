@@ -5,7 +5,7 @@
 #include "main/command_line.h"
 #include "main/download_url.h"
 #include "main/run_errors.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 TEST(NoShortcutSwitch, FindsTheArgumentAnywhereInAnyCase) {
   struct Case {

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <urlmon.h>
 
-#include "main/callback_handler.h"
+#include "download/callback_handler.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "link_fixtures.h"
 #include "util/no_redirect_file.h"
 #include "main/resume.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

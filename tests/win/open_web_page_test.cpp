@@ -4,7 +4,7 @@
 #include <string>
 
 #include "util/open_web_page.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

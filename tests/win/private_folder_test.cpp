@@ -11,7 +11,7 @@
 #include "util/private_folder.h"
 #include "util/same_file.h"
 #include "util/unique_handle.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

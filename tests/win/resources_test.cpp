@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "util/path_exists.h"
 #include "util/temp_paths.h"
 #include "util/unique_handle.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 using Microsoft::WRL::ComPtr;
 

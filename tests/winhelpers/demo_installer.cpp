@@ -15,7 +15,7 @@
 #include <fstream>
 #include <string>
 
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <cwchar>
 #include <memory>
 
-#include "main/callback_handler.h"
-#include "main/download_watch.h"
+#include "download/callback_handler.h"
+#include "download/download_watch.h"
 #include "main/progress_dialog.h"
 #include "resource.h"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "http/http_client.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "util/unique_handle.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {

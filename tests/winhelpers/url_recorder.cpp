@@ -10,7 +10,7 @@
 #include <string>
 
 #include "util/unique_handle.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "publish/publish_command.h"
 #include "publish_commands.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

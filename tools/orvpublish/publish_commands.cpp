@@ -12,14 +12,14 @@
 
 #include "config/config_fetch.h"
 #include "http/body_buffer.h"
-#include "http/download_size_limit.h"
+#include "config/stub_config.h"
 #include "main/download_url.h"
 #include "publish/document_maker.h"
 #include "publish/stub_verdict.h"
 #include "publish/transfer_report.h"
 #include "publish_fetch.h"
 #include "publish_files.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
 #include "publish_fetch.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

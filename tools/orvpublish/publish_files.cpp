@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -1,0 +1,41 @@
+#include "pattern/pattern_matcher.h"
+
+#include <cwchar>
+#include <new>
+#include <string>
+
+#include "pattern/pattern_compiler.h"
+#include "pattern/pattern_fold.h"
+#include "pattern/pattern_machine.h"
+
+PatternError PatternMatcher::Compile(const wchar_t* pattern) {
+  caseSensitive_ = false;
+  lastError_ = CompilePattern(pattern, program_);
+  startFilter_ = StartFilter(program_);
+  return lastError_;
+}
+
+bool PatternMatcher::Match(const wchar_t* text, MatchContext* context, const wchar_t** end) const {
+  if (text == nullptr || context == nullptr) return false;
+  if (end != nullptr) *end = text;
+  if (lastError_ != PatternError::None) return false;
+  const size_t length = std::wcslen(text);
+  std::wstring folded;
+  try {
+    folded = FoldCase(text, length);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  size_t stop = 0;
+  const bool matched = MatchFolded(text, folded.c_str(), length, 0, *context, stop);
+  if (end != nullptr) *end = text + stop;
+  return matched;
+}
+
+bool PatternMatcher::MatchFolded(const wchar_t* original, const wchar_t* folded, size_t length,
+                                 size_t start, MatchContext& context, size_t& end) const {
+  end = start;
+  if (lastError_ != PatternError::None) return false;
+  return PatternMachine::Run(program_, folded, length, start, original, context, end,
+                             &startFilter_);
+}

@@ -1,0 +1,10 @@
+#include "util/com_scope.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+ComScope::ComScope() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+
+ComScope::~ComScope() {
+  if (initialised_) CoUninitialize();
+}
