@@ -8,6 +8,8 @@
 
 #include "text/utf8.h"
 
+namespace orv {
+
 using Json = nlohmann::json;
 
 namespace {
@@ -258,3 +260,5 @@ bool ConfigDocument::ReadSize(std::optional<uint64_t>& value, std::string& error
   value = size;
   return true;
 }
+
+}  // namespace orv

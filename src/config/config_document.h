@@ -7,6 +7,8 @@
 
 #include "util/sha256.h"
 
+namespace orv {
+
 // Largest installer the stub downloads, and the largest "size" a document may name.
 inline constexpr uint64_t kMaxInstallerBytes = 4ull * 1024 * 1024 * 1024;
 
@@ -51,3 +53,5 @@ class ConfigDocument {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace orv

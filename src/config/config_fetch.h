@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orv {
+
 // The whole fetch, every attempt included, ends within this time.
 inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 
@@ -10,3 +12,5 @@ inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 // requireValidCertificate: refuse invalid TLS certificates. A fetch that takes longer than
 // kConfigFetchDeadlineMs in all (a server that trickles its answer) is false.
 [[nodiscard]] bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text);
+
+}  // namespace orv

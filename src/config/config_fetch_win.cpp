@@ -2,6 +2,8 @@
 
 #include "http/http_client.h"
 
+namespace orv {
+
 bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text) {
   HttpClient client(url ? url : L"");
   client.setRequireValidCertificate(requireValidCertificate);
@@ -10,3 +12,5 @@ bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::w
   text = client.responseText();
   return true;
 }
+
+}  // namespace orv

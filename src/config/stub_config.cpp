@@ -4,6 +4,8 @@
 
 #include "config/config_document.h"
 
+namespace orv {
+
 const char kPlainHttpNeedsSha256[] =
     "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
 
@@ -37,3 +39,5 @@ std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums
   if (config.sha256 && sums.sha256 != *config.sha256) return "Mismatch of the wrapper SHA-256";
   return {};
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include "util/file_sums.h"
 #include "util/sha256.h"
 
+namespace orv {
+
 // The values the run takes from the configuration document, all read and checked at once.
 struct StubConfig {
   bool shortcut = false;  // a cancelled installation may leave the resume copy and shortcut
@@ -37,3 +39,5 @@ bool DownloadSizeAcceptable(uint64_t fileSize, std::optional<uint64_t> configure
 // otherwise the line the run logs before it fails with code 6 ("Mismatch of the wrapper checksum",
 // checked first, or "Mismatch of the wrapper SHA-256").
 std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums);
+
+}  // namespace orv

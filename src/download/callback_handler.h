@@ -9,6 +9,8 @@
 #include "download/download_size_limit.h"
 #include "download/download_watch.h"
 
+namespace orv {
+
 // The download's status callback. It answers the HTTP negotiation as well, to see the response's
 // status: a status of 400 or more stops the download and reaches nothing else. Status reports go
 // to the attempt's DownloadWatch (which logs them, moves the bar and ends the dialog by posting).
@@ -60,3 +62,5 @@ class CallbackHandler : public IBindStatusCallback, public IHttpNegotiate {
   std::shared_ptr<DownloadWatch> watch_;
   DownloadSizeWatch sizeWatch_;
 };
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace orv {
+
 CallbackHandler::CallbackHandler(std::shared_ptr<DownloadWatch> watch, uint64_t sizeLimit)
     : watch_(std::move(watch)), sizeWatch_(sizeLimit) {}
 
@@ -51,3 +53,5 @@ STDMETHODIMP CallbackHandler::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, L
   if (additionalRequestHeaders) *additionalRequestHeaders = nullptr;
   return watch_->NoteHttpStatus(responseCode, GetTickCount()) ? S_OK : E_ABORT;
 }
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "download/download_policy.h"
 
+namespace orv {
+
 namespace {
 
 // The download service's failures that a later attempt may not meet again, by value so that the
@@ -52,3 +54,5 @@ std::string DownloadFailureReason(const DownloadResult& result) {
   if (result.stalled) return "no data for too long";
   return "error code " + std::to_string(static_cast<uint32_t>(result.hresult));
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orv {
+
 // What one attempt at downloading the installer gave.
 struct DownloadResult {
   int32_t hresult = 0;      // the platform download's result; 0 (S_OK) is success
@@ -32,3 +34,5 @@ uint32_t RetryDelayMs(int failedAttempt);
 // Why an attempt failed, for the log: "HTTP status 503", "no data for too long" or
 // "error code <the result in unsigned decimal>".
 std::string DownloadFailureReason(const DownloadResult& result);
+
+}  // namespace orv

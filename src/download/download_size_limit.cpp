@@ -1,5 +1,7 @@
 #include "download/download_size_limit.h"
 
+namespace orv {
+
 namespace {
 
 constexpr uint32_t kBeginData = 4;
@@ -23,3 +25,5 @@ bool DownloadSizeWatch::Observe(uint32_t statusCode, uint32_t progress, uint32_t
   exceeded_ = received_ > limit_ || total > limit_;
   return !exceeded_;
 }
+
+}  // namespace orv

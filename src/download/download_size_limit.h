@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace orv {
+
 // Follows a download's progress reports, whose byte counters are 32 bits wide and wrap above
 // 4 GiB, and tells when the download has gone past its size limit.
 class DownloadSizeWatch {
@@ -23,3 +25,5 @@ class DownloadSizeWatch {
   uint32_t lastProgress_ = 0;
   bool exceeded_ = false;
 };
+
+}  // namespace orv

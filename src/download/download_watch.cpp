@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace orv {
+
 namespace {
 
 bool IsHttpError(uint32_t status) { return status >= 400; }
@@ -37,3 +39,5 @@ bool DownloadWatch::GiveUpIfSilent(uint32_t nowMs, uint32_t limitMs) {
   givenUp_ = true;
   return true;
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 #include "download/progress_step.h"
 
+namespace orv {
+
 // One download attempt as both its status callback (on the download's thread) and its caller's
 // watchdog (on the caller's thread) see it. A report and a give-up never overlap; once the
 // attempt is given up, or an HTTP error status has been seen, no report reaches the sink again.
@@ -45,3 +47,5 @@ class DownloadWatch {
   std::atomic<uint32_t> httpStatus_{0};
   std::atomic<bool> endOfData_{false};
 };
+
+}  // namespace orv

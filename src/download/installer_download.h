@@ -7,6 +7,8 @@
 #include "download/download_policy.h"
 #include "download/progress_step.h"
 
+namespace orv {
+
 // One attempt at downloading url into the file at path with URLDownloadToFileW and a new
 // CallbackHandler whose status decisions go to sink. The download runs on a thread of its
 // own (with its own COM apartment) and is watched: when it reports nothing for 30 s before the end
@@ -18,3 +20,5 @@
 [[nodiscard]] DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring& path,
                                                    std::unique_ptr<ProgressSink> sink,
                                                    std::optional<uint64_t> configuredSize);
+
+}  // namespace orv

@@ -14,6 +14,8 @@
 #include "download/download_watch.h"
 #include "util/unique_handle.h"
 
+namespace orv {
+
 static_assert(INET_E_NO_SESSION == static_cast<HRESULT>(0x800C0003u) &&
                   INET_E_CANNOT_CONNECT == static_cast<HRESULT>(0x800C0004u) &&
                   INET_E_RESOURCE_NOT_FOUND == static_cast<HRESULT>(0x800C0005u) &&
@@ -97,3 +99,5 @@ DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring
   result.httpStatus = watch->httpStatus();
   return result;
 }
+
+}  // namespace orv

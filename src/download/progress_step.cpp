@@ -1,5 +1,7 @@
 #include "download/progress_step.h"
 
+namespace orv {
+
 namespace {
 
 // 2^31: the first quotient that no longer fits a signed 32-bit integer after truncation.
@@ -52,3 +54,5 @@ void HandleDownloadStatus(uint32_t progress, uint32_t maximum, uint32_t statusCo
     sink.LogLine("Status code : " + std::to_string(statusCode));
   }
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+namespace orv {
+
 // Where the download status decisions are carried out: the log, the progress bar and the dialog.
 class ProgressSink {
  public:
@@ -35,3 +37,5 @@ std::optional<int32_t> ProgressPercent(uint32_t progress, uint32_t maximum);
 // lastPercent (which it then updates), and ends the dialog at the end of the data.
 void HandleDownloadStatus(uint32_t progress, uint32_t maximum, uint32_t statusCode, int32_t& lastPercent,
                           ProgressSink& sink);
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "util/system_library.h"
 
+namespace orv {
+
 namespace {
 
 using DownloadFunction = decltype(&::URLDownloadToFileW);
@@ -19,3 +21,5 @@ HRESULT DownloadUrlToFile(const wchar_t* url, const wchar_t* path, IBindStatusCa
   if (download == nullptr) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
   return download(nullptr, url, path, 0, callback);
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+namespace orv {
+
 bool BodyBuffer::reset() {
   clear();
   try {
@@ -42,3 +44,5 @@ BodyBuffer::AppendResult BodyBuffer::append(const unsigned char* data, uint32_t 
   size_ += length;
   return AppendResult::Appended;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace orv {
+
 // The raw bytes of one response body: starts with room for 10240 bytes, grows by doubling, and
 // always keeps at least one zero byte after the data (every byte past the data is zero). The
 // data never exceeds kMaxBodyBytes, so an endless body cannot exhaust the address space.
@@ -44,3 +46,5 @@ class BodyBuffer {
   std::vector<unsigned char> bytes_;
   uint32_t size_ = 0;
 };
+
+}  // namespace orv

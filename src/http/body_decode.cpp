@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+namespace orv {
+
 BodyEncoding ChooseBodyEncoding(const std::wstring& charset) {
   static const wchar_t kUtf8[] = L"utf-8";
   if (charset.size() < 5) return kAnsiEncoding;
@@ -10,3 +12,5 @@ BodyEncoding ChooseBodyEncoding(const std::wstring& charset) {
   }
   return kUtf8Encoding;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orv {
+
 // How a response body is turned into wide text: a Windows code page and the conversion flags.
 struct BodyEncoding {
   uint32_t codePage;  // 65001 (UTF-8) or 0 (the ANSI code page)
@@ -22,3 +24,5 @@ BodyEncoding ChooseBodyEncoding(const std::wstring& charset);
 // Windows only.
 [[nodiscard]] bool DecodeBody(const unsigned char* data, uint32_t length, BodyEncoding encoding,
                               std::wstring& text);
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "http/body_decode.h"
 
+namespace orv {
+
 namespace {
 
 int Measure(const unsigned char* data, int bytes, BodyEncoding encoding) {
@@ -30,3 +32,5 @@ bool DecodeBody(const unsigned char* data, uint32_t length, BodyEncoding encodin
   text.swap(converted);
   return true;
 }
+
+}  // namespace orv

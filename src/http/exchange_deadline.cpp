@@ -1,5 +1,7 @@
 #include "http/exchange_deadline.h"
 
+namespace orv {
+
 bool ExchangeDeadline::Expired(uint64_t nowMs) const {
   if (budgetMs_ == 0) return false;
   // A clock that went backwards counts as no time spent.
@@ -14,3 +16,5 @@ int ExchangeDeadline::StepTimeoutMs(int stepMs, uint64_t nowMs) const {
   if (stepMs > 0 && static_cast<uint64_t>(stepMs) < remaining) return stepMs;
   return remaining > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(remaining);
 }
+
+}  // namespace orv

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace orv {
+
 // A total time budget for one whole HTTP exchange, every attempt and every read included, on a
 // millisecond clock that the caller reads (so that the decisions stay free of the platform).
 class ExchangeDeadline {
@@ -20,3 +22,5 @@ class ExchangeDeadline {
   uint64_t startMs_;
   uint32_t budgetMs_;
 };
+
+}  // namespace orv

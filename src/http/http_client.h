@@ -10,6 +10,8 @@
 #include "http/exchange_deadline.h"
 #include "http/winhttp_handle.h"
 
+namespace orv {
+
 // One HTTP or HTTPS request per execute() over WinHTTP, with certificate leniency, up to three
 // attempts and proxy discovery; the response stays in the object. One object serves one URL; its
 // session opens on the first execute() and stays open until the object is destroyed.
@@ -145,3 +147,5 @@ class HttpClient {
   };
   Fields fields;
 };
+
+}  // namespace orv

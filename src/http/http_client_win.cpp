@@ -9,6 +9,8 @@
 #include "http/response_headers.h"
 #include "http/winhttp_api.h"
 
+namespace orv {
+
 namespace {
 
 const DWORD kIgnoreCertificateErrors =
@@ -376,3 +378,5 @@ bool HttpClient::bodyCutShort(HINTERNET request) const {
   }
   return fields.bodyLength < ParseContentLength(declared.c_str());
 }
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include "pattern/find_all_captures.h"
 
+namespace orv {
+
 namespace {
 
 // What follows the header name in a match.
@@ -192,3 +194,5 @@ void ExtractHeaderFields(const std::wstring& headers, bool forceCharset, HeaderF
 bool IsCutOffPage(const std::wstring& text) {
   return ContainsLiteralPattern(text, L"{<html>}", 6) && !ContainsLiteralPattern(text, L"{</html>}", 7);
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace orv {
+
 // The values that a response's raw header block (lines ended by CR LF) gives the HTTP client.
 enum class HeaderSearch {
   Charset,        // "charset={[A-Za-z0-9\-_]+}"
@@ -47,3 +49,5 @@ void ExtractHeaderFields(const std::wstring& headers, bool forceCharset, HeaderF
 // True when text holds "<html>" but not "</html>" (any letter case): a page cut off before its
 // end. Time linear in the size of text.
 bool IsCutOffPage(const std::wstring& text);
+
+}  // namespace orv

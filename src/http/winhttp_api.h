@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+namespace orv {
+
 // The WinHTTP functions the HTTP client uses, taken from System32's winhttp.dll at run time:
 // winhttp.dll is not one of the DLLs Windows always loads from System32, so the program does not
 // import it (a planted copy beside the program would be loaded before the entry function runs).
@@ -28,3 +30,5 @@ struct WinHttpApi {
 // The table, loaded on first use (thread-safe) and never unloaded; loaded is false when
 // System32's winhttp.dll or one of its functions is missing, and stays false for the process.
 const WinHttpApi& WinHttp();
+
+}  // namespace orv

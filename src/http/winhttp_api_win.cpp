@@ -2,6 +2,8 @@
 
 #include "util/system_library.h"
 
+namespace orv {
+
 namespace {
 
 WinHttpApi Load() {
@@ -34,3 +36,5 @@ const WinHttpApi& WinHttp() {
   static const WinHttpApi api = Load();
   return api;
 }
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include "http/winhttp_api.h"
 #include "util/unique_resource.h"
 
+namespace orv {
+
 // WinHTTP handles (session, connection or request): closed with WinHttpCloseHandle.
 struct WinHttpHandleTraits {
   using Handle = HINTERNET;
@@ -29,3 +31,5 @@ using GlobalString = UniqueResource<GlobalStringTraits>;
 
 // True when text holds a non-empty string.
 inline bool HasText(const GlobalString& text) { return text && text.get()[0] != L'\0'; }
+
+}  // namespace orv

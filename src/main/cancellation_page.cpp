@@ -2,8 +2,12 @@
 
 #include "text/percent_encode.h"
 
+namespace orv {
+
 std::wstring BuildCancellationPageAddress(std::wstring_view cancelPageBase, std::wstring_view version) {
   std::wstring address(cancelPageBase);
   address.append(PercentEncode(version));
   return address;
 }
+
+}  // namespace orv

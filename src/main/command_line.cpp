@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace orv {
+
 namespace {
 
 bool IsNoShortcut(const std::wstring& argument) {
@@ -30,3 +32,5 @@ bool HasNoShortcutSwitch(std::wstring_view commandLine) {
   }
   return inArgument && IsNoShortcut(argument);
 }
+
+}  // namespace orv

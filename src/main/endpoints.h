@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orv {
+
 // The addresses compiled into one stub build; none of them can be changed at run time.
 struct Endpoints {
   const wchar_t* configUrl;       // https address of the configuration document (ends in /orv.json)
@@ -7,3 +9,5 @@ struct Endpoints {
   const wchar_t* cancelPageBase;  // http address ending in "/installation-cancelled/?v="
   bool allowInvalidCertificates;  // true only in builds that accept any certificate for the configuration
 };
+
+}  // namespace orv

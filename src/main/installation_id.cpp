@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace orv {
+
 std::optional<std::wstring> InstallationIdFromUuidText(std::wstring_view text) {
   constexpr std::size_t kLength = 36;
   if (text.size() != kLength) return std::nullopt;
@@ -18,3 +20,5 @@ std::optional<std::wstring> InstallationIdFromUuidText(std::wstring_view text) {
   }
   return id;
 }
+
+}  // namespace orv

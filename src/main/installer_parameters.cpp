@@ -1,5 +1,7 @@
 #include "main/installer_parameters.h"
 
+namespace orv {
+
 std::wstring BuildInstallerParameters(std::wstring_view installationId, std::wstring_view version,
                                       std::wstring_view commandLine) {
   std::wstring parameters;
@@ -15,3 +17,5 @@ bool FitsProcessCommandLine(std::size_t programPathLength, std::size_t parameter
   if (programPathLength > kMaxProcessCommandLine || parametersLength > kMaxProcessCommandLine) return false;
   return programPathLength + kQuotesAndSpace + parametersLength <= kMaxProcessCommandLine;
 }
+
+}  // namespace orv

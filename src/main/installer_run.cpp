@@ -10,6 +10,8 @@
 #include "main/resume.h"
 #include "main/tracking_url.h"
 
+namespace orv {
+
 namespace {
 
 bool NewInstallationId(RunEffects& effects, std::wstring& id) {
@@ -80,3 +82,5 @@ bool RunInstallerAndAct(RunEffects& effects, const InstallerRunRequest& request,
   ActOnOutcome(effects, request, installationId, exitCode);
   return true;
 }
+
+}  // namespace orv

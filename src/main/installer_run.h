@@ -4,6 +4,8 @@
 
 #include "main/run_effects.h"
 
+namespace orv {
+
 // What the launch needs from the run.
 struct InstallerRunRequest {
   std::wstring installerPath;   // the downloaded, checked installer
@@ -20,3 +22,5 @@ struct InstallerRunRequest {
 // acts on the outcome: success removes the resume shortcut; cancelled opens the cancellation page
 // and, with the flag, leaves the resume copy; failed sends the failure hit.
 [[nodiscard]] bool RunInstallerAndAct(RunEffects& effects, const InstallerRunRequest& request, uint32_t& exitCode);
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include "text/log_escape.h"
 #include "text/utf8.h"
 
+namespace orv {
+
 // A wide text as it is written into a log line: UTF-8, so that any path stays readable, with
 // control characters escaped, so that a value never starts a line of its own.
 inline std::string LogText(std::wstring_view text) { return EscapeLogValue(ToUtf8(text)); }
@@ -14,3 +16,5 @@ inline std::string LogValue(std::string_view text) { return EscapeLogValue(text)
 
 // A path between double quotes, as the log lines quote paths.
 inline std::string Quoted(std::wstring_view path) { return "\"" + LogText(path) + "\""; }
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 
 INITIALIZE_EASYLOGGINGPP
 
+namespace orv {
+
 namespace {
 
 constexpr wchar_t kLogFolder[] = L"\\Tavlin";
@@ -91,3 +93,4 @@ void InitLogging() {
   }
 }
 
+}  // namespace orv

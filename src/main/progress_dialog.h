@@ -8,6 +8,8 @@
 #include "download/progress_step.h"
 #include "util/unique_handle.h"
 
+namespace orv {
+
 // The progress dialog as the other threads reach it: they only post to its window, and the
 // dialog ends itself (EndDialog runs in the dialog procedure, on the dialog's thread).
 class DialogChannel {
@@ -78,3 +80,5 @@ std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChann
 // text; moves the bar and ends the dialog on the channel's posted messages; ends the process
 // (exit code 0) on WM_CLOSE. TRUE for the messages it handles, FALSE otherwise.
 INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace orv

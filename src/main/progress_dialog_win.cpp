@@ -7,6 +7,8 @@
 #include "main/logging.h"
 #include "resource.h"
 
+namespace orv {
+
 namespace {
 
 constexpr wchar_t kWindowText[] = L"Downloading ORV Installer...";
@@ -126,3 +128,5 @@ INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return FALSE;
   }
 }
+
+}  // namespace orv

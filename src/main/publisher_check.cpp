@@ -1,5 +1,7 @@
 #include "main/publisher_check.h"
 
+namespace orv {
+
 namespace {
 
 // The trust results that mean "there is no signature to check" (WinTrust.h): TRUST_E_NOSIGNATURE,
@@ -37,3 +39,5 @@ std::string PublisherMismatchReason(PublisherVerdict verdict, const SignatureRea
   }
   return {};
 }
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include "util/sha256.h"
 #include "util/signature_reading.h"
 
+namespace orv {
+
 // Why a downloaded file is or is not from the publisher a build pins.
 enum class PublisherVerdict {
   Pinned,            // trusted signature by the pinned certificate
@@ -20,3 +22,5 @@ enum class PublisherVerdict {
 // Empty for Pinned; otherwise the reason logged after "Mismatch of the wrapper publisher: ", with
 // the trust result in hexadecimal (e.g. "unsigned (trust result 0x800B0100)") or the signer's hash.
 std::string PublisherMismatchReason(PublisherVerdict verdict, const SignatureReading& reading);
+
+}  // namespace orv

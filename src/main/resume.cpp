@@ -2,6 +2,8 @@
 
 #include "main/log_text.h"
 
+namespace orv {
+
 std::wstring ResumeCopyPath(std::wstring_view folder) {
   if (folder.empty()) return {};
   std::wstring path(folder);
@@ -49,3 +51,5 @@ void RemoveResumeShortcut(ResumeEffects& effects) {
                 "Unable to delete " + Quoted(shortcut) + " shortcut. Error code " + std::to_string(error));
   }
 }
+
+}  // namespace orv

@@ -11,6 +11,8 @@
 
 #include "util/log_sink.h"
 
+namespace orv {
+
 // Name of the stub's resumable copy.
 inline constexpr wchar_t kResumeCopyName[] = L"orvdl_setup.exe";
 
@@ -72,3 +74,5 @@ std::unique_ptr<wchar_t[]> ResumeShortcutPath();
 // target, with the description "Continue installation of Orvandel" and nothing else set. COM must
 // be initialised on the thread.
 [[nodiscard]] long CreateResumeShortcut(const wchar_t* target, const wchar_t* shortcutPath);
+
+}  // namespace orv

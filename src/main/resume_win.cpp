@@ -8,6 +8,8 @@
 #include "text/wide_buffer.h"
 #include "util/shell_link_save.h"
 
+namespace orv {
+
 using Microsoft::WRL::ComPtr;
 
 static_assert(sizeof(long) == sizeof(HRESULT), "CreateResumeShortcut returns an HRESULT as long");
@@ -33,3 +35,5 @@ long CreateResumeShortcut(const wchar_t* target, const wchar_t* shortcutPath) {
   // Not IPersistFile::Save: a link planted at the shortcut's name must not redirect the write.
   return SaveShellLinkNoRedirect(link.Get(), shortcutPath);
 }
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 #include "util/file_sums.h"
 #include "main/publisher_check.h"
 
+namespace orv {
+
 // Everything the run does to the world, so that the run itself (SetupRun) is a pure sequence.
 // The Windows adapter (WindowsRunEffects) carries these out; tests use a recording fake.
 class RunEffects : public ResumeEffects {
@@ -70,3 +72,5 @@ class RunEffects : public ResumeEffects {
   // Sends one GET of url (the analytics hit); its outcome is not reported.
   virtual void SendFailureHit(const std::wstring& url) = 0;
 };
+
+}  // namespace orv

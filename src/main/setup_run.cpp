@@ -5,7 +5,9 @@
 #include "main/download_url.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
-#include "main/run_errors.h"
+#include "util/status.h"
+
+namespace orv {
 
 namespace {
 
@@ -132,3 +134,5 @@ uint32_t SetupRun(RunEffects& effects, const RunSettings& settings) {
   effects.ReleaseSingleInstance();
   return result;
 }
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include "main/run_effects.h"
 
+namespace orv {
+
 // What the run takes from its start: the command line and the addresses built into the stub.
 struct RunSettings {
   std::wstring commandLine;     // the stub's own command line, without its program name
@@ -19,3 +21,5 @@ struct RunSettings {
 // process exit code: 0 when another stub runs, an error code (1, 3, 4, 5, 6, 7) after its error
 // box, otherwise the installer's exit code.
 [[nodiscard]] uint32_t SetupRun(RunEffects& effects, const RunSettings& settings);
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 #include "main/endpoints.h"
 #include "util/file_signature.h"
 
+namespace orv {
+
 // A build's pinned publisher: the installer must carry a signature the platform trusts, made with
 // the certificate whose DER encoding hashes to pin, as readSignature reads it.
 struct PublisherPinning {
@@ -17,3 +19,5 @@ struct PublisherPinning {
 // none), and the publisher pin when pinning is not null; the process exit code (see SetupRun).
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
                       const PublisherPinning* pinning);
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include "main/setup_run.h"
 #include "main/windows_run_effects.h"
 
+namespace orv {
+
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
                       const PublisherPinning* pinning) {
   RunSettings settings;
@@ -13,3 +15,5 @@ uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endp
   WindowsRunEffects effects(instance, endpoints, pinning ? pinning->readSignature : nullptr);
   return SetupRun(effects, settings);
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "text/decimal_text.h"
 
+namespace orv {
+
 std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view installationId, uint32_t exitCode) {
   std::wstring url(L"https://");
   url.append(analyticsHost);
@@ -9,3 +11,5 @@ std::wstring BuildTrackingUrl(std::wstring_view analyticsHost, std::wstring_view
   url.append(L"&e_c=Undetermined&e_a=Failed&e_n=").append(DecimalText(exitCode));
   return url;
 }
+
+}  // namespace orv

@@ -13,6 +13,8 @@
 #include "util/private_folder.h"
 #include "util/unique_handle.h"
 
+namespace orv {
+
 // Carries the run's effects out on Windows. It owns what the run holds between effects: the
 // single-instance mutex, the progress dialog (whose handles other threads reach only through
 // its channel), the private download folder, the checked installer file (locked against writers), the started installer's process and COM on the run's thread (initialised once,
@@ -78,3 +80,5 @@ class WindowsRunEffects final : public RunEffects {
   UniqueHandle installer_;
   std::optional<ComScope> com_;
 };
+
+}  // namespace orv

@@ -14,7 +14,7 @@
 #include "http/http_client.h"
 #include "download/installer_download.h"
 #include "main/logging.h"
-#include "main/run_errors.h"
+#include "util/status.h"
 #include "main/log_text.h"
 #include "main/tracking_url.h"
 #include "util/admin_folder.h"
@@ -27,6 +27,8 @@
 #include "util/same_file.h"
 #include "util/temp_paths.h"
 #include "util/unique_resource.h"
+
+namespace orv {
 
 namespace {
 
@@ -79,7 +81,7 @@ void WindowsRunEffects::Log(LogLevel level, const std::string& message) {
 }
 
 bool WindowsRunEffects::FetchConfiguration(std::wstring& text) {
-  return ::FetchConfiguration(endpoints_.configUrl, !endpoints_.allowInvalidCertificates, text);
+  return orv::FetchConfiguration(endpoints_.configUrl, !endpoints_.allowInvalidCertificates, text);
 }
 
 void WindowsRunEffects::ShowErrorBox(const wchar_t* text) {
@@ -317,3 +319,5 @@ bool WindowsRunEffects::WriteResumeShortcut(const std::wstring& target, const st
   error = GetLastError();
   return false;
 }
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 #include "pattern/pattern_captures.h"
 #include "pattern/pattern_context.h"
 
+namespace orv {
+
 bool FindAllCaptures(const std::wstring& pattern, const std::wstring& text,
                      std::vector<std::wstring>& results) {
   try {
@@ -15,3 +17,5 @@ bool FindAllCaptures(const std::wstring& pattern, const std::wstring& text,
     return false;
   }
 }
+
+}  // namespace orv

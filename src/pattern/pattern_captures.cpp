@@ -7,6 +7,8 @@
 
 #include "pattern/pattern_fold.h"
 
+namespace orv {
+
 uint64_t CaptureStepBudget(size_t length) {
   return kCaptureBaseSteps + kCaptureStepsPerCharacter * static_cast<uint64_t>(length);
 }
@@ -85,3 +87,5 @@ bool FindAllCapturesWith(const std::wstring& pattern, const std::wstring& text,
   }
   return true;
 }
+
+}  // namespace orv

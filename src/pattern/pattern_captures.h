@@ -7,6 +7,8 @@
 #include "pattern/pattern_context.h"
 #include "pattern/pattern_matcher.h"
 
+namespace orv {
+
 // Instructions FindAllCaptures allows all searches of one call together: base plus so many per
 // character of the text. Linear searches take a small fraction of it; backtracking that grows
 // faster than the text (a hostile header or page) is cut off, keeping the captures found so far.
@@ -33,3 +35,5 @@ void CollectCaptures(const PatternMatcher& matcher, const wchar_t* text, size_t 
 [[nodiscard]] bool FindAllCapturesWith(const std::wstring& pattern, const std::wstring& text,
                                        std::vector<std::wstring>& results, MatchContext& context,
                                        uint64_t stepBudget = 0);
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include "pattern/pattern_fold.h"
 
+namespace orv {
+
 namespace {
 
 using K = InstructionKind;
@@ -499,3 +501,5 @@ PatternError CompilePattern(const wchar_t* pattern, PatternProgram& program,
   }
   return error;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include "pattern/pattern_error.h"
 #include "pattern/pattern_program.h"
 
+namespace orv {
+
 // Deepest nesting of groups, alternatives, look-aheads and abbreviations the compiler accepts.
 inline constexpr size_t kMaxPatternNesting = 256;
 // Largest program, in instructions, the compiler builds.
@@ -20,3 +22,5 @@ enum class CompileStrategy { Relocate, Recompile };
 // gives OutOfMemory.
 [[nodiscard]] PatternError CompilePattern(const wchar_t* pattern, PatternProgram& program,
                                           CompileStrategy strategy = CompileStrategy::Relocate);
+
+}  // namespace orv

@@ -5,6 +5,8 @@
 
 #include "pattern/pattern_program.h"
 
+namespace orv {
+
 // Where a capture group lies in the matched text; both null when the group took no text.
 struct MatchGroup {
   const wchar_t* begin = nullptr;
@@ -66,3 +68,5 @@ class MatchContext {
   uint64_t stepsTaken_ = 0;
   RunOutcome outcome_ = RunOutcome::NoMatch;
 };
+
+}  // namespace orv

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+namespace orv {
+
 // Outcome of compiling a pattern; None means the program may be run.
 enum class PatternError : int32_t {
   None = 0,
@@ -16,3 +18,5 @@ enum class PatternError : int32_t {
   EmptyRepeat = 9,      // *, +, *? or +? on an element that can match the empty string
   NullPattern = 10,     // no pattern text was given
 };
+
+}  // namespace orv

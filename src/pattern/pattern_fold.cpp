@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+namespace orv {
+
 wchar_t FoldWideChar(wchar_t c) {
   return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
 }
@@ -11,3 +13,5 @@ std::wstring FoldCase(const wchar_t* text, size_t length) {
   for (size_t i = 0; i < length; ++i) folded[i] = FoldChar(text[i]);
   return folded;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <string>
 
+namespace orv {
+
 // The C runtime's towlower of c, for a character outside ASCII.
 wchar_t FoldWideChar(wchar_t c);
 
@@ -15,3 +17,5 @@ inline wchar_t FoldChar(wchar_t c) {
 // Copy of text[0, length) with every character passed through FoldChar.
 // Throws std::bad_alloc when the copy cannot be allocated.
 std::wstring FoldCase(const wchar_t* text, size_t length);
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 #include <limits>
 #include <new>
 
+namespace orv {
+
 namespace {
 
 using K = InstructionKind;
@@ -303,3 +305,5 @@ bool PatternMachine::Run(const PatternProgram& program, const wchar_t* folded, s
   stop = static_cast<size_t>(execution.position);
   return outcome == RunOutcome::Matched;
 }
+
+}  // namespace orv

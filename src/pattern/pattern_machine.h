@@ -5,6 +5,8 @@
 #include "pattern/pattern_program.h"
 #include "pattern/pattern_start_filter.h"
 
+namespace orv {
+
 // The backtracking machine that executes compiled patterns over lower-cased text.
 class PatternMachine {
  public:
@@ -21,3 +23,5 @@ class PatternMachine {
                                 size_t start, const wchar_t* original, MatchContext& context,
                                 size_t& stop, const StartFilter* filter = nullptr);
 };
+
+}  // namespace orv

@@ -8,6 +8,8 @@
 #include "pattern/pattern_fold.h"
 #include "pattern/pattern_machine.h"
 
+namespace orv {
+
 PatternError PatternMatcher::Compile(const wchar_t* pattern) {
   caseSensitive_ = false;
   lastError_ = CompilePattern(pattern, program_);
@@ -39,3 +41,5 @@ bool PatternMatcher::MatchFolded(const wchar_t* original, const wchar_t* folded,
   return PatternMachine::Run(program_, folded, length, start, original, context, end,
                              &startFilter_);
 }
+
+}  // namespace orv

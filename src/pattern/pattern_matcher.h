@@ -8,6 +8,8 @@
 #include "pattern/pattern_program.h"
 #include "pattern/pattern_start_filter.h"
 
+namespace orv {
+
 // A pattern compiled for the backtracking machine; matches without regard to letter case.
 //
 // Syntax: ^ first (match at the start only), $ last (match the text's end), . [set] [^set]
@@ -51,3 +53,5 @@ class PatternMatcher {
   PatternError lastError_ = PatternError::NullPattern;
   bool caseSensitive_ = false;
 };
+
+}  // namespace orv

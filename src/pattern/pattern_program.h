@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace orv {
+
 // What one instruction of a compiled pattern does; the values are part of the program's format.
 enum class InstructionKind : int32_t {
   Nop = 0,              // nothing; also carries one bound of a CharSet/NotCharSet range
@@ -48,3 +50,5 @@ struct PatternProgram {
   uint32_t groupCount = 0;
   uint32_t slotCount = 0;
 };
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "pattern/pattern_start_filter.h"
 
+namespace orv {
+
 namespace {
 
 using K = InstructionKind;
@@ -67,3 +69,5 @@ StartFilter::StartFilter(const PatternProgram& program) {
   all_ = false;
   ranges_ = std::move(ranges);
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 #include "pattern/pattern_program.h"
 
+namespace orv {
+
 // The characters with which a match attempt of an unanchored program can begin. Skipping the
 // start positions it rejects gives the outcome of attempting them, only sooner.
 class StartFilter {
@@ -32,3 +34,5 @@ class StartFilter {
   bool all_ = true;
   std::vector<std::pair<int32_t, int32_t>> ranges_;
 };
+
+}  // namespace orv

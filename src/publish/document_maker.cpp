@@ -5,6 +5,8 @@
 #include "publish/stub_verdict.h"
 #include "text/utf8.h"
 
+namespace orv {
+
 namespace {
 
 bool IsUtf8(const std::string& text) { return ToUtf8(FromUtf8(text)) == text; }
@@ -43,3 +45,5 @@ bool MakeDocument(const DocumentRequest& request, std::string& text, std::string
   text = made;
   return true;
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 
 #include "util/file_sums.h"
 
+namespace orv {
+
 // What a configuration document is made of.
 struct DocumentRequest {
   bool shortcut = true;
@@ -16,3 +18,5 @@ struct DocumentRequest {
 // text = the document (keys "shortcut", "wrapper", "checksum", "version", "sha256", "size"; UTF-8,
 // ending in a newline), which the stub reads back to exactly request's values.
 [[nodiscard]] bool MakeDocument(const DocumentRequest& request, std::string& text, std::string& error);
+
+}  // namespace orv

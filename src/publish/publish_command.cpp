@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace orv {
+
 namespace {
 
 struct Option {
@@ -172,3 +174,5 @@ std::string PublishHelp(std::string_view topic) {
          "  verify URL [--ca-file PEM]\n"
          "orvpublish COMMAND --help describes a command.\n";
 }
+
+}  // namespace orv

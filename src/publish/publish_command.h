@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+namespace orv {
+
 // What one run of orvpublish was asked to do.
 struct PublishCommand {
   enum class Kind { Help, Make, Check, Verify };
@@ -31,3 +33,5 @@ inline constexpr int kExitUsage = 2;     // bad arguments, or an input that cann
 
 // The help text for topic ("" for the program as a whole); ends in a newline.
 std::string PublishHelp(std::string_view topic);
+
+}  // namespace orv

@@ -10,6 +10,8 @@
 #include "http/response_headers.h"
 #include "text/utf8.h"
 
+namespace orv {
+
 std::wstring DocumentTextFromBytes(std::string_view body) {
   return FromUtf8(body.substr(0, body.find('\0')));
 }
@@ -104,3 +106,5 @@ std::string DescribeVerdict(const StubVerdict& verdict) {
   if (verdict.code == 0) return "verdict: accepted\n";
   return "verdict: code " + std::to_string(verdict.code) + ": " + verdict.reason + "\n";
 }
+
+}  // namespace orv

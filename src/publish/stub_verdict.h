@@ -6,6 +6,8 @@
 #include "config/stub_config.h"
 #include "util/file_sums.h"
 
+namespace orv {
+
 // What the stub does at one of its checks: goes on (code 0) or ends the run with an error code.
 struct StubVerdict {
   uint32_t code = 0;    // 0, or the stub's exit code (1 fetch, 3 document, 4 download, 6 checksum)
@@ -41,3 +43,5 @@ std::string DescribeConfig(const StubConfig& config);
 std::string DescribeSums(const FileSums& sums);
 // One line: "verdict: accepted" for code 0, else "verdict: code <code>: <reason>".
 std::string DescribeVerdict(const StubVerdict& verdict);
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
+namespace orv {
+
 namespace {
 
 // value in the largest binary unit that keeps it at 1 or more, one decimal: "1.2 MiB".
@@ -57,3 +59,5 @@ std::string ProgressText(uint64_t received, std::optional<uint64_t> total, uint6
   }
   return text + ", " + FormatThroughput(received, elapsedMs);
 }
+
+}  // namespace orv

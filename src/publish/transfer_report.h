@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+namespace orv {
+
 // One HTTP transfer as orvpublish measured it.
 struct TransferFigures {
   int status = 0;         // final HTTP status; 0 when no response arrived
@@ -22,3 +24,5 @@ std::string DescribeTransfer(const std::string& label, const TransferFigures& fi
 // The text of a progress line (without line control): "12.0 MiB of 40.0 MiB (30%), 5.6 MiB/s",
 // or without " of ..." and the percentage when total is unknown or 0.
 std::string ProgressText(uint64_t received, std::optional<uint64_t> total, uint64_t elapsedMs);
+
+}  // namespace orv

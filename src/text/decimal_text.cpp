@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <limits>
 
+namespace orv {
+
 std::wstring DecimalText(uint32_t value) {
   constexpr std::size_t kMaxDigits = std::numeric_limits<uint32_t>::digits10 + 1;
   wchar_t digits[kMaxDigits];
@@ -13,3 +15,5 @@ std::wstring DecimalText(uint32_t value) {
   } while (value != 0);
   return std::wstring(digits + first, kMaxDigits - first);
 }
+
+}  // namespace orv

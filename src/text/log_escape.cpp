@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orv {
+
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
@@ -78,3 +80,5 @@ std::string EscapeLogValue(std::string_view utf8) {
   }
   return out;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "text/utf8.h"
 
+namespace orv {
+
 namespace {
 
 bool IsUnreserved(unsigned char c) {
@@ -28,3 +30,5 @@ std::wstring PercentEncode(std::wstring_view text) {
   }
   return out;
 }
+
+}  // namespace orv

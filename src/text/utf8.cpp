@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace orv {
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -106,3 +108,5 @@ std::wstring FromUtf8(std::string_view bytes) {
   }
   return out;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace orv {
+
 namespace {
 
 // Length of the "http://" or "https://" prefix of url in any letter case; 0 without one.
@@ -31,3 +33,5 @@ bool IsWebUrl(std::wstring_view url) {
   const std::size_t hostLength = (hostEnd == std::wstring_view::npos ? url.size() : hostEnd) - rest;
   return hostLength > 0;
 }
+
+}  // namespace orv

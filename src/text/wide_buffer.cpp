@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+namespace orv {
+
 bool AppendWide(wchar_t* buffer, size_t capacity, const wchar_t* suffix) {
   size_t length = 0;
   while (length < capacity && buffer[length] != L'\0') ++length;
@@ -11,3 +13,5 @@ bool AppendWide(wchar_t* buffer, size_t capacity, const wchar_t* suffix) {
   std::wmemcpy(buffer + length, suffix, extra + 1);
   return true;
 }
+
+}  // namespace orv

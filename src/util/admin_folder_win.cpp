@@ -8,6 +8,8 @@
 #include "util/private_folder.h"
 #include "util/unique_handle.h"
 
+namespace orv {
+
 namespace {
 
 // Owner and access list together: an owner may always rewrite the list, so a folder that a user
@@ -48,3 +50,5 @@ bool SecureAdminsOnlyFolder(const std::wstring& folder) {
   }
   return true;
 }
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace orv {
+
 // COM on the calling thread for the lifetime of the object: initialised (apartment-threaded) on
 // construction, uninitialised on destruction when the initialisation succeeded. One object per
 // thread that needs COM; it must be destroyed on the thread that made it.
@@ -18,3 +20,5 @@ class ComScope {
  private:
   bool initialised_ = false;
 };
+
+}  // namespace orv

@@ -11,6 +11,8 @@
 #endif
 #endif
 
+namespace orv {
+
 namespace {
 
 bool CpuHasClmul() {
@@ -45,3 +47,5 @@ uint32_t Crc32Update(uint32_t crc, const void* data, size_t size) {
   const uint32_t reg = ~crc;
   return ~(Crc32ClmulUsable() ? Crc32ClmulRaw(reg, bytes, size) : Crc32SlicingRaw(reg, bytes, size));
 }
+
+}  // namespace orv

@@ -10,9 +10,13 @@
 #endif
 
 #ifdef ORV_CRC32_CLMUL
-
 #include <immintrin.h>
 #include <wmmintrin.h>
+#endif
+
+namespace orv {
+
+#ifdef ORV_CRC32_CLMUL
 
 bool Crc32ClmulBuilt() { return true; }
 
@@ -87,3 +91,5 @@ bool Crc32ClmulBuilt() { return false; }
 uint32_t Crc32ClmulRaw(uint32_t reg, const uint8_t* data, size_t size) { return Crc32SlicingRaw(reg, data, size); }
 
 #endif
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace orv {
+
 // The interchangeable CRC-32 methods behind Crc32Update. Each advances the raw CRC register (the
 // complement of the CRC so far; 0xFFFFFFFF before the first byte) over size bytes at data.
 
@@ -19,3 +21,5 @@ bool Crc32ClmulBuilt();
 
 // True when Crc32ClmulRaw is built and the processor reports PCLMULQDQ and SSE4.1 (cached).
 bool Crc32ClmulUsable();
+
+}  // namespace orv

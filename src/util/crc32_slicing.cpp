@@ -1,6 +1,8 @@
 #include "util/crc32_kernels.h"
 #include "util/crc32_tables.h"
 
+namespace orv {
+
 static_assert(kCrc32Tables[0][1] == 0x77073096u, "standard CRC-32 table");
 static_assert(kCrc32Tables[0][255] == 0x2D02EF8Du, "standard CRC-32 table");
 static_assert(kCrc32SliceWidth == 8, "Crc32SlicingRaw consumes eight bytes per step");
@@ -32,3 +34,5 @@ uint32_t Crc32SlicingRaw(uint32_t reg, const uint8_t* data, size_t size) {
   }
   return Crc32BytewiseRaw(reg, data, size);
 }
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 #include "text/utf8.h"
 #endif
 
+namespace orv {
+
 uint32_t FileCrc32(const std::wstring& path) {
   // Windows runtimes open wide names directly; std::filesystem::path would do the same at the cost
   // of its whole path library in the executable. Elsewhere file names are UTF-8 bytes.
@@ -27,3 +29,5 @@ uint32_t FileCrc32(const std::wstring& path) {
   }
   return crc;
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orv {
+
 // Bytes read from the file per step: memory use is bounded by this, whatever the file's size.
 inline constexpr size_t kFileCrc32ChunkSize = 256 * 1024;
 
@@ -11,3 +13,5 @@ inline constexpr size_t kFileCrc32ChunkSize = 256 * 1024;
 // Throws std::ios_base::failure whose text begins "Failed to open the file" when the file cannot
 // be opened; read errors after the open do not throw (the CRC covers the bytes read until then).
 uint32_t FileCrc32(const std::wstring& path);
+
+}  // namespace orv

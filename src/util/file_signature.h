@@ -5,6 +5,8 @@
 
 #include "util/signature_reading.h"
 
+namespace orv {
+
 // How a run reads the signature of a file it holds open (ReadFileSignature, or a stand-in).
 using SignatureReader = SignatureReading (*)(HANDLE file, const std::wstring& path);
 
@@ -13,3 +15,5 @@ using SignatureReader = SignatureReading (*)(HANDLE file, const std::wstring& pa
 // same file; the bytes are read through file): then 0, and the signer's certificate hash when known.
 // Verified as the platform's generic policy does, revocation as its own settings ask, without UI.
 SignatureReading ReadFileSignature(HANDLE file, const std::wstring& path);
+
+}  // namespace orv

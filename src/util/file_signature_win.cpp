@@ -5,6 +5,8 @@
 #include "util/unique_resource.h"
 #include "util/wintrust_api.h"
 
+namespace orv {
+
 namespace {
 
 // The verification state that WinVerifyTrust keeps after a verify action, until a close action.
@@ -68,3 +70,5 @@ SignatureReading ReadFileSignature(HANDLE file, const std::wstring& path) {
   reading.signerKnown = true;
   return reading;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include "util/crc32.h"
 
+namespace orv {
+
 void FileSumsBuilder::Add(const void* data, size_t size) {
   crc32_ = Crc32Update(crc32_, data, size);
   sha_.Update(data, size);
@@ -33,3 +35,5 @@ bool ComputeFileSums(ByteSource& source, FileSums& sums) {
   sums = builder.Finish();
   return true;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include "util/sha256.h"
 
+namespace orv {
+
 // What the stub checks of a downloaded file, taken in one pass over its bytes.
 struct FileSums {
   uint32_t crc32 = 0;
@@ -40,3 +42,5 @@ inline constexpr size_t kFileSumsChunkSize = 256 * 1024;
 // False, sums unspecified, when the source fails a read; else true with the CRC-32, SHA-256 and
 // size of every byte up to the source's end.
 [[nodiscard]] bool ComputeFileSums(ByteSource& source, FileSums& sums);
+
+}  // namespace orv

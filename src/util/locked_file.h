@@ -6,6 +6,8 @@
 #include "util/file_sums.h"
 #include "util/unique_handle.h"
 
+namespace orv {
+
 // The installer held open from its check to its launch: others may read it (the launch opens the
 // image for execution with read sharing) but not write, delete or rename it.
 // An empty handle when the file cannot be opened so (missing, or open for writing elsewhere);
@@ -21,3 +23,5 @@ class HandleByteSource final : public ByteSource {
  private:
   HANDLE file_;
 };
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "util/locked_file.h"
 
+namespace orv {
+
 UniqueHandle OpenLockedForCheck(const std::wstring& path) {
   UniqueHandle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
@@ -21,3 +23,5 @@ bool HandleByteSource::Read(void* buffer, size_t capacity, size_t& got) {
   got = read;
   return true;
 }
+
+}  // namespace orv

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+namespace orv {
+
 // The log levels the run writes at.
 enum class LogLevel { Info, Warning, Error };
 
@@ -11,3 +13,5 @@ class LogSink {
   // Writes one line at level whose message is exactly `message` (UTF-8).
   virtual void Log(LogLevel level, const std::string& message) = 0;
 };
+
+}  // namespace orv

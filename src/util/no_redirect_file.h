@@ -6,6 +6,8 @@
 
 #include "util/unique_handle.h"
 
+namespace orv {
+
 // Files that this elevated program writes into folders the user controls (the log, the resume
 // copy, the desktop shortcut), opened so that a link planted there cannot send the write to
 // another file: the name is opened itself (FILE_FLAG_OPEN_REPARSE_POINT) and the opened handle's
@@ -31,3 +33,5 @@ UniqueHandle HoldFolderNoRedirect(const std::wstring& folder, DWORD access = FIL
 // False, GetLastError() set, when source cannot be read or target is refused or cannot be
 // written; otherwise target holds a copy of source's bytes (replacing what it held).
 [[nodiscard]] bool CopyFileNoRedirect(const std::wstring& source, const std::wstring& target);
+
+}  // namespace orv

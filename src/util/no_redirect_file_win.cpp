@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace orv {
+
 namespace {
 
 constexpr DWORD kCopyChunk = 256 * 1024;
@@ -145,3 +147,5 @@ bool CopyFileNoRedirect(const std::wstring& source, const std::wstring& target) 
     if (!WriteAll(to.get(), buffer.data(), read)) return false;
   }
 }
+
+}  // namespace orv

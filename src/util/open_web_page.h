@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+namespace orv {
+
 // How OpenWebPageAsDesktopUser handed the address on.
 enum class WebPageRoute {
   Refused,       // not an http or https address: nothing was opened
@@ -12,3 +14,5 @@ enum class WebPageRoute {
 // automation interfaces (ShellWindows, desktop view, IShellDispatch2), so the browser runs as the
 // desktop user, or, failing that, with ShellExecuteW from this process. Initialises COM if needed.
 WebPageRoute OpenWebPageAsDesktopUser(const std::wstring& url);
+
+}  // namespace orv

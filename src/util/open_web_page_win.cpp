@@ -13,6 +13,8 @@
 
 #include "text/web_address.h"
 
+namespace orv {
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -106,3 +108,5 @@ WebPageRoute OpenWebPageAsDesktopUser(const std::wstring& url) {
   ShellExecuteW(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOW);
   return WebPageRoute::ThisProcess;
 }
+
+}  // namespace orv

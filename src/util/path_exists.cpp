@@ -1,5 +1,7 @@
 #include "util/path_exists.h"
 
+namespace orv {
+
 bool IsMissingPathError(unsigned long errorCode) {
   // The Windows error codes, by value, so that the decision builds on any platform.
   constexpr unsigned long kMissing[] = {
@@ -17,3 +19,5 @@ bool IsMissingPathError(unsigned long errorCode) {
   }
   return false;
 }
+
+}  // namespace orv

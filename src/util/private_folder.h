@@ -5,6 +5,8 @@
 
 #include "util/unique_handle.h"
 
+namespace orv {
+
 // A folder of the stub's own, made fresh under a parent that others may write (the user's
 // temporary folder) and held open while the stub uses it, so that nobody can rename or delete it
 // and put a link to somewhere else in its place.
@@ -31,3 +33,5 @@ extern const wchar_t kAdminsOnlyFolderSddl[];
 
 // True when this process's token is elevated.
 bool ProcessIsElevated();
+
+}  // namespace orv

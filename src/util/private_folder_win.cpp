@@ -4,6 +4,8 @@
 #include <rpc.h>
 #include <sddl.h>
 
+namespace orv {
+
 const wchar_t kAdminsOnlyFolderSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)";
 
 namespace {
@@ -103,3 +105,5 @@ bool ProcessIsElevated() {
   return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
          elevation.TokenIsElevated != 0;
 }
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include "util/unique_handle.h"
 
+namespace orv {
+
 namespace {
 
 bool IdentityOf(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
@@ -21,3 +23,5 @@ bool IsSameFile(const std::wstring& first, const std::wstring& second) {
   return IdentityOf(first, a) && IdentityOf(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace orv {
+
 namespace {
 
 constexpr uint32_t kRound[64] = {
@@ -122,3 +124,5 @@ std::string Sha256Hex(const Sha256Digest& digest) {
   }
   return hex;
 }
+
+}  // namespace orv

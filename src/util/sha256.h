@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace orv {
+
 // A SHA-256 digest (FIPS 180-4), 32 bytes in the order the standard writes them.
 using Sha256Digest = std::array<uint8_t, 32>;
 
@@ -33,3 +35,5 @@ Sha256Digest Sha256Of(const void* data, size_t size);
 
 // The digest as 64 lower-case hexadecimal digits.
 std::string Sha256Hex(const Sha256Digest& digest);
+
+}  // namespace orv

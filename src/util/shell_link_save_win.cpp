@@ -5,6 +5,8 @@
 
 #include "util/no_redirect_file.h"
 
+namespace orv {
+
 using Microsoft::WRL::ComPtr;
 
 HRESULT SaveShellLinkNoRedirect(IUnknown* link, const wchar_t* path) {
@@ -32,3 +34,5 @@ HRESULT SaveShellLinkNoRedirect(IUnknown* link, const wchar_t* path) {
   SetLastError(error);
   return written ? S_OK : HRESULT_FROM_WIN32(error);
 }
+
+}  // namespace orv

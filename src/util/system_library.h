@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+namespace orv {
+
 // False, the current folder at least taken out of the search, when SetDefaultDllDirectories is
 // missing (Windows 7 without KB2533623); else every later DLL load searches System32 only. Then
 // loads kPreloadedSystemDlls from System32, for loaders that ignore the restriction (Wine's).
@@ -23,3 +25,5 @@ template <typename Function>
   slot = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(procedure));
   return slot != nullptr;
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace orv {
+
 namespace {
 
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
@@ -39,3 +41,5 @@ HMODULE LoadSystemLibrary(const wchar_t* fileName) {
   if (path.empty()) return nullptr;
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace orv {
+
 // Capacity, in wide characters, of the buffer handed out below.
 inline constexpr size_t kTempInstallerPathCapacity = 264;
 
@@ -14,3 +16,5 @@ std::unique_ptr<wchar_t[]> MakeTempInstallerPath();
 // As MakeTempInstallerPath, but the name is made in folder (which must exist) instead of the
 // temporary folder. Empty string when the platform cannot give a name there or it does not fit.
 std::unique_ptr<wchar_t[]> MakeTempInstallerPathIn(const wchar_t* folder);
+
+}  // namespace orv

@@ -4,6 +4,8 @@
 
 #include "text/wide_buffer.h"
 
+namespace orv {
+
 namespace {
 
 constexpr DWORD kTempFolderOffered = 261;
@@ -30,3 +32,5 @@ std::unique_ptr<wchar_t[]> MakeTempInstallerPathIn(const wchar_t* folder) {
   }
   return result;
 }
+
+}  // namespace orv

@@ -3,6 +3,8 @@
 
 #include "util/unique_resource.h"
 
+namespace orv {
+
 // Kernel handles: null and INVALID_HANDLE_VALUE both mean "no handle"; closed with CloseHandle.
 struct KernelHandleTraits {
   using Handle = HANDLE;
@@ -24,3 +26,5 @@ struct LocalMemoryTraits {
 
 // Owns LocalAlloc memory and frees it once.
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+}  // namespace orv

@@ -1,6 +1,8 @@
 #pragma once
 #include <utility>
 
+namespace orv {
+
 // Owns one resource of a kind described by Traits and releases it once. Traits provides:
 //   using Handle = ...;                 the resource's value type (a handle or a pointer)
 //   static Handle Null();               the value that holds nothing
@@ -42,3 +44,5 @@ class UniqueResource {
  private:
   Handle handle_ = Traits::Null();
 };
+
+}  // namespace orv

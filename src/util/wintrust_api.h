@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <wintrust.h>
 
+namespace orv {
+
 // The WinTrust functions the signature check uses, taken from System32's wintrust.dll at run
 // time: wintrust.dll is not one of the DLLs Windows always loads from System32, so the program
 // does not import it (a planted copy beside the program would be loaded before the entry function).
@@ -15,3 +17,5 @@ struct WinTrustApi {
 // The table, loaded on first use (thread-safe) and never unloaded; loaded is false when
 // System32's wintrust.dll or one of its functions is missing, and stays false for the process.
 const WinTrustApi& WinTrust();
+
+}  // namespace orv

@@ -2,6 +2,8 @@
 
 #include "util/system_library.h"
 
+namespace orv {
+
 namespace {
 
 WinTrustApi Load() {
@@ -21,3 +23,5 @@ const WinTrustApi& WinTrust() {
   static const WinTrustApi api = Load();
   return api;
 }
+
+}  // namespace orv

@@ -21,6 +21,7 @@
 #include "util/file_crc32.h"
 
 namespace {
+using namespace orv;
 
 constexpr size_t kBufferSize = size_t{256} << 20;
 constexpr size_t kFileSize = size_t{1} << 30;

@@ -14,6 +14,7 @@
 #include "pattern/pattern_matcher.h"
 
 namespace {
+using namespace orv;
 
 struct Extraction {
   const char* name;

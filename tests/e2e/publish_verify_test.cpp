@@ -3,6 +3,10 @@
 #include "publish/transfer_report.h"
 #include "stub_fixture.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 namespace bed {
 namespace {
 

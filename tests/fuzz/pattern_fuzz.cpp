@@ -22,6 +22,7 @@
 #include "pattern/pattern_start_filter.h"
 
 namespace {
+using namespace orv;
 
 using K = InstructionKind;
 

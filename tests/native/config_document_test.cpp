@@ -9,6 +9,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 // The whole document read as the run reads it; the error is "" when every key is usable.
 struct ReadResult {

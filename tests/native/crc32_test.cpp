@@ -20,6 +20,7 @@
 #endif
 
 namespace {
+using namespace orv;
 
 // The independent reference: zlib where the build has it, the plain table method otherwise
 // (itself pinned to the published check values below).

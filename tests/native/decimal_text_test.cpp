@@ -7,6 +7,10 @@
 #include "text/decimal_text.h"
 #include "text/utf8.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 // std::to_wstring is the reference: DecimalText replaces it in the stub.
 TEST(DecimalText, MatchesToWstringAroundEveryDigitCountChange) {
   std::vector<uint32_t> values{0u, 32767u, 2147483647u, 2147483648u, 3221225477u, 4294967294u, 4294967295u};

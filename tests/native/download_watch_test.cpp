@@ -11,6 +11,7 @@
 #include "download/download_watch.h"
 
 namespace {
+using namespace orv;
 
 class RecordingSink final : public ProgressSink {
  public:

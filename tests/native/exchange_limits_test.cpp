@@ -11,6 +11,7 @@
 #include "http/exchange_deadline.h"
 
 namespace {
+using namespace orv;
 
 TEST(ExchangeDeadline, CutsEachStepToTheTimeThatRemains) {
   struct Case {

@@ -13,6 +13,7 @@
 #include "util/crc32.h"
 
 namespace {
+using namespace orv;
 
 // Hands out the bytes of a buffer in pieces of the given sizes (cycled), then fails after
 // failAfter bytes if that is set.

@@ -8,6 +8,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 bool ZeroFrom(const BodyBuffer& buffer, uint32_t from) {
   for (uint32_t i = from; i < buffer.capacity(); ++i) {

@@ -10,6 +10,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 std::string Show(const std::wstring& text) {
   std::string shown;

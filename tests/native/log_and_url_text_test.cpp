@@ -9,6 +9,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 TEST(LogEscape, KeepsOneLinePerValue) {
   struct Case {

@@ -10,6 +10,10 @@
 #include "main/tracking_url.h"
 #include "text/utf8.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 TEST(Outcome, ExitCodesSortIntoThreeClasses) {
   struct Case {
     uint32_t exitCode;

@@ -6,6 +6,10 @@
 #include "text/utf8.h"
 #include "text/wide_buffer.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 TEST(AppendWide, AppendsOnlyWhatFitsWithItsTerminator) {
   struct Case {
     const wchar_t* start;

@@ -12,6 +12,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 using Texts = std::vector<std::wstring>;
 

@@ -8,6 +8,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 using K = InstructionKind;
 

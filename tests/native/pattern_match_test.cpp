@@ -11,6 +11,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 using K = InstructionKind;
 

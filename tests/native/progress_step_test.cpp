@@ -9,6 +9,7 @@
 #include "download/progress_step.h"
 
 namespace {
+using namespace orv;
 
 // Records what the dialog side would be asked to do, one entry per call.
 class RecordingSink final : public ProgressSink {

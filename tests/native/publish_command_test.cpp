@@ -7,6 +7,7 @@
 #include "publish/transfer_report.h"
 
 namespace {
+using namespace orv;
 
 std::string Joined(const std::vector<std::string>& args) {
   std::string text;

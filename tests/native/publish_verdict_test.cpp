@@ -10,6 +10,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 FileSums SumsOf(const std::string& bytes) {
   FileSumsBuilder builder;

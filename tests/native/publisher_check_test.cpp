@@ -4,6 +4,7 @@
 #include "main/publisher_check.h"
 
 namespace {
+using namespace orv;
 
 const Sha256Digest kPin = Sha256Of("pinned publisher", 16);
 const Sha256Digest kOther = Sha256Of("pinned publishes", 16);

@@ -10,6 +10,9 @@
 #include "main/run_effects.h"
 #include "text/utf8.h"
 
+namespace orv_test {
+using namespace orv;
+
 struct Scenario {
   bool anotherStubRuns = false;
   std::optional<std::wstring> config;       // nullopt: the fetch fails
@@ -140,3 +143,5 @@ class RecordingEffects final : public RunEffects {
   Scenario s_;
   size_t attempt_ = 0;
 };
+
+}  // namespace orv_test

@@ -4,8 +4,12 @@
 
 #include "main/command_line.h"
 #include "main/download_url.h"
-#include "main/run_errors.h"
+#include "util/status.h"
 #include "text/utf8.h"
+
+namespace {
+using namespace orv;
+}  // namespace
 
 TEST(NoShortcutSwitch, FindsTheArgumentAnywhereInAnyCase) {
   struct Case {

@@ -10,6 +10,8 @@
 #include "recording_effects.h"
 
 namespace {
+using namespace orv;
+using namespace orv_test;
 
 using Lines = std::vector<std::string>;
 

@@ -7,6 +7,7 @@
 #include <string>
 
 namespace {
+using namespace orv;
 
 struct Vector {
   const char* name;

@@ -6,6 +6,7 @@
 #include "util/unique_resource.h"
 
 namespace {
+using namespace orv;
 
 // A resource kind whose "handles" are ints, -1 meaning none; every release is recorded.
 std::vector<int> g_closed;

@@ -15,6 +15,7 @@
 #include "util/system_library.h"
 
 namespace {
+using namespace orv;
 
 std::wstring FromEnvironment(const wchar_t* name, const wchar_t* compiledIn) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);

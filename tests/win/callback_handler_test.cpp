@@ -6,6 +6,7 @@
 #include "download/callback_handler.h"
 
 namespace {
+using namespace orv;
 
 // A handler whose watch reports to a sink that records nothing: these tests look at the handler's
 // COM face only.

@@ -10,6 +10,7 @@
 #include "main/logging.h"
 
 namespace {
+using namespace orv;
 
 std::wstring AppDataFolder() {
   wchar_t path[MAX_PATH] = {};

@@ -14,6 +14,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 const std::string kPrecious = "precious bytes that must stay as they are";
 const std::string kNew = "bytes of the elevated program";

@@ -7,6 +7,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 TEST(OpenWebPage, RefusesEverythingButWebAddresses) {
   const wchar_t* refused[] = {

@@ -14,6 +14,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1] = {};

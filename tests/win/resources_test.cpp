@@ -15,6 +15,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 constexpr WORD kEnglishUs = 1033;
 

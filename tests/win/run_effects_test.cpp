@@ -8,6 +8,7 @@
 #include "util/unique_handle.h"
 
 namespace {
+using namespace orv;
 
 const Endpoints kEndpoints{L"https://localhost/orv.json", L"localhost", L"http://localhost/installation-cancelled/?v=",
                            false};

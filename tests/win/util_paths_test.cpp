@@ -18,6 +18,10 @@
 #include "util/unique_handle.h"
 #include "text/utf8.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 using Microsoft::WRL::ComPtr;
 
 namespace {

@@ -15,6 +15,7 @@
 #include "util/unique_handle.h"
 
 namespace {
+using namespace orv;
 
 double Seconds() {
   LARGE_INTEGER frequency, now;

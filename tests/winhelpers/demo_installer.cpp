@@ -18,6 +18,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 std::wstring Environment(const wchar_t* name) {
   const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);

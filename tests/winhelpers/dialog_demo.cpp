@@ -20,6 +20,7 @@
 #include "resource.h"
 
 namespace {
+using namespace orv;
 
 unsigned long Argument(int argc, wchar_t** argv, int index, unsigned long fallback) {
   return argc > index ? std::wcstoul(argv[index], nullptr, 10) : fallback;

@@ -20,6 +20,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 const size_t kMaxTextChars = 1024 * 1024;
 const uint32_t kMaxHexBytes = 64 * 1024;

@@ -7,6 +7,10 @@
 
 #include "main/resume.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: make_shortcut TARGET SHORTCUT.lnk\n");

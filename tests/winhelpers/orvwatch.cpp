@@ -27,6 +27,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 std::string Escape(const std::wstring& text) {
   std::string out;

@@ -7,6 +7,10 @@
 
 #include "text/utf8.h"
 
+namespace {
+using namespace orv;
+}  // namespace
+
 int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     const HMODULE module = LoadLibraryW(argv[i]);

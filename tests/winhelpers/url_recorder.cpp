@@ -13,6 +13,7 @@
 #include "text/utf8.h"
 
 namespace {
+using namespace orv;
 
 std::wstring RecordPath() {
   wchar_t published[32768] = {};

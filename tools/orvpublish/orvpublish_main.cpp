@@ -11,6 +11,7 @@
 #include "publish_commands.h"
 #include "text/utf8.h"
 
+namespace orv {
 namespace {
 
 int Run(const std::vector<std::string>& args) {
@@ -24,15 +25,16 @@ int Run(const std::vector<std::string>& args) {
 }
 
 }  // namespace
+}  // namespace orv
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
   // The document goes out byte for byte as -o would write it: no CR added before each LF.
   _setmode(_fileno(stdout), _O_BINARY);
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
-  return Run(args);
+  for (int i = 1; i < argc; ++i) args.push_back(orv::ToUtf8(argv[i]));
+  return orv::Run(args);
 }
 #else
-int main(int argc, char** argv) { return Run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return orv::Run(std::vector<std::string>(argv + 1, argv + argc)); }
 #endif

@@ -21,6 +21,8 @@
 #include "publish_files.h"
 #include "text/utf8.h"
 
+namespace orv {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -190,3 +192,5 @@ int RunPublishCommand(const PublishCommand& command, std::FILE* out, std::FILE* 
   Print(out, PublishHelp(command.topic));
   return kExitAccepted;
 }
+
+}  // namespace orv

@@ -6,6 +6,8 @@
 
 #include "publish/transfer_report.h"
 
+namespace orv {
+
 // Bounds of one fetch.
 struct FetchLimits {
   uint64_t maxBytes = 0;      // the body may hold at most this many bytes
@@ -38,3 +40,5 @@ bool CanUseCaFile();
 // answer within 30 s"), or the sink stopped it; result.figures then hold what was measured.
 [[nodiscard]] bool Fetch(const std::string& url, const std::string& caFile, const FetchLimits& limits,
                          const BodySink& sink, FetchResult& result);
+
+}  // namespace orv

@@ -7,6 +7,8 @@
 
 #include "publish_fetch.h"
 
+namespace orv {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -152,3 +154,5 @@ bool Fetch(const std::string& url, const std::string& caFile, const FetchLimits&
   }
   return false;
 }
+
+}  // namespace orv

@@ -1,5 +1,7 @@
 #include "publish_fetch.h"
 
+namespace orv {
+
 bool CanUseCaFile() { return false; }
 
 bool CanFetch() { return false; }
@@ -9,3 +11,5 @@ bool Fetch(const std::string&, const std::string&, const FetchLimits&, const Bod
   result.error = "this build of orvpublish cannot fetch";
   return false;
 }
+
+}  // namespace orv

@@ -9,6 +9,8 @@
 #include "publish_fetch.h"
 #include "text/utf8.h"
 
+namespace orv {
+
 namespace {
 
 // Largest header block taken from a response, in characters.
@@ -121,3 +123,5 @@ bool Fetch(const std::string& url, const std::string& caFile, const FetchLimits&
     if (!sink(chunk.data(), read)) return finish("stopped");
   }
 }
+
+}  // namespace orv

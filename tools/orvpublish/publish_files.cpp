@@ -16,6 +16,8 @@
 
 #include "text/utf8.h"
 
+namespace orv {
+
 namespace {
 
 struct FileCloser {
@@ -141,3 +143,5 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes, std::stri
   }
   return true;
 }
+
+}  // namespace orv

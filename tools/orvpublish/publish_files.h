@@ -5,6 +5,8 @@
 
 #include "util/file_sums.h"
 
+namespace orv {
+
 // False with error ("cannot read <path>: <reason>") when the file at path (UTF-8) cannot be
 // read; else true with bytes = its first limit bytes (all of it when it is no longer).
 [[nodiscard]] bool ReadFileHead(const std::string& path, uint64_t limit, std::string& bytes, std::string& error);
@@ -20,3 +22,5 @@
 
 // The file at path (UTF-8) opened with the C library's mode ("rb", "wb"), or null with errno set.
 std::FILE* OpenUtf8File(const std::string& path, const char* mode);
+
+}  // namespace orv
