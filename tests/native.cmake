@@ -86,7 +86,7 @@ endif()
 if(ORV_BENCH)
   find_package(benchmark REQUIRED)
   add_executable(pattern_bench bench/pattern_bench.cpp)
-  target_link_libraries(pattern_bench PRIVATE orv_http benchmark::benchmark)
+  target_link_libraries(pattern_bench PRIVATE orv_pattern benchmark::benchmark)
 endif()
 
 if(ORV_E2E)

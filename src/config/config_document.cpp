@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "text/utf8.h"
+#include "text/web_address.h"
 
 namespace orv {
 
@@ -67,40 +68,6 @@ const char* VersionProblem(std::wstring_view version) {
   // A backslash before the closing quote would escape it and merge the following arguments.
   if (!version.empty() && version.back() == L'\\') return "ends in a backslash";
   return nullptr;
-}
-
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-bool IsPlainHttpUrl(std::wstring_view url) { return StartsWithNoCase(url, L"http://"); }
-
-namespace {
-
-// True for an absolute http or https address with a host and no blank or control character.
-bool IsHttpUrl(std::wstring_view url) {
-  std::size_t rest = 0;
-  if (StartsWithNoCase(url, L"http://")) {
-    rest = 7;
-  } else if (StartsWithNoCase(url, L"https://")) {
-    rest = 8;
-  } else {
-    return false;
-  }
-  for (const wchar_t c : url) {
-    if (c <= 0x20 || (c >= 0x7F && c <= 0x9F)) return false;
-  }
-  const std::size_t hostEnd = url.find_first_of(L"/?#", rest);
-  const std::size_t hostLength = (hostEnd == std::wstring_view::npos ? url.size() : hostEnd) - rest;
-  return hostLength > 0;
 }
 
 }  // namespace
@@ -181,7 +148,7 @@ bool ConfigDocument::ReadShortcut(bool& value, std::string& error) const {
 bool ConfigDocument::ReadWrapper(std::wstring& value, std::string& error) const {
   std::wstring url;
   if (!impl_->ReadString("wrapper", url, error)) return false;
-  if (!IsHttpUrl(url)) {
+  if (!IsWebUrl(url)) {
     error = "wrapper is not an http or https URL";
     return false;
   }
@@ -259,6 +226,13 @@ bool ConfigDocument::ReadSize(std::optional<uint64_t>& value, std::string& error
   }
   value = size;
   return true;
+}
+
+bool ReadDownloadSize(const std::wstring& configText, std::optional<uint64_t>& size, std::string& error) {
+  size.reset();
+  ConfigDocument document;
+  if (!document.Parse(configText, error)) return false;
+  return document.ReadSize(size, error);
 }
 
 }  // namespace orv

@@ -12,10 +12,6 @@ namespace orv {
 // Largest installer the stub downloads, and the largest "size" a document may name.
 inline constexpr uint64_t kMaxInstallerBytes = 4ull * 1024 * 1024 * 1024;
 
-// False for anything but an address whose scheme is plain http (any case), e.g. "http://h/i.exe";
-// true for one, whose bytes anyone on the way can change.
-[[nodiscard]] bool IsPlainHttpUrl(std::wstring_view url);
-
 // A parsed configuration document. Every operation reports failure through its result and an
 // error text meant for the log ("Not an object", "wrapper not found", ...); none throws.
 class ConfigDocument {
@@ -53,5 +49,11 @@ class ConfigDocument {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// False, size empty, error set (ConfigDocument::Parse's error, or ConfigDocument::ReadSize's)
+// when configText does not parse or its "size" is unusable; else true with size = the
+// installer's exact size in bytes, empty when the key (or a root object) is missing.
+[[nodiscard]] bool ReadDownloadSize(const std::wstring& configText, std::optional<uint64_t>& size,
+                                    std::string& error);
 
 }  // namespace orv

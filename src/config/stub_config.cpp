@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/config_document.h"
+#include "text/web_address.h"
 
 namespace orv {
 

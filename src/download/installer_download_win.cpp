@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "config/stub_config.h"
-#include "download/download_size_limit.h"
-#include "download/urlmon_download.h"
 #include "download/callback_handler.h"
-#include "util/com_scope.h"
+#include "download/download_size_limit.h"
 #include "download/download_watch.h"
+#include "download/urlmon_download.h"
+#include "util/com_scope.h"
 #include "util/unique_handle.h"
 
 namespace orv {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <new>
 
+#include "text/ascii_case.h"
+
 namespace orv {
 
 bool BodyBuffer::reset() {
@@ -43,6 +45,10 @@ BodyBuffer::AppendResult BodyBuffer::append(const unsigned char* data, uint32_t 
   std::copy(data, data + length, bytes_.begin() + size_);
   size_ += length;
   return AppendResult::Appended;
+}
+
+BodyEncoding ChooseBodyEncoding(const std::wstring& charset) {
+  return StartsWithIgnoringAsciiCase(charset, L"utf-8") ? kUtf8Encoding : kAnsiEncoding;
 }
 
 }  // namespace orv

@@ -1,13 +1,13 @@
 #include "http/http_client.h"
 
-#include <cwctype>
 #include <exception>
 #include <new>
 #include <stdexcept>
 
-#include "http/body_decode.h"
+#include "http/body_buffer.h"
 #include "http/response_headers.h"
 #include "http/winhttp_api.h"
+#include "text/ascii_case.h"
 
 namespace orv {
 
@@ -21,9 +21,7 @@ const DWORD kPathChars = 1300;
 // "GET" or "POST" for verb in any letter case; null for any other verb.
 const wchar_t* CanonicalVerb(const std::wstring& verb) {
   for (const wchar_t* known : {L"GET", L"POST"}) {
-    size_t i = 0;
-    while (i < verb.size() && known[i] != L'\0' && std::towupper(verb[i]) == static_cast<wint_t>(known[i])) ++i;
-    if (i == verb.size() && known[i] == L'\0') return known;
+    if (EqualsIgnoringAsciiCase(verb, known)) return known;
   }
   return nullptr;
 }

@@ -1,11 +1,11 @@
 #include "http/response_headers.h"
 
 #include <algorithm>
-#include <cwctype>
 #include <limits>
 #include <unordered_set>
 
-#include "pattern/find_all_captures.h"
+#include "pattern/pattern_captures.h"
+#include "pattern/pattern_matcher.h"
 
 namespace orv {
 
@@ -34,8 +34,8 @@ const SearchShape& ShapeOf(HeaderSearch search) {
   return kShapes[static_cast<int>(search)];
 }
 
-// The matcher compares lower-cased text; these tests see characters the same way.
-wchar_t Fold(wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); }
+// The matcher compares folded text; these tests see characters the same way.
+wchar_t Fold(wchar_t c) { return FoldChar(c); }
 
 bool IsTokenChar(wchar_t c) {
   c = Fold(c);

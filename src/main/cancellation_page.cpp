@@ -1,6 +1,6 @@
 #include "main/cancellation_page.h"
 
-#include "text/percent_encode.h"
+#include "text/web_address.h"
 
 namespace orv {
 

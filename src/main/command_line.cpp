@@ -2,13 +2,14 @@
 
 #include <string>
 
+#include "text/ascii_case.h"
+
 namespace orv {
 
 namespace {
 
 bool IsNoShortcut(const std::wstring& argument) {
-  return argument.size() == 3 && argument[0] == L'-' && (argument[1] == L'n' || argument[1] == L'N') &&
-         (argument[2] == L's' || argument[2] == L'S');
+  return EqualsIgnoringAsciiCase(argument, L"-ns");
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include "text/wide_buffer.h"
-#include "util/shell_link_save.h"
+#include "text/wide_text.h"
+#include "util/no_redirect_file.h"
 
 namespace orv {
 

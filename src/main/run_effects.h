@@ -4,9 +4,9 @@
 #include <string>
 
 #include "download/download_policy.h"
+#include "main/publisher_check.h"
 #include "main/resume.h"
 #include "util/file_sums.h"
-#include "main/publisher_check.h"
 
 namespace orv {
 

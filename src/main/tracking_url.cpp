@@ -1,6 +1,6 @@
 #include "main/tracking_url.h"
 
-#include "text/decimal_text.h"
+#include "text/wide_text.h"
 
 namespace orv {
 

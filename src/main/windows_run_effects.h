@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "util/com_scope.h"
 #include "main/endpoints.h"
 #include "main/progress_dialog.h"
 #include "main/run_effects.h"
+#include "util/com_scope.h"
 #include "util/file_signature.h"
 #include "util/private_folder.h"
 #include "util/unique_handle.h"

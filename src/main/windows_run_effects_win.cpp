@@ -10,22 +10,19 @@
 #include <string>
 #include <utility>
 
-#include "config/config_fetch.h"
-#include "http/http_client.h"
+#include "config/stub_config.h"
 #include "download/installer_download.h"
-#include "main/logging.h"
-#include "util/status.h"
+#include "http/http_client.h"
 #include "main/log_text.h"
+#include "main/logging.h"
 #include "main/tracking_url.h"
-#include "util/admin_folder.h"
-#include "util/file_crc32.h"
-#include "util/locked_file.h"
 #include "text/log_escape.h"
+#include "util/file_paths.h"
+#include "util/file_sums.h"
 #include "util/no_redirect_file.h"
 #include "util/open_web_page.h"
-#include "util/path_exists.h"
-#include "util/same_file.h"
-#include "util/temp_paths.h"
+#include "util/private_folder.h"
+#include "util/status.h"
 #include "util/unique_resource.h"
 
 namespace orv {

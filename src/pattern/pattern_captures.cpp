@@ -5,7 +5,8 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "pattern/pattern_fold.h"
+#include "pattern/pattern_context.h"
+#include "pattern/pattern_matcher.h"
 
 namespace orv {
 
@@ -86,6 +87,17 @@ bool FindAllCapturesWith(const std::wstring& pattern, const std::wstring& text,
     return false;
   }
   return true;
+}
+
+bool FindAllCaptures(const std::wstring& pattern, const std::wstring& text,
+                     std::vector<std::wstring>& results) {
+  try {
+    MatchContext context;
+    return FindAllCapturesWith(pattern, text, results, context, CaptureStepBudget(text.size()));
+  } catch (const std::bad_alloc&) {
+    results.clear();
+    return false;
+  }
 }
 
 }  // namespace orv

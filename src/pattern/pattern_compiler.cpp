@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "pattern/pattern_fold.h"
+#include "pattern/pattern_matcher.h"
 
 namespace orv {
 

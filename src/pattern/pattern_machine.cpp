@@ -1,8 +1,10 @@
+#include "pattern/pattern_context.h"
 #include "pattern/pattern_machine.h"
 
 #include <cstdint>
 #include <limits>
 #include <new>
+#include <stdexcept>
 
 namespace orv {
 
@@ -304,6 +306,14 @@ bool PatternMachine::Run(const PatternProgram& program, const wchar_t* folded, s
   }
   stop = static_cast<size_t>(execution.position);
   return outcome == RunOutcome::Matched;
+}
+
+MatchContext::MatchContext(size_t stackLimit, uint64_t stepLimit)
+    : stackLimit_(stackLimit), stepLimit_(stepLimit), stack_(kInitialStackEntries, 0) {}
+
+MatchGroup MatchContext::Group(size_t index) const {
+  if (index >= groups_.size()) throw std::out_of_range("capture group number out of range");
+  return groups_[index];
 }
 
 }  // namespace orv

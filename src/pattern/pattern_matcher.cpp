@@ -1,11 +1,11 @@
 #include "pattern/pattern_matcher.h"
 
 #include <cwchar>
+#include <cwctype>
 #include <new>
 #include <string>
 
 #include "pattern/pattern_compiler.h"
-#include "pattern/pattern_fold.h"
 #include "pattern/pattern_machine.h"
 
 namespace orv {
@@ -40,6 +40,16 @@ bool PatternMatcher::MatchFolded(const wchar_t* original, const wchar_t* folded,
   if (lastError_ != PatternError::None) return false;
   return PatternMachine::Run(program_, folded, length, start, original, context, end,
                              &startFilter_);
+}
+
+wchar_t FoldWideChar(wchar_t c) {
+  return static_cast<wchar_t>(std::towlower(static_cast<std::wint_t>(c)));
+}
+
+std::wstring FoldCase(const wchar_t* text, size_t length) {
+  std::wstring folded(length, L'\0');
+  for (size_t i = 0; i < length; ++i) folded[i] = FoldChar(text[i]);
+  return folded;
 }
 
 }  // namespace orv

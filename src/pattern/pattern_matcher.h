@@ -1,12 +1,14 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "pattern/pattern_compiler.h"
 #include "pattern/pattern_context.h"
-#include "pattern/pattern_error.h"
 #include "pattern/pattern_program.h"
 #include "pattern/pattern_start_filter.h"
+#include "text/ascii_case.h"
 
 namespace orv {
 
@@ -53,5 +55,18 @@ class PatternMatcher {
   PatternError lastError_ = PatternError::NullPattern;
   bool caseSensitive_ = false;
 };
+
+// The C runtime's towlower of c, for a character outside ASCII.
+wchar_t FoldWideChar(wchar_t c);
+
+// The C runtime's towlower of c in the default locale (ASCII is mapped without a call).
+inline wchar_t FoldChar(wchar_t c) {
+  if (static_cast<unsigned long>(c) < 0x80) return AsciiLower(c);
+  return FoldWideChar(c);
+}
+
+// Copy of text[0, length) with every character passed through FoldChar.
+// Throws std::bad_alloc when the copy cannot be allocated.
+std::wstring FoldCase(const wchar_t* text, size_t length);
 
 }  // namespace orv

@@ -4,9 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "http/body_buffer.h"
-#include "http/body_decode.h"
 #include "config/stub_config.h"
+#include "http/body_buffer.h"
 #include "http/response_headers.h"
 #include "text/utf8.h"
 

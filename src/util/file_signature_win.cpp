@@ -1,13 +1,43 @@
 #include "util/file_signature.h"
 
+#include <windows.h>
 #include <softpub.h>
+#include <wintrust.h>
 
+#include "util/system_library.h"
 #include "util/unique_resource.h"
-#include "util/wintrust_api.h"
 
 namespace orv {
 
 namespace {
+
+// The WinTrust functions the signature check uses, taken from System32's wintrust.dll at run
+// time: wintrust.dll is not one of the DLLs Windows always loads from System32, so the program
+// does not import it (a planted copy beside the program would be loaded before the entry function).
+struct WinTrustApi {
+  bool loaded = false;  // every pointer below is set; false: all are null
+  decltype(&::WinVerifyTrust) VerifyTrust = nullptr;
+  decltype(&::WTHelperProvDataFromStateData) ProvDataFromStateData = nullptr;
+  decltype(&::WTHelperGetProvSignerFromChain) GetProvSignerFromChain = nullptr;
+};
+
+WinTrustApi LoadWinTrust() {
+  WinTrustApi api;
+  const HMODULE module = LoadSystemLibrary(L"wintrust.dll");
+  const bool all = BindProcedure(module, "WinVerifyTrust", api.VerifyTrust) &&
+                   BindProcedure(module, "WTHelperProvDataFromStateData", api.ProvDataFromStateData) &&
+                   BindProcedure(module, "WTHelperGetProvSignerFromChain", api.GetProvSignerFromChain);
+  if (!all) return WinTrustApi{};
+  api.loaded = true;
+  return api;
+}
+
+// The table, loaded on first use (thread-safe) and never unloaded; loaded is false when
+// System32's wintrust.dll or one of its functions is missing, and stays false for the process.
+const WinTrustApi& WinTrust() {
+  static const WinTrustApi api = LoadWinTrust();
+  return api;
+}
 
 // The verification state that WinVerifyTrust keeps after a verify action, until a close action.
 struct TrustStateTraits {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "util/sha256.h"
 
@@ -42,5 +43,14 @@ inline constexpr size_t kFileSumsChunkSize = 256 * 1024;
 // False, sums unspecified, when the source fails a read; else true with the CRC-32, SHA-256 and
 // size of every byte up to the source's end.
 [[nodiscard]] bool ComputeFileSums(ByteSource& source, FileSums& sums);
+
+// Bytes read from the file per step: memory use is bounded by this, whatever the file's size.
+inline constexpr size_t kFileCrc32ChunkSize = 256 * 1024;
+
+// CRC-32 (IEEE 802.3, reflected, as zlib) of every byte of the file at path, of any size; another
+// process may have the file open for writing meanwhile.
+// Throws std::ios_base::failure whose text begins "Failed to open the file" when the file cannot
+// be opened; read errors after the open do not throw (the CRC covers the bytes read until then).
+uint32_t FileCrc32(const std::wstring& path);
 
 }  // namespace orv

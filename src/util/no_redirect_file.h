@@ -1,9 +1,11 @@
 #pragma once
 #include <windows.h>
+#include <objidl.h>
 
 #include <cstddef>
 #include <string>
 
+#include "util/file_sums.h"
 #include "util/unique_handle.h"
 
 namespace orv {
@@ -33,5 +35,26 @@ UniqueHandle HoldFolderNoRedirect(const std::wstring& folder, DWORD access = FIL
 // False, GetLastError() set, when source cannot be read or target is refused or cannot be
 // written; otherwise target holds a copy of source's bytes (replacing what it held).
 [[nodiscard]] bool CopyFileNoRedirect(const std::wstring& source, const std::wstring& target);
+
+// The installer held open from its check to its launch: others may read it (the launch opens the
+// image for execution with read sharing) but not write, delete or rename it.
+// An empty handle when the file cannot be opened so (missing, or open for writing elsewhere);
+// GetLastError() then tells why. A reparse point at path is opened itself and refused.
+UniqueHandle OpenLockedForCheck(const std::wstring& path);
+
+// Reads an open file from its current position with ReadFile.
+class HandleByteSource final : public ByteSource {
+ public:
+  explicit HandleByteSource(HANDLE file) : file_(file) {}
+  [[nodiscard]] bool Read(void* buffer, size_t capacity, size_t& got) override;
+
+ private:
+  HANDLE file_;
+};
+
+// A negative HRESULT when link (an IShellLinkW) cannot be serialised or path is refused or not
+// written (GetLastError() as ReplaceFileNoRedirect sets it); else S_OK, the .lnk written through
+// ReplaceFileNoRedirect so that a link planted at path cannot redirect it.
+[[nodiscard]] HRESULT SaveShellLinkNoRedirect(IUnknown* link, const wchar_t* path);
 
 }  // namespace orv

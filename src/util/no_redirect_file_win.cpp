@@ -1,5 +1,8 @@
 #include "util/no_redirect_file.h"
 
+#include <objbase.h>
+#include <wrl/client.h>
+
 #include <vector>
 
 namespace orv {
@@ -146,6 +149,56 @@ bool CopyFileNoRedirect(const std::wstring& source, const std::wstring& target) 
     if (read == 0) return true;
     if (!WriteAll(to.get(), buffer.data(), read)) return false;
   }
+}
+
+UniqueHandle OpenLockedForCheck(const std::wstring& path) {
+  UniqueHandle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr)};
+  if (!file) return file;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file.get(), &info)) return UniqueHandle{};
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return UniqueHandle{};
+  }
+  return file;
+}
+
+bool HandleByteSource::Read(void* buffer, size_t capacity, size_t& got) {
+  const DWORD ask = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
+  DWORD read = 0;
+  if (!ReadFile(file_, buffer, ask, &read, nullptr)) return false;
+  got = read;
+  return true;
+}
+
+using Microsoft::WRL::ComPtr;
+
+HRESULT SaveShellLinkNoRedirect(IUnknown* link, const wchar_t* path) {
+  if (link == nullptr || path == nullptr || *path == L'\0') return E_INVALIDARG;
+  // The link's bytes are made in memory, then written through a handle that was checked.
+  ComPtr<IPersistStream> persist;
+  HRESULT result = link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(persist.GetAddressOf()));
+  if (FAILED(result)) return result;
+  ComPtr<IStream> stream;
+  result = CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf());
+  if (FAILED(result)) return result;
+  result = persist->Save(stream.Get(), TRUE);
+  if (FAILED(result)) return result;
+  STATSTG stat{};
+  result = stream->Stat(&stat, STATFLAG_NONAME);
+  if (FAILED(result)) return result;
+  HGLOBAL memory = nullptr;
+  result = GetHGlobalFromStream(stream.Get(), &memory);
+  if (FAILED(result)) return result;
+  const void* bytes = GlobalLock(memory);
+  if (bytes == nullptr) return HRESULT_FROM_WIN32(GetLastError());
+  const bool written = ReplaceFileNoRedirect(path, bytes, static_cast<size_t>(stat.cbSize.QuadPart));
+  const DWORD error = GetLastError();
+  GlobalUnlock(memory);
+  SetLastError(error);
+  return written ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
 }  // namespace orv

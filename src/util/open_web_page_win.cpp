@@ -12,6 +12,7 @@
 #include <wrl/client.h>
 
 #include "text/web_address.h"
+#include "util/com_scope.h"
 
 namespace orv {
 
@@ -101,9 +102,11 @@ HRESULT OpenThroughDesktopShell(const std::wstring& url) {
 
 WebPageRoute OpenWebPageAsDesktopUser(const std::wstring& url) {
   if (!IsWebUrl(url)) return WebPageRoute::Refused;
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const bool viaDesktop = SUCCEEDED(OpenThroughDesktopShell(url));
-  if (SUCCEEDED(com)) CoUninitialize();
+  bool viaDesktop = false;
+  {
+    const ComScope com;
+    viaDesktop = SUCCEEDED(OpenThroughDesktopShell(url));
+  }
   if (viaDesktop) return WebPageRoute::DesktopShell;
   ShellExecuteW(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOW);
   return WebPageRoute::ThisProcess;

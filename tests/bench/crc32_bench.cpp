@@ -18,7 +18,7 @@
 
 #include "util/crc32.h"
 #include "util/crc32_kernels.h"
-#include "util/file_crc32.h"
+#include "util/file_sums.h"
 
 namespace {
 using namespace orv;

@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "pattern/find_all_captures.h"
+#include "pattern/pattern_captures.h"
 #include "pattern/pattern_matcher.h"
 
 namespace {

@@ -27,7 +27,6 @@ using Json = nlohmann::json;
 // Time-outs short enough that three attempts against a silent server end quickly.
 const std::vector<std::string> kShortTimeouts = {"--timeouts", "0,2000,2000,2000"};
 
-
 // Runs the probe with args; the report is its JSON output.
 bool RunProbe(std::vector<std::string> args, Json& report, std::string& error, int timeoutMs = 120000) {
   const ProcessResult result = RunWine("http_probe.exe", args, timeoutMs);

@@ -16,7 +16,6 @@
 #include "pattern/pattern_captures.h"
 #include "pattern/pattern_compiler.h"
 #include "pattern/pattern_context.h"
-#include "pattern/pattern_fold.h"
 #include "pattern/pattern_machine.h"
 #include "pattern/pattern_matcher.h"
 #include "pattern/pattern_start_filter.h"

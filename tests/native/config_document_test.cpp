@@ -5,8 +5,8 @@
 
 #include "config/config_document.h"
 #include "config/stub_config.h"
-#include "util/sha256.h"
 #include "text/utf8.h"
+#include "util/sha256.h"
 
 namespace {
 using namespace orv;

@@ -13,7 +13,7 @@
 #include "util/crc32.h"
 #include "util/crc32_kernels.h"
 #include "util/crc32_tables.h"
-#include "util/file_crc32.h"
+#include "util/file_sums.h"
 
 #ifdef ORV_TEST_HAVE_ZLIB
 #include <zlib.h>

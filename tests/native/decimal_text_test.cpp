@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "text/decimal_text.h"
 #include "text/utf8.h"
+#include "text/wide_text.h"
 
 namespace {
 using namespace orv;

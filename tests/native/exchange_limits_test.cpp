@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "config/download_size_key.h"
 #include "config/config_document.h"
 #include "config/stub_config.h"
 #include "download/download_size_limit.h"

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "http/body_buffer.h"
-#include "http/body_decode.h"
 #include "text/utf8.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "pattern/find_all_captures.h"
 #include "http/response_headers.h"
+#include "pattern/pattern_captures.h"
 #include "text/utf8.h"
 
 namespace {

@@ -3,10 +3,9 @@
 
 #include <string>
 
-#include "text/percent_encode.h"
-#include "text/web_address.h"
 #include "text/log_escape.h"
 #include "text/utf8.h"
+#include "text/web_address.h"
 
 namespace {
 using namespace orv;

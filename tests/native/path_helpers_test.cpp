@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
-#include "util/path_exists.h"
 #include "text/utf8.h"
-#include "text/wide_buffer.h"
+#include "text/wide_text.h"
+#include "util/file_paths.h"
 
 namespace {
 using namespace orv;

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "pattern/find_all_captures.h"
 #include "pattern/pattern_captures.h"
 #include "pattern/pattern_matcher.h"
 #include "text/utf8.h"

@@ -6,8 +6,8 @@
 
 #include "pattern/pattern_compiler.h"
 #include "pattern/pattern_machine.h"
-#include "pattern/pattern_start_filter.h"
 #include "pattern/pattern_matcher.h"
+#include "pattern/pattern_start_filter.h"
 #include "text/utf8.h"
 
 namespace {

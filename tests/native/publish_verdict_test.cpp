@@ -6,8 +6,8 @@
 #include "http/body_buffer.h"
 #include "publish/document_maker.h"
 #include "publish/stub_verdict.h"
-#include "util/crc32.h"
 #include "text/utf8.h"
+#include "util/crc32.h"
 
 namespace {
 using namespace orv;

@@ -4,8 +4,8 @@
 
 #include "main/command_line.h"
 #include "main/download_url.h"
-#include "util/status.h"
 #include "text/utf8.h"
+#include "util/status.h"
 
 namespace {
 using namespace orv;

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "link_fixtures.h"
-#include "util/no_redirect_file.h"
 #include "main/resume.h"
 #include "text/utf8.h"
+#include "util/no_redirect_file.h"
 
 namespace {
 using namespace orv;

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "util/open_web_page.h"
 #include "text/utf8.h"
+#include "util/open_web_page.h"
 
 namespace {
 using namespace orv;

@@ -5,13 +5,12 @@
 
 #include <string>
 
-#include "util/admin_folder.h"
-#include "util/file_sums.h"
-#include "util/locked_file.h"
-#include "util/private_folder.h"
-#include "util/same_file.h"
-#include "util/unique_handle.h"
 #include "text/utf8.h"
+#include "util/file_paths.h"
+#include "util/file_sums.h"
+#include "util/no_redirect_file.h"
+#include "util/private_folder.h"
+#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;

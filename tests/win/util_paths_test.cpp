@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "main/resume.h"
-#include "util/crc32.h"
-#include "util/file_crc32.h"
-#include "util/path_exists.h"
-#include "util/temp_paths.h"
-#include "util/unique_handle.h"
 #include "text/utf8.h"
+#include "util/crc32.h"
+#include "util/file_paths.h"
+#include "util/file_sums.h"
+#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;

@@ -11,7 +11,7 @@
 
 #include "util/crc32.h"
 #include "util/crc32_kernels.h"
-#include "util/file_crc32.h"
+#include "util/file_sums.h"
 #include "util/unique_handle.h"
 
 namespace {

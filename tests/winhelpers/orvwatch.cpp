@@ -23,8 +23,8 @@
 #include <utility>
 #include <vector>
 
-#include "util/unique_handle.h"
 #include "text/utf8.h"
+#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;

@@ -10,9 +10,8 @@
 #include <unistd.h>
 #endif
 
-#include "config/config_fetch.h"
-#include "http/body_buffer.h"
 #include "config/stub_config.h"
+#include "http/body_buffer.h"
 #include "main/download_url.h"
 #include "publish/document_maker.h"
 #include "publish/stub_verdict.h"

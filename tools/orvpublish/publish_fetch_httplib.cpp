@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "publish_fetch.h"
+#include "text/ascii_case.h"
 
 namespace orv {
 
@@ -57,7 +58,7 @@ bool SplitUrl(const std::string& url, std::string& origin, std::string& target) 
   const std::size_t scheme = url.find("://");
   if (scheme == std::string::npos) return false;
   std::string lower = url.substr(0, scheme);
-  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (char& c : lower) c = AsciiLower(c);
   if (lower != "http" && lower != "https") return false;
   const std::size_t pathStart = url.find_first_of("/?#", scheme + 3);
   origin = lower + "://" + url.substr(scheme + 3, pathStart == std::string::npos ? std::string::npos : pathStart - scheme - 3);

@@ -1,6 +1,6 @@
-#include <windows.h>
+#include "http/body_buffer.h"
 
-#include "http/body_decode.h"
+#include <windows.h>
 
 namespace orv {
 

@@ -1,4 +1,4 @@
-#include "config/config_fetch.h"
+#include "config/stub_config.h"
 
 #include "http/http_client.h"
 

@@ -1,8 +1,21 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <string>
 
 namespace orv {
+
+// True when GetFileAttributesW's error code means the path does not exist: file or folder not
+// found, invalid drive, drive not ready, bad network path, invalid parameter, invalid or bad name.
+bool IsMissingPathError(unsigned long errorCode);
+
+// True when path names an existing file or directory, and also when its attributes cannot be
+// read for a reason that does not mean "missing" (access denied, sharing violation, ...).
+bool PathExists(const wchar_t* path);
+
+// False when either path cannot be opened (a missing file included) or they are different files;
+// true when both name one file, however they are spelled (case, short names, links).
+bool IsSameFile(const std::wstring& first, const std::wstring& second);
 
 // Capacity, in wide characters, of the buffer handed out below.
 inline constexpr size_t kTempInstallerPathCapacity = 264;

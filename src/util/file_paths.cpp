@@ -1,4 +1,4 @@
-#include "util/path_exists.h"
+#include "util/file_paths.h"
 
 namespace orv {
 
