@@ -102,3 +102,18 @@ target_compile_definitions(orv_publish_tests PRIVATE ORV_PUBLISH_EXE="$<TARGET_F
 add_dependencies(orv_publish_tests orvpublish)
 add_test(NAME publish_tool COMMAND orv_publish_tests)
 set_tests_properties(publish_tool PROPERTIES TIMEOUT 600 LABELS "publish")
+
+# The layers: each library's include folder shows only its own folder and those it may use.
+get_property(orv_libraries GLOBAL PROPERTY ORV_LIBRARIES)
+set(orv_layers "")
+foreach(library ${orv_libraries})
+  get_target_property(folders ${library} ORV_FOLDERS)
+  string(REPLACE ";" "," folders "${folders}")
+  list(APPEND orv_layers "${library}=${folders}")
+endforeach()
+string(REPLACE ";" "|" orv_layers "${orv_layers}")
+add_test(NAME layout_layers
+         COMMAND "${CMAKE_COMMAND}" -DCXX=${CMAKE_CXX_COMPILER} -DINCLUDE_ROOT=${CMAKE_BINARY_DIR}/include
+                 -DTHIRDPARTY=${ORV_THIRDPARTY_INCLUDE} -DWORK=${CMAKE_CURRENT_BINARY_DIR}/layers
+                 "-DLAYERS=${orv_layers}" -P "${CMAKE_CURRENT_SOURCE_DIR}/layout/layers-check.cmake")
+set_tests_properties(layout_layers PROPERTIES TIMEOUT 300 LABELS "layout")
