@@ -9,6 +9,7 @@ struct DownloadResult {
   int32_t hresult = 0;      // the platform download's result; 0 (S_OK) is success
   uint32_t httpStatus = 0;  // the response's HTTP status; 0 when none was seen
   bool stalled = false;     // given up after the download reported nothing for too long
+  bool closedByUser = false;  // the user closed the progress dialog: the download was ended
 };
 
 // What the run does after an attempt.

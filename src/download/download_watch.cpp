@@ -40,4 +40,9 @@ bool DownloadWatch::GiveUpIfSilent(uint32_t nowMs, uint32_t limitMs) {
   return true;
 }
 
+void DownloadWatch::GiveUp() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  givenUp_ = true;
+}
+
 }  // namespace orv

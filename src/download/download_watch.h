@@ -33,6 +33,9 @@ class DownloadWatch {
   // else gives the attempt up and returns true.
   [[nodiscard]] bool GiveUpIfSilent(uint32_t nowMs, uint32_t limitMs);
 
+  // Gives the attempt up at once, whatever it reported; no report reaches the sink afterwards.
+  void GiveUp();
+
   // The last HTTP status noted; 0 when none was.
   uint32_t httpStatus() const { return httpStatus_.load(); }
   // True once the end of the data has been reported.

@@ -71,7 +71,7 @@ HRESULT CheckDownloadedSize(const wchar_t* path, std::optional<uint64_t> configu
 }  // namespace
 
 DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring& path,
-                                     std::unique_ptr<ProgressSink> sink, std::optional<uint64_t> configuredSize) {
+                                     std::unique_ptr<ProgressSink> sink, std::optional<uint64_t> configuredSize, HANDLE userClosed) {
   auto watch = std::make_shared<DownloadWatch>(std::move(sink), GetTickCount());
   auto job = std::make_shared<DownloadJob>();
   job->url = url;
@@ -86,7 +86,16 @@ DownloadResult DownloadInstallerOnce(const std::wstring& url, const std::wstring
     delete threadJob;
     Download(*job);
   } else {
-    while (WaitForSingleObject(thread.get(), kWatchIntervalMs) == WAIT_TIMEOUT) {
+    const HANDLE waited[] = {thread.get(), userClosed};
+    const DWORD count = userClosed ? 2 : 1;
+    for (;;) {
+      const DWORD woken = WaitForMultipleObjects(count, waited, FALSE, kWatchIntervalMs);
+      if (woken == WAIT_OBJECT_0) break;
+      if (woken == WAIT_OBJECT_0 + 1) {
+        watch->GiveUp();
+        result.closedByUser = true;
+        return result;
+      }
       if (watch->GiveUpIfSilent(GetTickCount(), kSilenceLimitMs)) {
         result.hresult = INET_E_CONNECTION_TIMEOUT;
         result.stalled = true;

@@ -1,6 +1,7 @@
 #include "main/installer_run.h"
 
 #include <optional>
+#include <utility>
 
 #include "main/cancellation_page.h"
 #include "main/installation_id.h"
@@ -11,76 +12,80 @@
 #include "main/tracking_url.h"
 
 namespace orv {
-
 namespace {
 
-bool NewInstallationId(RunEffects& effects, std::wstring& id) {
-  std::wstring text;
-  unsigned long error = 0;
-  if (!effects.NewUuidText(text, error)) {
-    effects.Log(LogLevel::Error, "Unable to create an installation id. Error code " + std::to_string(error));
-    return false;
+Result<std::wstring> NewInstallationId(const RunPorts& ports) {
+  const Result<std::wstring> text = ports.processes.NewUuidText();
+  if (!text.ok()) {
+    ports.log.Log(LogLevel::Error,
+                  "Unable to create an installation id. Error code " + std::to_string(text.status().code()));
+    return text.status().As(RunError::Launch);
   }
-  const std::optional<std::wstring> formatted = InstallationIdFromUuidText(text);
+  std::optional<std::wstring> formatted = InstallationIdFromUuidText(*text);
   if (!formatted) {
-    effects.Log(LogLevel::Error, "Unable to create an installation id from " + Quoted(text));
-    return false;
+    ports.log.Log(LogLevel::Error, "Unable to create an installation id from " + Quoted(*text));
+    return Status::Error(RunError::Launch, "not a UUID");
   }
-  id = *formatted;
-  return true;
+  return std::move(*formatted);
 }
 
-void ActOnOutcome(RunEffects& effects, const InstallerRunRequest& request, const std::wstring& installationId,
-                  uint32_t exitCode) {
+void ActOnOutcome(const RunPorts& ports, const InstallerRunRequest& request, const std::wstring& installationId,
+                  uint32_t exitCode, OwnImage* ownImage) {
   switch (ClassifyExitCode(exitCode)) {
     case InstallerOutcome::Success:
-      effects.Log(LogLevel::Info, "Installer execution has successfully completed");
-      RemoveResumeShortcut(effects);
+      ports.log.Log(LogLevel::Info, "Installer execution has successfully completed");
+      RemoveResumeShortcut(ports.log, ports.shortcuts);
       break;
-    case InstallerOutcome::Cancelled:
-      effects.Log(LogLevel::Info, "Installer execution canceled. Exit code " + std::to_string(exitCode));
-      effects.Log(LogLevel::Info, "Navigating user to cancellation page");
-      effects.OpenPage(BuildCancellationPageAddress(request.cancelPageBase, request.version));
-      if (request.resumeShortcut) LeaveResumeCopy(effects);
+    case InstallerOutcome::Cancelled: {
+      ports.log.Log(LogLevel::Info, "Installer execution canceled. Exit code " + std::to_string(exitCode));
+      ports.log.Log(LogLevel::Info, "Navigating user to cancellation page");
+      const Status opened = ports.processes.OpenPage(BuildCancellationPageAddress(request.cancelPageBase, request.version));
+      if (!opened.ok()) ports.log.Log(LogLevel::Error, opened.LogText());
+      if (request.resumeShortcut) LeaveResumeCopy(ports.log, ports.files, ports.shortcuts, ownImage);
       break;
+    }
     case InstallerOutcome::Failed:
-      effects.Log(LogLevel::Info, "Installer execution failed. Exit code " + std::to_string(exitCode));
-      effects.Log(LogLevel::Info, "Sending failed hit to Piwik");
-      effects.SendFailureHit(BuildTrackingUrl(request.analyticsHost, installationId, exitCode));
-      effects.Log(LogLevel::Info, "Sent failed hit to Piwik");
+      ports.log.Log(LogLevel::Info, "Installer execution failed. Exit code " + std::to_string(exitCode));
+      ports.log.Log(LogLevel::Info, "Sending failed hit to Piwik");
+      ports.network.SendFailureHit(BuildTrackingUrl(request.analyticsHost, installationId, exitCode));
+      ports.log.Log(LogLevel::Info, "Sent failed hit to Piwik");
       break;
   }
 }
 
 }  // namespace
 
-bool RunInstallerAndAct(RunEffects& effects, const InstallerRunRequest& request, uint32_t& exitCode) {
-  std::wstring installationId;
-  if (!NewInstallationId(effects, installationId)) return false;
-  const std::wstring& path = request.installerPath;
-  const std::wstring parameters = BuildInstallerParameters(installationId, request.version, request.commandLine);
+Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request, const RunFolder& folder,
+                                    std::unique_ptr<CheckedInstaller> installer, OwnImage* ownImage) {
+  const Result<std::wstring> installationId = NewInstallationId(ports);
+  if (!installationId.ok()) return installationId.status();
+  const std::wstring path = installer->path();
+  const std::wstring parameters = BuildInstallerParameters(*installationId, request.version, request.commandLine);
   if (!FitsProcessCommandLine(path.size(), parameters.size())) {
-    effects.Log(LogLevel::Error, "Installer command line of " + std::to_string(path.size() + 3 + parameters.size()) +
-                                     " characters is longer than the system's limit of " +
-                                     std::to_string(kMaxProcessCommandLine));
-    return false;
+    ports.log.Log(LogLevel::Error, "Installer command line of " + std::to_string(path.size() + 3 + parameters.size()) +
+                                       " characters is longer than the system's limit of " +
+                                       std::to_string(kMaxProcessCommandLine));
+    return Status::Error(RunError::Launch, "command line too long");
   }
 
-  effects.Log(LogLevel::Info, "Launching installer " + Quoted(path + L" " + parameters));
-  unsigned long error = 0;
-  if (!effects.StartInstaller(path, parameters, error)) {
-    effects.Log(LogLevel::Error, "Unable to run installer " + Quoted(path) + ". Error code " + std::to_string(error));
-    return false;
+  ports.log.Log(LogLevel::Info, "Launching installer " + Quoted(path + L" " + parameters));
+  Result<std::unique_ptr<StartedInstaller>> started = installer->Start(folder, parameters);
+  // Once the process exists its image is mapped: nobody can change the file under it any more.
+  installer.reset();
+  if (!started.ok()) {
+    ports.log.Log(LogLevel::Error,
+                  "Unable to run installer " + Quoted(path) + ". Error code " + std::to_string(started.status().code()));
+    return started.status().As(RunError::Launch);
   }
-  effects.Log(LogLevel::Info, "Waiting for installer to complete...");
-  uint32_t code = 0;
-  if (!effects.WaitForInstaller(code, error)) {
-    effects.Log(LogLevel::Error, "Unable to read the installer's exit code. Error code " + std::to_string(error));
-    return false;
+  ports.log.Log(LogLevel::Info, "Waiting for installer to complete...");
+  const Result<uint32_t> exitCode = (*started)->Wait();
+  if (!exitCode.ok()) {
+    ports.log.Log(LogLevel::Error,
+                  "Unable to read the installer's exit code. Error code " + std::to_string(exitCode.status().code()));
+    return exitCode.status().As(RunError::Launch);
   }
-  exitCode = code;
-  ActOnOutcome(effects, request, installationId, exitCode);
-  return true;
+  ActOnOutcome(ports, request, *installationId, *exitCode, ownImage);
+  return *exitCode;
 }
 
 }  // namespace orv

@@ -1,14 +1,14 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "main/run_effects.h"
+#include "main/run_ports.h"
 
 namespace orv {
 
 // What the launch needs from the run.
 struct InstallerRunRequest {
-  std::wstring installerPath;   // the downloaded, checked installer
   std::wstring version;         // configured version, already validated
   std::wstring commandLine;     // the stub's own command line, without its program name
   bool resumeShortcut = false;  // a cancellation may leave the resume copy and shortcut
@@ -16,11 +16,14 @@ struct InstallerRunRequest {
   std::wstring analyticsHost;
 };
 
-// False (logged, exitCode unchanged) when no installation id can be made, the command line is
-// too long, the installer cannot be started or its exit code cannot be read. Otherwise runs the
-// installer with "-id <new id> -v \"<version>\" <command line>", waits for it, sets exitCode and
-// acts on the outcome: success removes the resume shortcut; cancelled opens the cancellation page
-// and, with the flag, leaves the resume copy; failed sends the failure hit.
-[[nodiscard]] bool RunInstallerAndAct(RunEffects& effects, const InstallerRunRequest& request, uint32_t& exitCode);
+// A failure (logged) when no installation id can be made, the command line is too long, the
+// installer cannot be started or its exit code cannot be read. Otherwise runs the installer held
+// by installer from folder with "-id <new id> -v \"<version>\" <command line>" (letting the hold
+// go once it runs), waits for it and acts on the outcome: success removes the resume shortcut;
+// cancelled opens the cancellation page and, with the flag, leaves the resume copy of ownImage
+// (none when null); failed sends the failure hit. Gives the installer's exit code.
+[[nodiscard]] Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request,
+                                                  const RunFolder& folder,
+                                                  std::unique_ptr<CheckedInstaller> installer, OwnImage* ownImage);
 
 }  // namespace orv

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "download/progress_step.h"
+#include "util/log_sink.h"
 #include "util/unique_handle.h"
 
 namespace orv {
@@ -14,8 +15,9 @@ namespace orv {
 // dialog ends itself (EndDialog runs in the dialog procedure, on the dialog's thread).
 class DialogChannel {
  public:
-  // A channel to a dialog that has not initialised yet.
-  DialogChannel();
+  // A channel to a dialog that has not initialised yet; userClosed (a manual-reset event, not
+  // owned, may be null) is set when the user closes the dialog.
+  explicit DialogChannel(HANDLE userClosed = nullptr);
   DialogChannel(const DialogChannel&) = delete;
   DialogChannel& operator=(const DialogChannel&) = delete;
 
@@ -38,8 +40,11 @@ class DialogChannel {
   void MarkSettled() const;
   // The manual-reset event MarkSettled signals; null when it could not be created.
   HANDLE settledEvent() const { return settled_.get(); }
+  // Dialog thread only: the user closed the dialog; sets the userClosed event.
+  void MarkClosedByUser() const;
 
  private:
+  HANDLE userClosed_;
   std::atomic<HWND> window_{nullptr};
   std::atomic<bool> endRequested_{false};
   std::atomic<bool> ending_{false};
@@ -50,8 +55,8 @@ class DialogChannel {
 // destroying this object neither ends nor waits for it.
 class ProgressDialog {
  public:
-  // A dialog not started yet, with a new channel.
-  ProgressDialog();
+  // A dialog not started yet, with a new channel that sets userClosed (see DialogChannel).
+  explicit ProgressDialog(HANDLE userClosed = nullptr);
   ProgressDialog(const ProgressDialog&) = delete;
   ProgressDialog& operator=(const ProgressDialog&) = delete;
 
@@ -72,13 +77,13 @@ class ProgressDialog {
   UniqueHandle thread_;
 };
 
-// A sink for the download's status decisions: each line is logged at Info, bar positions and the
-// end are posted to the dialog through channel. Safe to call from any thread.
-std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel);
+// A sink for the download's status decisions: each line goes to log at Info, bar positions and the
+// end are posted to the dialog through channel. Safe to call from any thread when log is.
+std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel, LogSink& log);
 
 // Dialog procedure: on WM_INITDIALOG (lParam: the DialogChannel*) publishes the window and sets its
-// text; moves the bar and ends the dialog on the channel's posted messages; ends the process
-// (exit code 0) on WM_CLOSE. TRUE for the messages it handles, FALSE otherwise.
+// text; moves the bar and ends the dialog on the channel's posted messages; on WM_CLOSE tells the
+// channel that the user closed it and ends itself. TRUE for the messages it handles, FALSE otherwise.
 INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace orv

@@ -4,7 +4,6 @@
 
 #include <utility>
 
-#include "main/logging.h"
 #include "resource.h"
 
 namespace orv {
@@ -38,18 +37,24 @@ DWORD WINAPI DialogThreadProc(LPVOID parameter) {
 
 class DialogSink final : public ProgressSink {
  public:
-  explicit DialogSink(std::shared_ptr<DialogChannel> channel) : channel_(std::move(channel)) {}
-  void LogLine(const std::string& message) override { LOG(INFO) << message; }
+  DialogSink(std::shared_ptr<DialogChannel> channel, LogSink& log) : channel_(std::move(channel)), log_(log) {}
+  void LogLine(const std::string& message) override { log_.Log(LogLevel::Info, message); }
   void SetBarPosition(int32_t percent) override { channel_->PostPosition(percent); }
   void EndProgressDialog() override { channel_->RequestEnd(); }
 
  private:
   std::shared_ptr<DialogChannel> channel_;
+  LogSink& log_;
 };
 
 }  // namespace
 
-DialogChannel::DialogChannel() : settled_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+DialogChannel::DialogChannel(HANDLE userClosed)
+    : userClosed_(userClosed), settled_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+void DialogChannel::MarkClosedByUser() const {
+  if (userClosed_) SetEvent(userClosed_);
+}
 
 void DialogChannel::PostPosition(int32_t percent) const {
   if (HWND dialog = window_.load()) PostMessageW(dialog, kSetPositionMessage, static_cast<WPARAM>(percent), 0);
@@ -71,7 +76,7 @@ void DialogChannel::MarkSettled() const {
   if (settled_) SetEvent(settled_.get());
 }
 
-ProgressDialog::ProgressDialog() : channel_(std::make_shared<DialogChannel>()) {}
+ProgressDialog::ProgressDialog(HANDLE userClosed) : channel_(std::make_shared<DialogChannel>(userClosed)) {}
 
 void ProgressDialog::Start(HINSTANCE instance) {
   if (thread_) return;
@@ -101,8 +106,8 @@ bool ProgressDialog::EndAndWait(DWORD timeoutMs) {
   }
 }
 
-std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel) {
-  return std::make_unique<DialogSink>(std::move(channel));
+std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel, LogSink& log) {
+  return std::make_unique<DialogSink>(std::move(channel), log);
 }
 
 INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -122,8 +127,13 @@ INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case kEndMessage:
       EndItself(dialog, reinterpret_cast<DialogChannel*>(GetWindowLongPtrW(dialog, DWLP_USER)));
       return TRUE;
-    case WM_CLOSE:
-      ExitProcess(0);
+    case WM_CLOSE: {
+      // The run reads the close and ends through its own end; the dialog goes at once.
+      auto* channel = reinterpret_cast<DialogChannel*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      if (channel) channel->MarkClosedByUser();
+      EndItself(dialog, channel);
+      return TRUE;
+    }
     default:
       return FALSE;
   }

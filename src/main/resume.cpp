@@ -12,43 +12,44 @@ std::wstring ResumeCopyPath(std::wstring_view folder) {
   return path;
 }
 
-void LeaveResumeCopy(ResumeEffects& effects) {
-  unsigned long error = 0;
-  const std::wstring folder = effects.ResumeFolder(error);
-  const std::wstring copyPath = ResumeCopyPath(folder);
-  const std::wstring ownPath = copyPath.empty() ? std::wstring() : effects.OwnPath(error);
-  if (!ownPath.empty() && effects.SameFile(ownPath, copyPath)) return;
+void LeaveResumeCopy(LogSink& log, Files& files, Shortcuts& shortcuts, OwnImage* ownImage) {
+  const Result<std::wstring> folder = files.ResumeFolder();
+  const std::wstring copyPath = folder.ok() ? ResumeCopyPath(*folder) : std::wstring();
+  if (ownImage && !copyPath.empty() && ownImage->IsAt(copyPath)) return;
 
-  effects.Log(LogLevel::Info, "Copy wrapper to temp directory");
-  const bool copied = !ownPath.empty() && effects.SecureResumeFolder(folder, error) &&
-                      effects.CopyFileTo(ownPath, copyPath, error);
-  if (!copied) {
-    effects.Log(LogLevel::Error,
-                "Failed to copy the wrapper into " + Quoted(copyPath) + ". Error code " + std::to_string(error));
+  log.Log(LogLevel::Info, "Copy wrapper to temp directory");
+  Status copied = folder.status();
+  if (copied.ok() && !ownImage) copied = Status::Failure(6 /* ERROR_INVALID_HANDLE */, "the stub's own file is not held");
+  if (copied.ok()) copied = files.SecureResumeFolder(*folder);
+  if (copied.ok()) copied = ownImage->CopyTo(copyPath);
+  if (!copied.ok()) {
+    log.Log(LogLevel::Error,
+            "Failed to copy the wrapper into " + Quoted(copyPath) + ". Error code " + std::to_string(copied.code()));
     return;
   }
-  effects.Log(LogLevel::Info, "Wrapper successfully copied to " + Quoted(copyPath));
+  log.Log(LogLevel::Info, "Wrapper successfully copied to " + Quoted(copyPath));
 
-  const std::wstring shortcut = effects.DesktopShortcutPath();
-  effects.Log(LogLevel::Info, "Attempting to create shortcut " + Quoted(shortcut));
-  if (effects.WriteResumeShortcut(copyPath, shortcut, error)) {
-    effects.Log(LogLevel::Info, "Successfully created shortcut " + Quoted(shortcut));
+  const std::wstring shortcut = shortcuts.DesktopShortcutPath();
+  log.Log(LogLevel::Info, "Attempting to create shortcut " + Quoted(shortcut));
+  const Status written = shortcuts.WriteShortcut(copyPath, shortcut);
+  if (written.ok()) {
+    log.Log(LogLevel::Info, "Successfully created shortcut " + Quoted(shortcut));
   } else {
-    effects.Log(LogLevel::Error,
-                "Unable to create shortcut " + Quoted(shortcut) + ". Error code " + std::to_string(error));
+    log.Log(LogLevel::Error,
+            "Unable to create shortcut " + Quoted(shortcut) + ". Error code " + std::to_string(written.code()));
   }
 }
 
-void RemoveResumeShortcut(ResumeEffects& effects) {
-  const std::wstring shortcut = effects.DesktopShortcutPath();
-  if (shortcut.empty() || !effects.Exists(shortcut)) return;
-  effects.Log(LogLevel::Info, "Attempting to delete shortcut " + Quoted(shortcut));
-  unsigned long error = 0;
-  if (effects.RemoveFile(shortcut, error)) {
-    effects.Log(LogLevel::Info, Quoted(shortcut) + " deleted");
+void RemoveResumeShortcut(LogSink& log, Shortcuts& shortcuts) {
+  const std::wstring shortcut = shortcuts.DesktopShortcutPath();
+  if (shortcut.empty() || !shortcuts.Exists(shortcut)) return;
+  log.Log(LogLevel::Info, "Attempting to delete shortcut " + Quoted(shortcut));
+  const Status removed = shortcuts.RemoveShortcut(shortcut);
+  if (removed.ok()) {
+    log.Log(LogLevel::Info, Quoted(shortcut) + " deleted");
   } else {
-    effects.Log(LogLevel::Warning,
-                "Unable to delete " + Quoted(shortcut) + " shortcut. Error code " + std::to_string(error));
+    log.Log(LogLevel::Warning,
+            "Unable to delete " + Quoted(shortcut) + " shortcut. Error code " + std::to_string(removed.code()));
   }
 }
 

@@ -1,138 +1,175 @@
 #include "main/setup_run.h"
 
+#include <memory>
+#include <utility>
+
 #include "config/stub_config.h"
 #include "main/command_line.h"
 #include "main/download_url.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
-#include "util/status.h"
 
 namespace orv {
-
 namespace {
 
-uint32_t Fail(RunEffects& effects, RunError error) {
-  effects.ShowErrorBox(ErrorBoxText(error));
+// How the download ended for the run.
+enum class Downloaded { Yes, No, ClosedByUser };
+
+uint32_t Fail(const RunPorts& ports, RunError error) {
+  ports.ui.ShowErrorBox(ErrorBoxText(error));
   return static_cast<uint32_t>(error);
 }
 
 // Up to kDownloadAttempts attempts, pausing between them; every failed attempt is logged with its
-// reason (a Warning when another attempt follows, an Error for the last). True once one succeeded.
-bool DownloadWithRetries(RunEffects& effects, const std::wstring& url, const std::wstring& path,
-                         std::optional<uint64_t> size) {
+// reason (a Warning when another attempt follows, an Error for the last).
+Downloaded DownloadWithRetries(const RunPorts& ports, ProgressScope& progress, const std::wstring& url,
+                               DownloadFile& file, std::optional<uint64_t> size) {
   for (int attempt = 1;; ++attempt) {
-    const DownloadResult result = effects.DownloadOnce(url, path, size);
+    const DownloadResult result = ports.network.DownloadOnce(url, file, size, progress);
+    if (result.closedByUser) return Downloaded::ClosedByUser;
     const DownloadVerdict verdict = JudgeDownload(result);
-    if (verdict == DownloadVerdict::Done) return true;
+    if (verdict == DownloadVerdict::Done) return Downloaded::Yes;
     const std::string failed = "Download attempt " + std::to_string(attempt) + " of " +
                                std::to_string(kDownloadAttempts) + " failed (" + DownloadFailureReason(result) + ")";
     if (verdict == DownloadVerdict::Fail || attempt == kDownloadAttempts) {
-      effects.Log(LogLevel::Error, failed);
-      return false;
+      ports.log.Log(LogLevel::Error, failed);
+      return Downloaded::No;
     }
     const uint32_t delayMs = RetryDelayMs(attempt);
-    effects.Log(LogLevel::Warning, failed + ". Trying again in " + std::to_string(delayMs / 1000) + " s");
-    effects.Pause(delayMs);
-    effects.RestartProgress();
+    ports.log.Log(LogLevel::Warning, failed + ". Trying again in " + std::to_string(delayMs / 1000) + " s");
+    if (!progress.Pace(delayMs)) return Downloaded::ClosedByUser;
+    progress.Restart();
   }
 }
 
-// Deletes the installer, then (when that worked) the download folder that holds it.
-void DeleteInstaller(RunEffects& effects, const std::wstring& path) {
-  unsigned long error = 0;
-  if (!effects.RemoveFile(path, error)) {
-    effects.Log(LogLevel::Warning, "Unable to delete installer from temp directory " + Quoted(path) +
-                                       ". Error code " + std::to_string(error));
+// Deletes the installer, then (when that worked) the run's folder that holds it.
+void DeleteInstaller(const RunPorts& ports, RunFolder& folder, const std::wstring& path) {
+  const Status deleted = folder.DeleteFile(path);
+  if (!deleted.ok()) {
+    ports.log.Log(LogLevel::Warning, "Unable to delete installer from temp directory " + Quoted(path) +
+                                         ". Error code " + std::to_string(deleted.code()));
+    folder.Keep();
     return;
   }
-  effects.Log(LogLevel::Info, Quoted(path) + " deleted");
-  const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
-  if (effects.RemoveDownloadFolder(error)) {
-    effects.Log(LogLevel::Info, "Download folder " + Quoted(folder) + " deleted");
+  ports.log.Log(LogLevel::Info, Quoted(path) + " deleted");
+  const Status removed = folder.Remove();
+  if (removed.ok()) {
+    ports.log.Log(LogLevel::Info, "Download folder " + Quoted(folder.path()) + " deleted");
   } else {
-    effects.Log(LogLevel::Warning, "Unable to delete download folder " + Quoted(folder) + ". Error code " +
-                                       std::to_string(error));
+    ports.log.Log(LogLevel::Warning, "Unable to delete download folder " + Quoted(folder.path()) +
+                                         ". Error code " + std::to_string(removed.code()));
   }
+}
+
+// The configuration, fetched and read; the run's exit code when it cannot be used.
+Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
+  ports.log.Log(LogLevel::Info, "Downloading config file");
+  const Result<std::wstring> text = ports.network.FetchConfiguration();
+  if (!text.ok()) {
+    ports.log.Log(LogLevel::Error, "Can't download config file");
+    return Status::Error(RunError::ConfigFetch, "");
+  }
+  ports.log.Log(LogLevel::Info, "Config file has been downloaded successfully");
+  ports.log.Log(LogLevel::Info, "Parsing config file");
+  StubConfig config;
+  std::string error;
+  if (!ReadStubConfig(*text, config, error)) {
+    ports.log.Log(LogLevel::Error, ConfigParseLine(error));
+    return Status::Error(RunError::ConfigParse, error);
+  }
+  return config;
+}
+
+// The checksum gate (and the publisher's signature when pinned); RunError::None when it passes.
+RunError JudgeInstaller(const RunPorts& ports, const RunSettings& settings, const StubConfig& config,
+                        CheckedInstaller& installer) {
+  const std::string mismatch = InstallerSumsMismatch(config, installer.sums());
+  if (!mismatch.empty()) {
+    ports.log.Log(LogLevel::Error, mismatch);
+    return RunError::ChecksumMismatch;
+  }
+  if (settings.publisherPin) {
+    const SignatureReading reading = installer.ReadSignature();
+    const PublisherVerdict verdict = JudgePublisher(reading, *settings.publisherPin);
+    if (verdict != PublisherVerdict::Pinned) {
+      ports.log.Log(LogLevel::Error, "Mismatch of the wrapper publisher: " + PublisherMismatchReason(verdict, reading));
+      return RunError::ChecksumMismatch;
+    }
+    ports.log.Log(LogLevel::Info, "Wrapper signed by the pinned publisher");
+  }
+  ports.log.Log(LogLevel::Info, "Checksum is OK. Continue...");
+  return RunError::None;
 }
 
 // Everything after the single-instance guard and the logging set-up; returns the result code.
-uint32_t RunGuarded(RunEffects& effects, const RunSettings& settings) {
-  effects.Log(LogLevel::Info, "Downloading config file");
-  std::wstring configText;
-  if (!effects.FetchConfiguration(configText)) {
-    effects.Log(LogLevel::Error, "Can't download config file");
-    return Fail(effects, RunError::ConfigFetch);
-  }
-  effects.Log(LogLevel::Info, "Config file has been downloaded successfully");
-  effects.Log(LogLevel::Info, "Parsing config file");
-  StubConfig config;
-  std::string error;
-  if (!ReadStubConfig(configText, config, error)) {
-    effects.Log(LogLevel::Error, "Error parsing file. Error: " + error);
-    return Fail(effects, RunError::ConfigParse);
-  }
+uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage* ownImage) {
+  const Result<StubConfig> config = ObtainConfiguration(ports);
+  if (!config.ok()) return Fail(ports, config.status().error());
 
-  effects.StartProgressDialog();
-  effects.Log(LogLevel::Info, "Downloading wrapper");
-  const std::wstring installerPath = effects.MakeTempInstallerPath(error);
-  if (installerPath.empty()) {
-    effects.Log(LogLevel::Error, error);
-    return Fail(effects, RunError::Download);
+  std::unique_ptr<ProgressScope> progress = ports.ui.StartProgress();
+  ports.log.Log(LogLevel::Info, "Downloading wrapper");
+  Result<std::unique_ptr<RunFolder>> madeFolder = ports.files.MakeRunFolder();
+  if (!madeFolder.ok()) {
+    ports.log.Log(LogLevel::Error, madeFolder.status().LogText());
+    return Fail(ports, RunError::Download);
   }
-  const std::wstring downloadUrl = AppendCacheBuster(config.wrapper, effects.DrawCacheBuster());
-  if (!DownloadWithRetries(effects, downloadUrl, installerPath, config.size)) {
-    effects.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));
-    return Fail(effects, RunError::Download);
+  RunFolder& folder = **madeFolder;
+  Result<std::unique_ptr<DownloadFile>> file = folder.CreateDownloadFile();
+  if (!file.ok()) {
+    ports.log.Log(LogLevel::Error, file.status().LogText());
+    return Fail(ports, RunError::Download);
   }
-  effects.EndProgressDialog();
-  effects.Log(LogLevel::Info, "Wrapper successfully downloaded to " + Quoted(installerPath));
+  const std::wstring installerPath = (*file)->path();
+  const std::wstring downloadUrl = AppendCacheBuster(config->wrapper, ports.network.DrawCacheBuster());
+  switch (DownloadWithRetries(ports, *progress, downloadUrl, **file, config->size)) {
+    case Downloaded::ClosedByUser:
+      ports.log.Log(LogLevel::Info, "Download closed by the user");
+      return 0;
+    case Downloaded::No:
+      ports.log.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));
+      return Fail(ports, RunError::Download);
+    case Downloaded::Yes:
+      break;
+  }
+  progress.reset();
+  ports.log.Log(LogLevel::Info, "Wrapper successfully downloaded to " + Quoted(installerPath));
 
-  FileSums sums;
-  if (!effects.CheckInstallerFile(installerPath, sums, error)) {
-    effects.Log(LogLevel::Error, error);
-    return Fail(effects, RunError::ChecksumOpen);
+  Result<std::unique_ptr<CheckedInstaller>> checked = (*file)->Check();
+  file->reset();
+  if (!checked.ok()) {
+    ports.log.Log(LogLevel::Error, checked.status().LogText());
+    folder.Keep();
+    return Fail(ports, RunError::ChecksumOpen);
   }
-  const std::string mismatch = InstallerSumsMismatch(config, sums);
-  if (!mismatch.empty()) {
-    effects.Log(LogLevel::Error, mismatch);
-    return Fail(effects, RunError::ChecksumMismatch);
+  const RunError judged = JudgeInstaller(ports, settings, *config, **checked);
+  if (judged != RunError::None) {
+    folder.Keep();
+    return Fail(ports, judged);
   }
-  if (settings.publisherPin) {
-    const SignatureReading reading = effects.ReadInstallerSignature(installerPath);
-    const PublisherVerdict verdict = JudgePublisher(reading, *settings.publisherPin);
-    if (verdict != PublisherVerdict::Pinned) {
-      effects.Log(LogLevel::Error, "Mismatch of the wrapper publisher: " + PublisherMismatchReason(verdict, reading));
-      return Fail(effects, RunError::ChecksumMismatch);
-    }
-    effects.Log(LogLevel::Info, "Wrapper signed by the pinned publisher");
-  }
-  effects.Log(LogLevel::Info, "Checksum is OK. Continue...");
 
   InstallerRunRequest request;
-  request.installerPath = installerPath;
-  request.version = config.version;
+  request.version = config->version;
   request.commandLine = settings.commandLine;
-  request.resumeShortcut = config.shortcut && !HasNoShortcutSwitch(settings.commandLine);
+  request.resumeShortcut = config->shortcut && !HasNoShortcutSwitch(settings.commandLine);
   request.cancelPageBase = settings.cancelPageBase;
   request.analyticsHost = settings.analyticsHost;
-  uint32_t exitCode = 0;
-  const bool launched = RunInstallerAndAct(effects, request, exitCode);
-  effects.ReleaseInstallerFile();
-  DeleteInstaller(effects, installerPath);
-  if (!launched) return Fail(effects, RunError::Launch);
-  effects.Log(LogLevel::Info, "Tavlin wrapper exiting");
-  return exitCode;
+  const Result<uint32_t> exitCode = RunInstallerAndAct(ports, request, folder, std::move(*checked), ownImage);
+  DeleteInstaller(ports, folder, installerPath);
+  if (!exitCode.ok()) return Fail(ports, RunError::Launch);
+  ports.log.Log(LogLevel::Info, "Tavlin wrapper exiting");
+  return *exitCode;
 }
 
 }  // namespace
 
-uint32_t SetupRun(RunEffects& effects, const RunSettings& settings) {
-  if (!effects.ClaimSingleInstance()) return 0;
-  effects.StartLogging();
-  effects.Log(LogLevel::Info, "Tavlin wrapper started");
-  const uint32_t result = RunGuarded(effects, settings);
-  effects.ReleaseSingleInstance();
-  return result;
+uint32_t SetupRun(const RunPorts& ports, const RunSettings& settings) {
+  const std::unique_ptr<Scope> guard = ports.processes.ClaimSingleInstance();
+  if (!guard) return 0;
+  ports.log.Start();
+  ports.log.Log(LogLevel::Info, "Tavlin wrapper started");
+  Result<std::unique_ptr<OwnImage>> ownImage = ports.files.HoldOwnImage();
+  if (!ownImage.ok()) ports.log.Log(LogLevel::Error, ownImage.status().LogText());
+  return RunGuarded(ports, settings, ownImage.ok() ? ownImage->get() : nullptr);
 }
 
 }  // namespace orv

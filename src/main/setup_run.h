@@ -3,7 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "main/run_effects.h"
+#include "main/run_ports.h"
+#include "util/sha256.h"
 
 namespace orv {
 
@@ -17,9 +18,9 @@ struct RunSettings {
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),
 // download with retries, checksum gate (and the publisher's signature when pinned), installer
-// launch and outcome, clean-up, every log line and error box, all through effects. Returns the
-// process exit code: 0 when another stub runs, an error code (1, 3, 4, 5, 6, 7) after its error
-// box, otherwise the installer's exit code.
-[[nodiscard]] uint32_t SetupRun(RunEffects& effects, const RunSettings& settings);
+// launch and outcome, clean-up, every log line and error box, all through ports. Returns the
+// process exit code: 0 when another stub runs or the user closed the progress dialog, an error
+// code (1, 3, 4, 5, 6, 7) after its error box, otherwise the installer's exit code.
+[[nodiscard]] uint32_t SetupRun(const RunPorts& ports, const RunSettings& settings);
 
 }  // namespace orv

@@ -1,19 +1,19 @@
 #include "main/stub_entry.h"
 
 #include "main/setup_run.h"
-#include "main/windows_run_effects.h"
+#include "main/windows_ports.h"
 
 namespace orv {
 
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
                       const PublisherPinning* pinning) {
-  RunSettings settings;
+  orv::RunSettings settings;
   settings.commandLine = commandLine ? commandLine : L"";
   settings.cancelPageBase = endpoints.cancelPageBase ? endpoints.cancelPageBase : L"";
   settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
   if (pinning) settings.publisherPin = pinning->pin;
-  WindowsRunEffects effects(instance, endpoints, pinning ? pinning->readSignature : nullptr);
-  return SetupRun(effects, settings);
+  orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr);
+  return orv::SetupRun(ports.ports(), settings);
 }
 
 }  // namespace orv

@@ -83,6 +83,7 @@ class [[nodiscard]] Result {
   T* operator->() { return &*value_; }
   const T* operator->() const { return &*value_; }
   T& operator*() { return *value_; }
+  const T& operator*() const { return *value_; }
   // Success when ok(); otherwise why not.
   const Status& status() const { return status_; }
 

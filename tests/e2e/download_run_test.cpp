@@ -299,15 +299,20 @@ TEST_F(DownloadRun, ClosingTheDialogEndsTheStubAtOnceWithExitCode0) {
   }
   EXPECT_TRUE(delivery->cut);
   EXPECT_FALSE(delivery->complete);
-  // Nothing after the progress lines: no end, no error, no exit line. The bar is moved right
-  // after its line is written, so at most the line of the step in flight may follow the close.
-  const std::vector<std::string> after = LinesAfter(LogMessages(), "Begin download");
-  ASSERT_FALSE(after.empty()) << LogDump();
+  // After the progress lines only the run's own end: no end of the data, no error, no exit line.
+  // The bar is moved right after its line is written, so at most the line of the step in flight
+  // may follow the close.
+  std::vector<std::string> after = LinesAfter(LogMessages(), "Begin download");
+  ASSERT_GE(after.size(), 2u) << LogDump();
+  EXPECT_EQ(after.back(), "Download closed by the user") << LogDump();
+  after.pop_back();
   for (const std::string& message : after) {
     EXPECT_TRUE(IsPercentLine(message) || IsStageLine(message)) << message;
   }
   EXPECT_TRUE(IsPercentLine(after.back())) << LogDump();
   EXPECT_LE(std::atoi(after.back().c_str()), run.dialog.closedAt + 1) << LogDump();
+  // The run's end removed its download folder.
+  EXPECT_TRUE(ListFiles(TempDir(), "orv").empty()) << "left in the temporary folder";
 }
 
 TEST_F(DownloadRun, ConfigurationThatIsNotJsonNeverShowsTheDialog) {

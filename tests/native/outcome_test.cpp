@@ -113,11 +113,11 @@ TEST(Outcome, CancellationPageAppendsTheVersionPercentEncoded) {
 }
 
 TEST(Outcome, ResumeCopyPathInItsFolder) {
-  EXPECT_EQ(ResumeCopyPath(L"C:\\Users\\u\\AppData\\Local\\Temp\\"),
+  EXPECT_EQ(orv::ResumeCopyPath(L"C:\\Users\\u\\AppData\\Local\\Temp\\"),
             L"C:\\Users\\u\\AppData\\Local\\Temp\\orvdl_setup.exe");
-  EXPECT_EQ(ResumeCopyPath(L"D:\\tmp"), L"D:\\tmp\\orvdl_setup.exe");
-  EXPECT_EQ(ResumeCopyPath(L""), L"");
+  EXPECT_EQ(orv::ResumeCopyPath(L"D:\\tmp"), L"D:\\tmp\\orvdl_setup.exe");
+  EXPECT_EQ(orv::ResumeCopyPath(L""), L"");
   // A folder beyond MAX_PATH is not cut; the copy then fails in its own logged way.
   const std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\";
-  EXPECT_EQ(ResumeCopyPath(deep), deep + L"orvdl_setup.exe");
+  EXPECT_EQ(orv::ResumeCopyPath(deep), deep + L"orvdl_setup.exe");
 }

@@ -1,5 +1,5 @@
-// The whole run, driven through a recording fake: every error code, every outcome, retries and
-// the order of the log lines, boxes and effects.
+// The whole run, driven through a recording fake of its ports: every error code, every outcome,
+// retries, the order of the log lines, boxes and effects, and the clean-up on every way out.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "main/setup_run.h"
-#include "recording_effects.h"
+#include "recording_ports.h"
 
+namespace orv_test {
 namespace {
-using namespace orv;
-using namespace orv_test;
 
 using Lines = std::vector<std::string>;
 
@@ -29,36 +28,44 @@ const std::wstring kSha256Config =
     L" \"sha256\": \"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\"}";
 constexpr uint32_t kGoodCrc = 1;  // the low 32 bits of the configured checksum
 constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004u);
-const char kPath[] = "\"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe\"";
+const char kFolder[] = "C:\\P\\Orvandel Setup\\run0a1b2c3d\\";
+const char kFile[] = "C:\\P\\Orvandel Setup\\run0a1b2c3d\\orv1.tmp.exe";
+const std::string kPath = std::string("\"") + kFile + "\"";
 const char kId[] = "6ba7b810-9dad-11d1-80b4-00c04fd430c8";
 const char kLink[] = "C:\\Desk\\Continue installation.lnk";
 const char kSecure[] = "secure C:\\P\\Orvandel Setup\\";
+const char kCopy[] = "C:\\P\\Orvandel Setup\\orvdl_setup.exe";
 
-Lines Started() { return {"claim", "start logging", "INFO Tavlin wrapper started", "INFO Downloading config file",
-                          "fetch config"}; }
+// The ends of the owning objects that outlive the download: the stub's own file, the guard.
+Lines Released() { return {"let own image go", "release"}; }
+Lines Started() {
+  return {"claim", "start logging", "INFO Tavlin wrapper started", "hold own image", "INFO Downloading config file",
+          "fetch config"};
+}
 Lines Parsed() { return Started() + Lines{"INFO Config file has been downloaded successfully", "INFO Parsing config file"}; }
+Lines Attempt() { return {std::string("download https://dl.example.com/i.exe?rn=7 -> ") + kFile}; }
 Lines Downloading() {
-  return Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "temp path",
-                          "download https://dl.example.com/i.exe?rn=7 -> C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
+  return Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "make folder", "create file"} + Attempt();
 }
 Lines Downloaded() {
-  return Lines{"dialog end", std::string("INFO Wrapper successfully downloaded to ") + kPath,
-               "check C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
+  return Lines{"dialog end", "INFO Wrapper successfully downloaded to " + kPath, std::string("check ") + kFile};
 }
-// The installer and its download folder deleted.
+// The installer and the run's folder deleted.
 Lines Removed() {
-  return {"unlock", "delete C:\\T\\orv0a1b2c3d\\orv1.tmp.exe", std::string("INFO ") + kPath + " deleted",
-          "remove folder", "INFO Download folder \"C:\\T\\orv0a1b2c3d\\\" deleted"};
+  return {std::string("delete ") + kFile, "INFO " + kPath + " deleted", "remove folder",
+          std::string("INFO Download folder \"") + kFolder + "\" deleted"};
 }
-Lines Finished() {
-  return Removed() + Lines{"INFO Tavlin wrapper exiting", "release"};
+Lines Finished() { return Removed() + Lines{"INFO Tavlin wrapper exiting"} + Released(); }
+std::string Parameters(const std::string& commandLine = "") {
+  return std::string("-id ") + kId + " -v \"4.1\" " + commandLine;
+}
+Lines Launching(const std::string& commandLine = "") {
+  return {"INFO Checksum is OK. Continue...",
+          std::string("INFO Launching installer \"") + kFile + " " + Parameters(commandLine) + "\"",
+          std::string("start ") + kFile + " " + Parameters(commandLine) + " in " + kFolder, "unlock"};
 }
 Lines LaunchedAfterDownload(const std::string& commandLine = "") {
-  const std::string parameters = std::string("-id ") + kId + " -v \"4.1\" " + commandLine;
-  return Downloaded() +
-         Lines{"INFO Checksum is OK. Continue...",
-               std::string("INFO Launching installer \"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe ") + parameters + "\"",
-               "start C:\\T\\orv0a1b2c3d\\orv1.tmp.exe " + parameters, "INFO Waiting for installer to complete...", "wait"};
+  return Downloaded() + Launching(commandLine) + Lines{"INFO Waiting for installer to complete...", "wait"};
 }
 Lines Launched(const std::string& commandLine = "") { return Downloading() + LaunchedAfterDownload(commandLine); }
 const Sha256Digest kPin = Sha256Of("publisher", 9);
@@ -66,7 +73,7 @@ const Sha256Digest kPin = Sha256Of("publisher", 9);
 Lines PinnedLaunch() {
   Lines lines = Launched();
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(Downloading().size() + Downloaded().size()),
-               {"signature C:\\T\\orv0a1b2c3d\\orv1.tmp.exe", "INFO Wrapper signed by the pinned publisher"});
+               {std::string("signature ") + kFile, "INFO Wrapper signed by the pinned publisher"});
   return lines;
 }
 SignatureReading Signed(const Sha256Digest& signer) {
@@ -81,26 +88,37 @@ Lines Without(Lines lines, size_t count) {
   lines.resize(lines.size() - count);
   return lines;
 }
-Lines FailedWith(const std::string& box) { return {"box " + box, "release"}; }
+Lines FailedWith(const std::string& box) { return Lines{"box " + box} + Released(); }
+// A failed download: the box while the dialog is up, then the run's folder and the dialog go.
 Lines DownloadFails() {
-  return Lines{std::string("ERROR Can't download wrapper to ") + kPath} +
-         FailedWith("Cannot obtain installer. Error code 4");
+  return Lines{"ERROR Can't download wrapper to " + kPath, "box Cannot obtain installer. Error code 4",
+               "remove folder and its files", "dialog end"} +
+         Released();
+}
+// The file kept for inspection, the box, then the hold on the file ends.
+Lines CorruptAfterCheck(const std::string& error) {
+  return Lines{"ERROR " + error, "keep folder", "box The installation file is corrupted. Error code 6", "unlock"} +
+         Released();
 }
 Lines Retry(int attempt, const std::string& reason, int seconds) {
-  return {"WARNING Download attempt " + std::to_string(attempt) + " of 3 failed (" + reason + "). Trying again in " +
-              std::to_string(seconds) + " s",
-          "pause " + std::to_string(seconds * 1000), "dialog restart",
-          "download https://dl.example.com/i.exe?rn=7 -> C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
+  return Lines{"WARNING Download attempt " + std::to_string(attempt) + " of 3 failed (" + reason + "). Trying again in " +
+                   std::to_string(seconds) + " s",
+               "pause " + std::to_string(seconds * 1000), "dialog restart"} +
+         Attempt();
+}
+// The user closed the dialog: one line, then every owning object ends, without a box.
+Lines ClosedByUser() {
+  return Lines{"INFO Download closed by the user", "remove folder and its files", "dialog end"} + Released();
 }
 Lines Cancelled(uint32_t code) {
   return {"INFO Installer execution canceled. Exit code " + std::to_string(code),
           "INFO Navigating user to cancellation page", "page http://w/installation-cancelled/?v=4.1"};
 }
 Lines ResumeCopy() {
-  return {"INFO Copy wrapper to temp directory", kSecure, "copy D:\\dl\\orvsetup.exe -> C:\\P\\Orvandel Setup\\orvdl_setup.exe",
-          "INFO Wrapper successfully copied to \"C:\\P\\Orvandel Setup\\orvdl_setup.exe\"",
+  return {"INFO Copy wrapper to temp directory", kSecure, std::string("copy own image -> ") + kCopy,
+          std::string("INFO Wrapper successfully copied to \"") + kCopy + "\"",
           std::string("INFO Attempting to create shortcut \"") + kLink + "\"",
-          std::string("link ") + kLink + " -> C:\\P\\Orvandel Setup\\orvdl_setup.exe"};
+          std::string("link ") + kLink + " -> " + kCopy};
 }
 
 std::string Join(const Lines& lines) {
@@ -160,52 +178,62 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        Parsed() + Lines{"ERROR Error parsing file. Error: wrapper uses plain http, which is accepted only with a "
                         "\"sha256\" of the installer"} +
            FailedWith("Cannot obtain configuration. Error code 3")},
-      {"no download folder can be made",
-       Good([](Scenario& s) { s.installerPath.clear(); }), L"", 4,
-       Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "temp path",
-                        "ERROR Can't create a download folder in \"C:\\T\\\". Error code 5"} +
-           FailedWith("Cannot obtain installer. Error code 4")},
-      {"the download folder stays", Good([](Scenario& s) { s.folderStays = true; }), L"", 0,
-       Launched() + Lines{"INFO Installer execution has successfully completed"} +
-           Without(Removed(), 1) +
-           Lines{"WARNING Unable to delete download folder \"C:\\T\\orv0a1b2c3d\\\". Error code 145",
-                 "INFO Tavlin wrapper exiting", "release"}},
-      {"404 is not retried", Good([](Scenario& s) { s.downloads = {{0, 404, false}}; }), L"", 4,
-       Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
-      {"503 three times", Good([](Scenario& s) { s.downloads = {{0, 503, false}, {0, 503, false}, {0, 503, false}}; }),
-       L"", 4,
+      {"no run folder can be made", Good([](Scenario& s) { s.folder.clear(); }), L"", 4,
+       Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "make folder",
+                        "ERROR Can't create a download folder in \"C:\\P\\Orvandel Setup\\\". Error code 5",
+                        "box Cannot obtain installer. Error code 4", "dialog end"} +
+           Released()},
+      {"no download file can be made: the folder goes too", Good([](Scenario& s) { s.noDownloadFile = true; }), L"", 4,
+       Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "make folder", "create file",
+                        std::string("ERROR Can't make a download file in ") + kFolder + ". Error code 80",
+                        "box Cannot obtain installer. Error code 4", "remove folder and its files", "dialog end"} +
+           Released()},
+      {"the run's folder stays", Good([](Scenario& s) { s.folderStays = true; }), L"", 0,
+       Launched() + Lines{"INFO Installer execution has successfully completed"} + Without(Removed(), 1) +
+           Lines{std::string("WARNING Unable to delete download folder \"") + kFolder + "\". Error code 145",
+                 "INFO Tavlin wrapper exiting", "remove folder and its files"} +
+           Released()},
+      {"404 is not retried; the folder goes after the box", Good([](Scenario& s) { s.downloads = {{0, 404}}; }), L"",
+       4, Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
+      {"503 three times", Good([](Scenario& s) { s.downloads = {{0, 503}, {0, 503}, {0, 503}}; }), L"", 4,
        Downloading() + Retry(1, "HTTP status 503", 1) + Retry(2, "HTTP status 503", 3) +
            Lines{"ERROR Download attempt 3 of 3 failed (HTTP status 503)"} + DownloadFails()},
-      {"503 twice, then the installer", Good([](Scenario& s) { s.downloads = {{0, 503, false}, {0, 503, false}}; }),
-       L"", 0,
+      {"503 twice, then the installer", Good([](Scenario& s) { s.downloads = {{0, 503}, {0, 503}}; }), L"", 0,
        Downloading() + Retry(1, "HTTP status 503", 1) + Retry(2, "HTTP status 503", 3) + LaunchedAfterDownload() +
            Succeeded()},
       {"a refused connection, then a stall, then the installer",
-       Good([](Scenario& s) { s.downloads = {{kCannotConnect, 0, false}, {kCannotConnect, 200, true}}; }), L"", 0,
+       Good([](Scenario& s) { s.downloads = {{kCannotConnect, 0}, {kCannotConnect, 200, true}}; }), L"", 0,
        Downloading() + Retry(1, "error code 2148270084", 1) + Retry(2, "no data for too long", 3) +
            LaunchedAfterDownload() + Succeeded()},
-      {"the file cannot be opened", Good([](Scenario& s) { s.crc.reset(); }), L"", 5,
-       Downloading() + Downloaded() + Lines{"ERROR Failed to open the file"} +
-           FailedWith("Cannot obtain installer. Error code 5")},
-      {"checksum mismatch", Good([](Scenario& s) { s.crc = 2; }), L"", 6,
-       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper checksum"} +
-           FailedWith("The installation file is corrupted. Error code 6")},
+      {"the user closes the dialog during the download", Good([](Scenario& s) { s.downloads = {{0, 200, false, true}}; }),
+       L"", 0, Downloading() + ClosedByUser()},
+      {"the user closes the dialog between two attempts",
+       Good([](Scenario& s) {
+         s.downloads = {{0, 503}};
+         s.closeDuringPause = true;
+       }),
+       L"", 0,
+       Downloading() +
+           Lines{"WARNING Download attempt 1 of 3 failed (HTTP status 503). Trying again in 1 s", "pause 1000"} +
+           ClosedByUser()},
+      {"the file cannot be opened: it is kept", Good([](Scenario& s) { s.crc.reset(); }), L"", 5,
+       Downloading() + Downloaded() +
+           Lines{"ERROR Failed to open the file. Error code 32", "keep folder", "box Cannot obtain installer. Error code 5"} +
+           Released()},
+      {"checksum mismatch: the file is kept", Good([](Scenario& s) { s.crc = 2; }), L"", 6,
+       Downloading() + Downloaded() + CorruptAfterCheck("Mismatch of the wrapper checksum")},
       {"checksum mismatch comes first, whatever the sha256",
        Good([](Scenario& s) {
          s.config = kSha256Config;
          s.crc = 2;
        }),
-       L"", 6,
-       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper checksum"} +
-           FailedWith("The installation file is corrupted. Error code 6")},
+       L"", 6, Downloading() + Downloaded() + CorruptAfterCheck("Mismatch of the wrapper checksum")},
       {"sha256 mismatch with a matching checksum",
        Good([](Scenario& s) {
          s.config = kSha256Config;
          s.sha256 = Sha256Of("abd", 3);
        }),
-       L"", 6,
-       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper SHA-256"} +
-           FailedWith("The installation file is corrupted. Error code 6")},
+       L"", 6, Downloading() + Downloaded() + CorruptAfterCheck("Mismatch of the wrapper SHA-256")},
       {"sha256 match runs the installer",
        Good([](Scenario& s) {
          s.config = kSha256Config;
@@ -216,41 +244,50 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        Good([](Scenario& s) { s.sha256 = Sha256Of("abd", 3); }), L"", 0, Launched() + Succeeded()},
       {"no installation id", Good([](Scenario& s) { s.uuidText.reset(); }), L"", 7,
        Downloading() + Downloaded() +
-           Lines{"INFO Checksum is OK. Continue...", "ERROR Unable to create an installation id. Error code 1717", } + Removed() +
-           FailedWith("Cannot run installer. Error code 7")},
+           Lines{"INFO Checksum is OK. Continue...", "ERROR Unable to create an installation id. Error code 1717",
+                 "unlock"} +
+           Removed() + FailedWith("Cannot run installer. Error code 7")},
       {"the installer cannot start", Good([](Scenario& s) { s.launchFails = true; }), L"", 7,
-       Without(Launched(), 2) +
-           Lines{std::string("ERROR Unable to run installer ") + kPath + ". Error code 193", } + Removed() +
+       Downloading() + Downloaded() + Launching() +
+           Lines{"ERROR Unable to run installer " + kPath + ". Error code 193"} + Removed() +
            FailedWith("Cannot run installer. Error code 7")},
       {"no exit code", Good([](Scenario& s) { s.waitFails = true; }), L"", 7,
-       Launched() +
-           Lines{"ERROR Unable to read the installer's exit code. Error code 6", } + Removed() +
+       Launched() + Lines{"ERROR Unable to read the installer's exit code. Error code 6"} + Removed() +
            FailedWith("Cannot run installer. Error code 7")},
-      {"success without a shortcut", Good(), L"/S", 0,
-       Launched("/S") + Succeeded()},
-      {"success removes the shortcut",
-       Good([](Scenario& s) { s.shortcutExists = true; }), L"", 0,
+      {"success without a shortcut", Good(), L"/S", 0, Launched("/S") + Succeeded()},
+      {"success removes the shortcut", Good([](Scenario& s) { s.shortcutExists = true; }), L"", 0,
        Launched() +
            Lines{"INFO Installer execution has successfully completed",
                  std::string("INFO Attempting to delete shortcut \"") + kLink + "\"", std::string("delete ") + kLink,
                  std::string("INFO \"") + kLink + "\" deleted"} +
            Finished()},
-      {"success with a shortcut and an installer that cannot be deleted",
+      {"success with a shortcut and an installer that cannot be deleted: the folder is kept",
        Good([](Scenario& s) {
          s.shortcutExists = true;
-         s.undeletable = {L"C:\\Desk\\Continue installation.lnk", L"C:\\T\\orv0a1b2c3d\\orv1.tmp.exe"};
+         s.undeletable = {L"C:\\Desk\\Continue installation.lnk", L"C:\\P\\Orvandel Setup\\run0a1b2c3d\\orv1.tmp.exe"};
        }),
        L"", 0,
        Launched() +
            Lines{"INFO Installer execution has successfully completed",
                  std::string("INFO Attempting to delete shortcut \"") + kLink + "\"", std::string("delete ") + kLink,
-                 std::string("WARNING Unable to delete \"") + kLink + "\" shortcut. Error code 5", "unlock",
-                 "delete C:\\T\\orv0a1b2c3d\\orv1.tmp.exe",
-                 std::string("WARNING Unable to delete installer from temp directory ") + kPath + ". Error code 5",
-                 "INFO Tavlin wrapper exiting", "release"}},
+                 std::string("WARNING Unable to delete \"") + kLink + "\" shortcut. Error code 5",
+                 std::string("delete ") + kFile,
+                 "WARNING Unable to delete installer from temp directory " + kPath + ". Error code 5", "keep folder",
+                 "INFO Tavlin wrapper exiting"} +
+           Released()},
       {"cancelled (2) leaves the copy and the shortcut", Good([](Scenario& s) { s.exitCode = 2; }), L"", 2,
        Launched() + Cancelled(2) + ResumeCopy() +
            Lines{std::string("INFO Successfully created shortcut \"") + kLink + "\""} + Finished()},
+      {"cancelled, the page cannot be opened for the desktop's user",
+       Good([](Scenario& s) {
+         s.exitCode = 2;
+         s.pageFails = true;
+         s.config = L"{\"shortcut\": false, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 1,"
+                    L" \"version\": \"4.1\"}";
+       }),
+       L"", 2,
+       Launched() + Cancelled(2) +
+           Lines{"ERROR Cancellation page not opened: no desktop shell. Error code 2147500037"} + Finished()},
       {"cancelled (5) with -ns leaves nothing", Good([](Scenario& s) { s.exitCode = 5; }), L"-NS", 5,
        Launched("-NS") + Cancelled(5) + Finished()},
       {"cancelled without the flag leaves nothing",
@@ -263,16 +300,24 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"cancelled run of the copy itself copies nothing",
        Good([](Scenario& s) {
          s.exitCode = 2;
-         s.ownPath = L"C:\\P\\Orvandel Setup\\orvdl_setup.exe";
-       }),
-       L"", 2, Launched() + Cancelled(2) + Finished()},
-      {"cancelled run of the copy under another spelling copies nothing",
-       Good([](Scenario& s) {
-         s.exitCode = 2;
-         s.ownPath = L"C:\\PROGRA~1\\ORVAND~1\\ORVDL_~1.EXE";
          s.runsFromCopy = true;
        }),
        L"", 2, Launched() + Cancelled(2) + Finished()},
+      {"cancelled, the stub's own file could not be held: no copy",
+       Good([](Scenario& s) {
+         s.exitCode = 2;
+         s.ownImageUnheld = true;
+       }),
+       L"", 2,
+       [] {
+         Lines lines = Launched() + Cancelled(2) +
+                       Lines{"INFO Copy wrapper to temp directory",
+                             std::string("ERROR Failed to copy the wrapper into \"") + kCopy + "\". Error code 6"} +
+                       Finished();
+         lines.insert(lines.begin() + 4, "ERROR Unable to hold the stub's own file \"D:\\dl\\orvsetup.exe\". Error code 32");
+         lines.erase(lines.end() - 2);
+         return lines;
+       }()},
       {"cancelled, the copy's folder cannot be made administrators-only",
        Good([](Scenario& s) {
          s.exitCode = 2;
@@ -281,7 +326,7 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        L"", 2,
        Launched() + Cancelled(2) +
            Lines{"INFO Copy wrapper to temp directory", kSecure,
-                 "ERROR Failed to copy the wrapper into \"C:\\P\\Orvandel Setup\\orvdl_setup.exe\". Error code 5"} +
+                 std::string("ERROR Failed to copy the wrapper into \"") + kCopy + "\". Error code 5"} +
            Finished()},
       {"cancelled, the copy fails",
        Good([](Scenario& s) {
@@ -290,8 +335,8 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        }),
        L"", 2,
        Launched() + Cancelled(2) +
-           Lines{"INFO Copy wrapper to temp directory", kSecure, "copy D:\\dl\\orvsetup.exe -> C:\\P\\Orvandel Setup\\orvdl_setup.exe",
-                 "ERROR Failed to copy the wrapper into \"C:\\P\\Orvandel Setup\\orvdl_setup.exe\". Error code 32"} +
+           Lines{"INFO Copy wrapper to temp directory", kSecure, std::string("copy own image -> ") + kCopy,
+                 std::string("ERROR Failed to copy the wrapper into \"") + kCopy + "\". Error code 32"} +
            Finished()},
       {"cancelled, the shortcut fails",
        Good([](Scenario& s) {
@@ -320,11 +365,9 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
          s.signature = Signed(Sha256Of("abc", 3));
        }),
        L"", 6,
-       Downloading() + Downloaded() +
-           Lines{"signature C:\\T\\orv0a1b2c3d\\orv1.tmp.exe",
-                 "ERROR Mismatch of the wrapper publisher: signed by another publisher (certificate SHA-256 "
-                 "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad)"} +
-           FailedWith("The installation file is corrupted. Error code 6")},
+       Downloading() + Downloaded() + Lines{std::string("signature ") + kFile} +
+           CorruptAfterCheck("Mismatch of the wrapper publisher: signed by another publisher (certificate SHA-256 "
+                             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad)")},
       {"pinned publisher: checked after the sha256, which fails first",
        Good([](Scenario& s) {
          s.config = kSha256Config;
@@ -332,14 +375,14 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
          s.pin = kPin;
          s.signature = Signed(kPin);
        }),
-       L"", 6,
-       Downloading() + Downloaded() + Lines{"ERROR Mismatch of the wrapper SHA-256"} +
-           FailedWith("The installation file is corrupted. Error code 6")},
+       L"", 6, Downloading() + Downloaded() + CorruptAfterCheck("Mismatch of the wrapper SHA-256")},
   };
   for (const Case& c : cases) {
-    RecordingEffects effects(c.scenario);
+    RecordingPorts fake(c.scenario);
     RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin};
-    EXPECT_EQ(SetupRun(effects, settings), c.exitCode) << c.name;
-    EXPECT_EQ(Join(effects.trace), Join(c.expected)) << c.name;
+    EXPECT_EQ(SetupRun(fake.ports(), settings), c.exitCode) << c.name;
+    EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }
 }
+
+}  // namespace orv_test

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "link_fixtures.h"
-#include "main/resume.h"
+#include "main/windows_ports.h"
 #include "text/utf8.h"
 #include "util/no_redirect_file.h"
 
@@ -57,7 +57,7 @@ void CheckPlantedLinks(const std::vector<Plant>& plants, std::string& skipped) {
          return ReplaceFileNoRedirect(path, kNew.data(), kNew.size());
        }},
       {"shortcut", [](const std::wstring& path, const std::wstring& source) {
-         return SUCCEEDED(CreateResumeShortcut(source.c_str(), path.c_str()));
+         return WindowsShortcuts().WriteShortcut(source, path).ok();
        }},
   };
   for (const Plant plant : plants) {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "main/resume.h"
+#include "main/windows_ports.h"
 #include "text/utf8.h"
 #include "util/crc32.h"
 #include "util/file_paths.h"
@@ -80,8 +80,7 @@ TEST(ResumeShortcutPath, IsTheLinkNameInTheUserDesktopFolder) {
   SHGetFolderPathW(nullptr, CSIDL_COMMON_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, common);
   ASSERT_STRNE(desktop, common);
 
-  const std::unique_ptr<wchar_t[]> path = ResumeShortcutPath();
-  EXPECT_EQ(std::wstring(path.get()), std::wstring(desktop) + L"\\Continue installation.lnk");
+  EXPECT_EQ(WindowsShortcuts().DesktopShortcutPath(), std::wstring(desktop) + L"\\Continue installation.lnk");
 }
 
 namespace {
@@ -160,7 +159,7 @@ class ResumeShortcut : public testing::Test {
 }  // namespace
 
 TEST_F(ResumeShortcut, CarriesOnlyTheTargetAndTheDescription) {
-  ASSERT_EQ(CreateResumeShortcut(targets_[0].c_str(), link_.c_str()), S_OK);
+  ASSERT_TRUE(WindowsShortcuts().WriteShortcut(targets_[0], link_).ok());
   LinkContents link;
   ASSERT_TRUE(ReadLink(link_, link));
   EXPECT_EQ(ToUtf8(link.path), ToUtf8(targets_[0]));
@@ -175,8 +174,8 @@ TEST_F(ResumeShortcut, CarriesOnlyTheTargetAndTheDescription) {
 
 TEST_F(ResumeShortcut, ASecondWriteReplacesTheFirstAndAnyOtherFile) {
   WriteFileBytes(link_, std::string(5000, 'x'));  // not a link at all, larger than one
-  ASSERT_EQ(CreateResumeShortcut(targets_[0].c_str(), link_.c_str()), S_OK);
-  ASSERT_EQ(CreateResumeShortcut(targets_[1].c_str(), link_.c_str()), S_OK);
+  ASSERT_TRUE(WindowsShortcuts().WriteShortcut(targets_[0], link_).ok());
+  ASSERT_TRUE(WindowsShortcuts().WriteShortcut(targets_[1], link_).ok());
   LinkContents link;
   ASSERT_TRUE(ReadLink(link_, link));
   EXPECT_EQ(ToUtf8(link.path), ToUtf8(targets_[1]));
@@ -187,13 +186,15 @@ TEST_F(ResumeShortcut, ASecondWriteReplacesTheFirstAndAnyOtherFile) {
 
 TEST_F(ResumeShortcut, FailuresComeBackAsNegativeResults) {
   const std::wstring unreachable = TempFolder() + L"orv_no_such_folder\\Continue installation.lnk";
-  EXPECT_LT(CreateResumeShortcut(targets_[0].c_str(), unreachable.c_str()), 0);
+  const Status unreached = WindowsShortcuts().WriteShortcut(targets_[0], unreachable);
+  EXPECT_FALSE(unreached.ok());
+  EXPECT_EQ(unreached.code(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND)) << unreached.code();
   EXPECT_FALSE(PathExists(unreachable.c_str()));
 
   // It leaves COM to its caller: on a thread without COM the link object cannot be created.
-  HRESULT withoutCom = S_OK;
-  std::thread([&] { withoutCom = CreateResumeShortcut(targets_[0].c_str(), link_.c_str()); }).join();
-  EXPECT_LT(withoutCom, 0);
+  Status withoutCom;
+  std::thread([&] { withoutCom = WindowsShortcuts().WriteShortcut(targets_[0], link_); }).join();
+  EXPECT_EQ(withoutCom.code(), static_cast<uint32_t>(CO_E_NOTINITIALIZED)) << withoutCom.code();
   EXPECT_EQ(GetFileAttributesW(link_.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 

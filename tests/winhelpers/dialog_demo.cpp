@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <string>
 
 #include "download/callback_handler.h"
 #include "download/download_watch.h"
@@ -54,6 +55,12 @@ void Describe(HWND dialog, LRESULT expectedBar) {
   std::fflush(stdout);
 }
 
+// The demo writes no log.
+class QuietLog final : public LogSink {
+ public:
+  void Log(LogLevel, const std::string&) override {}
+};
+
 bool OnScreen(HWND dialog) { return IsWindow(dialog) && IsWindowVisible(dialog); }
 
 // Waits up to two seconds for the dialog to leave the screen; prints and returns the exit code.
@@ -68,7 +75,8 @@ int ReportClosed(HWND dialog) {
 
 int wmain(int argc, wchar_t** argv) {
   ProgressDialog dialog;
-  auto watch = std::make_shared<DownloadWatch>(MakeDialogProgressSink(dialog.channel()), GetTickCount());
+  QuietLog log;
+  auto watch = std::make_shared<DownloadWatch>(MakeDialogProgressSink(dialog.channel(), log), GetTickCount());
   CallbackHandler handler(watch);
   IBindStatusCallback* callback = &handler;
   const bool early = argc > 1 && std::wcscmp(argv[1], L"early") == 0;

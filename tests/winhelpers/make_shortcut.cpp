@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "main/resume.h"
+#include "main/windows_ports.h"
 
 namespace {
 using namespace orv;
@@ -17,8 +17,8 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   const HRESULT init = CoInitialize(nullptr);
-  const HRESULT result = CreateResumeShortcut(argv[1], argv[2]);
-  std::printf("CreateResumeShortcut: 0x%08lx\n", static_cast<unsigned long>(result));
+  const Status result = WindowsShortcuts().WriteShortcut(argv[1], argv[2]);
+  std::printf("WriteShortcut: 0x%08lx\n", static_cast<unsigned long>(result.code()));
   if (SUCCEEDED(init)) CoUninitialize();
-  return SUCCEEDED(result) ? 0 : 1;
+  return result.ok() ? 0 : 1;
 }

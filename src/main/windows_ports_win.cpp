@@ -1,0 +1,169 @@
+#include "main/windows_ports.h"
+
+#include <shellapi.h>
+
+#include "download/installer_download.h"
+#include "main/logging.h"
+#include "main/progress_dialog.h"
+#include "main/resume.h"
+#include "main/tracking_url.h"
+#include "config/stub_config.h"
+#include "http/http_client.h"
+#include "text/log_escape.h"
+#include "util/open_web_page.h"
+#include "util/unique_resource.h"
+
+#include <rpc.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace orv {
+namespace {
+
+constexpr wchar_t kMutexName[] = L"5b2d9e71-3c4a-4f08-9d6e-a7c1e2f04b93";
+// How long the download waits for the progress dialog to come up before it starts without it,
+// and how long the run waits for the dialog to go after a download.
+constexpr DWORD kDialogWaitMs = 5000;
+
+// Strings that the RPC run-time allocated: freed with RpcStringFreeW.
+struct RpcStringTraits {
+  using Handle = RPC_WSTR;
+  static Handle Null() { return nullptr; }
+  static bool IsValid(Handle text) { return text != nullptr; }
+  static void Close(Handle text) { RpcStringFreeW(&text); }
+};
+
+// The single-instance mutex, held while the object lives (its ownership is never taken).
+class InstanceGuard final : public Scope {
+ public:
+  explicit InstanceGuard(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+
+ private:
+  UniqueHandle mutex_;
+};
+
+// The progress dialog while it is up: its thread, its sink, the user's close.
+class DialogScope final : public ProgressScope {
+ public:
+  DialogScope(HINSTANCE instance, RunLog& log, HANDLE userClosed)
+      : log_(log), userClosed_(userClosed), dialog_(userClosed), sink_(MakeDialogProgressSink(dialog_.channel(), log)) {
+    dialog_.Start(instance);
+    // Once the dialog is up every status reaches it; without it the download goes on regardless.
+    static_cast<void>(dialog_.WaitUntilShown(kDialogWaitMs));
+  }
+  ~DialogScope() override {
+    if (!dialog_.EndAndWait(kDialogWaitMs)) log_.Log(LogLevel::Warning, "The progress dialog did not close in time");
+  }
+  ProgressSink& sink() override { return *sink_; }
+  void Restart() override { dialog_.channel()->PostPosition(0); }
+  bool Pace(uint32_t ms) override {
+    if (!userClosed_) {
+      Sleep(ms);
+      return true;
+    }
+    return WaitForSingleObject(userClosed_, ms) != WAIT_OBJECT_0;
+  }
+  bool closedByUser() const override { return userClosed_ && WaitForSingleObject(userClosed_, 0) == WAIT_OBJECT_0; }
+
+ private:
+  RunLog& log_;
+  HANDLE userClosed_;
+  ProgressDialog dialog_;
+  std::unique_ptr<ProgressSink> sink_;
+};
+
+// Hands the attempt's reports on to the dialog's sink; the attempt stops reporting once given up.
+class ForwardingSink final : public ProgressSink {
+ public:
+  explicit ForwardingSink(ProgressSink& target) : target_(target) {}
+  void LogLine(const std::string& message) override { target_.LogLine(message); }
+  void SetBarPosition(int32_t percent) override { target_.SetBarPosition(percent); }
+  void EndProgressDialog() override { target_.EndProgressDialog(); }
+
+ private:
+  ProgressSink& target_;
+};
+
+}  // namespace
+
+void WindowsRunLog::Start() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  InitLogging();
+}
+
+void WindowsRunLog::Log(LogLevel level, const std::string& message) {
+  // One call, one line, whatever the values in the message hold.
+  const std::string line = EscapeLogValue(message);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  switch (level) {
+    case LogLevel::Info: LOG(INFO) << line; break;
+    case LogLevel::Warning: LOG(WARNING) << line; break;
+    case LogLevel::Error: LOG(ERROR) << line; break;
+  }
+}
+
+void WindowsUserInterface::ShowErrorBox(const wchar_t* text) { MessageBoxW(nullptr, text, kErrorBoxTitle, MB_ICONERROR); }
+
+std::unique_ptr<ProgressScope> WindowsUserInterface::StartProgress() {
+  return std::make_unique<DialogScope>(instance_, log_, userClosed_);
+}
+
+Result<std::wstring> WindowsNetwork::FetchConfiguration() {
+  std::wstring text;
+  if (!orv::FetchConfiguration(endpoints_.configUrl, !endpoints_.allowInvalidCertificates, text)) {
+    return Status::Failure(0, "Can't download config file");
+  }
+  return text;
+}
+
+unsigned WindowsNetwork::DrawCacheBuster() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  return static_cast<unsigned>(std::rand());
+}
+
+DownloadResult WindowsNetwork::DownloadOnce(const std::wstring& url, DownloadFile& file, std::optional<uint64_t> size,
+                                            ProgressScope& progress) {
+  return DownloadInstallerOnce(url, file.path(), std::make_unique<ForwardingSink>(progress.sink()), size, userClosed_);
+}
+
+void WindowsNetwork::SendFailureHit(const std::wstring& url) {
+  HttpClient client(url);
+  client.setTotalDeadline(kFailureHitDeadlineMs);
+  static_cast<void>(client.execute(L"GET"));
+}
+
+std::unique_ptr<Scope> WindowsProcesses::ClaimSingleInstance() {
+  if (UniqueHandle existing{OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)}) return nullptr;
+  UniqueHandle mutex{CreateMutexW(nullptr, FALSE, kMutexName)};
+  // Two stubs started together can both miss the other's mutex in OpenMutexW; the creation
+  // tells which one came second.
+  const bool second = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+  if (second) return nullptr;
+  return std::make_unique<InstanceGuard>(std::move(mutex));
+}
+
+Result<std::wstring> WindowsProcesses::NewUuidText() {
+  UUID uuid;
+  const RPC_STATUS created = UuidCreate(&uuid);
+  if (created != RPC_S_OK && created != RPC_S_UUID_LOCAL_ONLY) {
+    return Status::Failure(static_cast<uint32_t>(created), "UuidCreate");
+  }
+  UniqueResource<RpcStringTraits> converted;
+  const RPC_STATUS status = UuidToStringW(&uuid, converted.out());
+  if (status != RPC_S_OK || !converted) return Status::Failure(static_cast<uint32_t>(status), "UuidToStringW");
+  return std::wstring(reinterpret_cast<const wchar_t*>(converted.get()));
+}
+
+Status WindowsProcesses::OpenPage(const std::wstring& address) {
+  static_cast<void>(OpenWebPageAsDesktopUser(address));
+  return {};
+}
+
+WindowsPorts::WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature)
+    : userClosed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      ui_(instance, log_, userClosed_.get()),
+      network_(endpoints, userClosed_.get()),
+      files_(readSignature) {}
+
+}  // namespace orv

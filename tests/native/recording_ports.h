@@ -1,0 +1,267 @@
+#pragma once
+// A fake of the run's ports: it answers as its Scenario says and records every call, in order,
+// as one line of text ("download <url> -> <path>", "INFO <message>", "box <text>", ...), the
+// ends of the owning objects included ("dialog end", "unlock", "remove folder", "release").
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "main/run_ports.h"
+#include "text/utf8.h"
+
+namespace orv_test {
+using namespace orv;
+
+struct Scenario {
+  bool anotherStubRuns = false;
+  std::optional<std::wstring> config;       // nullopt: the fetch fails
+  std::wstring folder = L"C:\\P\\Orvandel Setup\\run0a1b2c3d\\";  // empty: no run folder
+  bool noDownloadFile = false;              // the download's file cannot be made
+  bool folderStays = false;                 // the run's folder cannot be removed
+  unsigned cacheBuster = 7;
+  std::vector<DownloadResult> downloads;    // one per attempt; attempts beyond the list succeed
+  bool closeDuringPause = false;            // the user closes the dialog during the first pause
+  std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
+  Sha256Digest sha256{};                    // the file's SHA-256
+  SignatureReading signature;               // what reading the file's signature gives
+  std::optional<Sha256Digest> pin;          // the run's setting: the build's publisher pin
+  std::optional<std::wstring> uuidText = L"6BA7B810-9DAD-11D1-80B4-00C04FD430C8";  // nullopt: fails
+  bool launchFails = false;
+  bool waitFails = false;
+  uint32_t exitCode = 0;
+  bool pageFails = false;
+  std::wstring resumeFolder = L"C:\\P\\Orvandel Setup\\";
+  bool resumeFolderRefused = false;         // the folder cannot be made administrators-only
+  bool ownImageUnheld = false;              // the stub's own file cannot be held
+  bool runsFromCopy = false;                // the stub's own file is the copy
+  bool copyFails = false;
+  bool linkFails = false;
+  bool shortcutExists = false;
+  std::vector<std::wstring> undeletable;    // paths whose deletion fails
+};
+
+class RecordingPorts final : public RunLog,
+                             public UserInterface,
+                             public Network,
+                             public Files,
+                             public Shortcuts,
+                             public Processes {
+ public:
+  explicit RecordingPorts(Scenario scenario) : s_(std::move(scenario)) {}
+  std::vector<std::string> trace;
+  RunPorts ports() { return RunPorts{*this, *this, *this, *this, *this, *this}; }
+
+  // RunLog
+  void Start() override { Note("start logging"); }
+  void Log(LogLevel level, const std::string& message) override {
+    Note((level == LogLevel::Info ? "INFO " : level == LogLevel::Warning ? "WARNING " : "ERROR ") + message);
+  }
+
+  // UserInterface
+  void ShowErrorBox(const wchar_t* text) override { Note("box " + ToUtf8(text)); }
+  std::unique_ptr<ProgressScope> StartProgress() override {
+    Note("dialog start");
+    return std::make_unique<Progress>(*this);
+  }
+
+  // Network
+  Result<std::wstring> FetchConfiguration() override {
+    Note("fetch config");
+    if (!s_.config) return Status::Failure(12029, "no answer");
+    return *s_.config;
+  }
+  unsigned DrawCacheBuster() override { return s_.cacheBuster; }
+  DownloadResult DownloadOnce(const std::wstring& url, DownloadFile& file, std::optional<uint64_t>,
+                              ProgressScope&) override {
+    Note("download " + ToUtf8(url) + " -> " + ToUtf8(file.path()));
+    return attempt_ < s_.downloads.size() ? s_.downloads[attempt_++] : DownloadResult{};
+  }
+  void SendFailureHit(const std::wstring& url) override { Note("hit " + ToUtf8(url)); }
+
+  // Files
+  Result<std::unique_ptr<RunFolder>> MakeRunFolder() override {
+    Note("make folder");
+    if (s_.folder.empty()) return Status::Failure(5, "Can't create a download folder in \"C:\\P\\Orvandel Setup\\\"");
+    return std::unique_ptr<RunFolder>(std::make_unique<Folder>(*this));
+  }
+  Result<std::unique_ptr<OwnImage>> HoldOwnImage() override {
+    Note("hold own image");
+    if (s_.ownImageUnheld) return Status::Failure(32, "Unable to hold the stub's own file \"D:\\dl\\orvsetup.exe\"");
+    return std::unique_ptr<OwnImage>(std::make_unique<Image>(*this));
+  }
+  Result<std::wstring> ResumeFolder() override { return s_.resumeFolder; }
+  Status SecureResumeFolder(const std::wstring& folder) override {
+    Note("secure " + ToUtf8(folder));
+    return s_.resumeFolderRefused ? Status::Failure(5, "refused") : Status();
+  }
+  std::wstring DesktopShortcutPath() override { return L"C:\\Desk\\Continue installation.lnk"; }
+  bool Exists(const std::wstring&) override { return s_.shortcutExists; }
+  Status RemoveShortcut(const std::wstring& path) override { return Delete(path); }
+  Status WriteShortcut(const std::wstring& target, const std::wstring& shortcut) override {
+    Note("link " + ToUtf8(shortcut) + " -> " + ToUtf8(target));
+    return s_.linkFails ? Status::Failure(80, "exists") : Status();
+  }
+
+  // Shortcuts, then Processes
+  std::unique_ptr<Scope> ClaimSingleInstance() override {
+    Note("claim");
+    if (s_.anotherStubRuns) return nullptr;
+    return std::make_unique<Noted>(*this, "release");
+  }
+  Result<std::wstring> NewUuidText() override {
+    if (!s_.uuidText) return Status::Failure(1717, "no UUID");
+    return *s_.uuidText;
+  }
+  Status OpenPage(const std::wstring& address) override {
+    Note("page " + ToUtf8(address));
+    return s_.pageFails ? Status::Failure(0x80004005u, "Cancellation page not opened: no desktop shell") : Status();
+  }
+
+ private:
+  // An owning object whose end is one line of the trace.
+  class Noted : public Scope {
+   public:
+    Noted(RecordingPorts& ports, std::string end) : ports_(ports), end_(std::move(end)) {}
+    ~Noted() override { ports_.Note(end_); }
+
+   private:
+    RecordingPorts& ports_;
+    std::string end_;
+  };
+
+  class Progress final : public ProgressScope, private ProgressSink {
+   public:
+    explicit Progress(RecordingPorts& ports) : ports_(ports) {}
+    ~Progress() override { ports_.Note("dialog end"); }
+    ProgressSink& sink() override { return *this; }
+    void Restart() override { ports_.Note("dialog restart"); }
+    bool Pace(uint32_t ms) override {
+      ports_.Note("pause " + std::to_string(ms));
+      closed_ = ports_.s_.closeDuringPause;
+      return !closed_;
+    }
+    bool closedByUser() const override { return closed_; }
+
+   private:
+    void LogLine(const std::string& message) override { ports_.Note("INFO " + message); }
+    void SetBarPosition(int32_t percent) override { ports_.Note("bar " + std::to_string(percent)); }
+    void EndProgressDialog() override { ports_.Note("dialog ends itself"); }
+    RecordingPorts& ports_;
+    bool closed_ = false;
+  };
+
+  class Installer final : public StartedInstaller {
+   public:
+    explicit Installer(RecordingPorts& ports) : ports_(ports) {}
+    Result<uint32_t> Wait() override {
+      ports_.Note("wait");
+      if (ports_.s_.waitFails) return Status::Failure(6, "no process");
+      return ports_.s_.exitCode;
+    }
+
+   private:
+    RecordingPorts& ports_;
+  };
+
+  class Checked final : public CheckedInstaller {
+   public:
+    Checked(RecordingPorts& ports, std::wstring path) : ports_(ports), path_(std::move(path)) {
+      sums_.crc32 = *ports.s_.crc;
+      sums_.sha256 = ports.s_.sha256;
+    }
+    ~Checked() override { ports_.Note("unlock"); }
+    const std::wstring& path() const override { return path_; }
+    const FileSums& sums() const override { return sums_; }
+    SignatureReading ReadSignature() override {
+      ports_.Note("signature " + ToUtf8(path_));
+      return ports_.s_.signature;
+    }
+    Result<std::unique_ptr<StartedInstaller>> Start(const RunFolder& folder, const std::wstring& parameters) override {
+      ports_.Note("start " + ToUtf8(path_) + " " + ToUtf8(parameters) + " in " + ToUtf8(folder.path()));
+      if (ports_.s_.launchFails) return Status::Failure(193, "not a program");
+      return std::unique_ptr<StartedInstaller>(std::make_unique<Installer>(ports_));
+    }
+
+   private:
+    RecordingPorts& ports_;
+    std::wstring path_;
+    FileSums sums_;
+  };
+
+  class File final : public DownloadFile {
+   public:
+    File(RecordingPorts& ports, std::wstring path) : ports_(ports), path_(std::move(path)) {}
+    const std::wstring& path() const override { return path_; }
+    Result<std::unique_ptr<CheckedInstaller>> Check() override {
+      ports_.Note("check " + ToUtf8(path_));
+      if (!ports_.s_.crc) return Status::Failure(32, "Failed to open the file");
+      return std::unique_ptr<CheckedInstaller>(std::make_unique<Checked>(ports_, path_));
+    }
+
+   private:
+    RecordingPorts& ports_;
+    std::wstring path_;
+  };
+
+  class Folder final : public RunFolder {
+   public:
+    explicit Folder(RecordingPorts& ports) : ports_(ports), path_(ports.s_.folder) {}
+    ~Folder() override {
+      if (state_ == State::Held) ports_.Note("remove folder and its files");
+    }
+    const std::wstring& path() const override { return path_; }
+    Result<std::unique_ptr<DownloadFile>> CreateDownloadFile() override {
+      ports_.Note("create file");
+      if (ports_.s_.noDownloadFile) return Status::Failure(80, "Can't make a download file in " + ToUtf8(path_));
+      return std::unique_ptr<DownloadFile>(std::make_unique<File>(ports_, path_ + L"orv1.tmp.exe"));
+    }
+    Status DeleteFile(const std::wstring& path) override { return ports_.Delete(path); }
+    Status Remove() override {
+      ports_.Note("remove folder");
+      if (ports_.s_.folderStays) return Status::Failure(145, "not empty");
+      state_ = State::Removed;
+      return {};
+    }
+    void Keep() override {
+      ports_.Note("keep folder");
+      state_ = State::Kept;
+    }
+
+   private:
+    enum class State { Held, Kept, Removed };
+    RecordingPorts& ports_;
+    std::wstring path_;
+    State state_ = State::Held;
+  };
+
+  class Image final : public OwnImage {
+   public:
+    explicit Image(RecordingPorts& ports) : ports_(ports) {}
+    ~Image() override { ports_.Note("let own image go"); }
+    bool IsAt(const std::wstring&) override { return ports_.s_.runsFromCopy; }
+    Status CopyTo(const std::wstring& target) override {
+      ports_.Note("copy own image -> " + ToUtf8(target));
+      return ports_.s_.copyFails ? Status::Failure(32, "in use") : Status();
+    }
+
+   private:
+    RecordingPorts& ports_;
+  };
+
+  Status Delete(const std::wstring& path) {
+    Note("delete " + ToUtf8(path));
+    for (const std::wstring& undeletable : s_.undeletable) {
+      if (undeletable == path) return Status::Failure(5, "in use");
+    }
+    return {};
+  }
+  void Note(const std::string& line) { trace.push_back(line); }
+
+  Scenario s_;
+  size_t attempt_ = 0;
+};
+
+}  // namespace orv_test
