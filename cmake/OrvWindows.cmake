@@ -65,4 +65,7 @@ orv_sign_after_link(orvsetup)
 # instructions enabled in its own file only; 32-bit Windows keeps the stack 4-byte aligned.
 if(NOT MSVC AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86|x86)$")
   set_source_files_properties("${CMAKE_SOURCE_DIR}/src/util/crc32_clmul.cpp" PROPERTIES COMPILE_OPTIONS "-mpclmul;-msse4.1;-mstackrealign")
+  # SHA-256: the same for the SHA extensions' kernel, at -O2 also in the size-optimised build: at -Os
+  # the 32-bit build keeps its working registers on the stack, in the rounds' dependency chain.
+  set_source_files_properties("${CMAKE_SOURCE_DIR}/src/util/sha256_shani.cpp" PROPERTIES COMPILE_OPTIONS "-msha;-msse4.1;-mstackrealign;-O2")
 endif()

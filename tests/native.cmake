@@ -10,6 +10,10 @@ if(ORV_BENCH)
   find_package(benchmark REQUIRED)
   add_executable(crc32_bench bench/crc32_bench.cpp)
   target_link_libraries(crc32_bench PRIVATE orv_util benchmark::benchmark ZLIB::ZLIB)
+  # SHA-256 against OpenSSL's, and the installer check's two sums in one pass.
+  find_package(OpenSSL REQUIRED)
+  add_executable(sha256_bench bench/sha256_bench.cpp)
+  target_link_libraries(sha256_bench PRIVATE orv_util benchmark::benchmark OpenSSL::Crypto)
 endif()
 
 # The Wine test bed: local servers, certificates and the runner of Windows programs, and the

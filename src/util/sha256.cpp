@@ -2,20 +2,19 @@
 
 #include <cstring>
 
+#include "util/sha256_kernels.h"
+
+#if defined(_M_IX86) || defined(_M_X64) || defined(__i386__) || defined(__x86_64__)
+#define ORV_X86 1
+#ifdef _MSC_VER
+#include <intrin.h>
+#else
+#include <cpuid.h>
+#endif
+#endif
+
 namespace orv {
-
 namespace {
-
-constexpr uint32_t kRound[64] = {
-    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
-    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
-    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
-    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
-    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
-    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
-    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
-    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
-};
 
 constexpr std::array<uint32_t, 8> kInitial = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                               0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
@@ -33,35 +32,82 @@ int HexValue(wchar_t c) {
   return -1;
 }
 
+bool CpuHasShani() {
+#ifdef ORV_X86
+  constexpr unsigned kSsse3 = 1u << 9;   // CPUID leaf 1, ECX
+  constexpr unsigned kSse41 = 1u << 19;  // CPUID leaf 1, ECX
+  constexpr unsigned kSha = 1u << 29;    // CPUID leaf 7 sub-leaf 0, EBX
+#ifdef _MSC_VER
+  int info[4] = {};
+  __cpuid(info, 0);
+  if (info[0] < 7) return false;
+  __cpuid(info, 1);
+  const unsigned ecx = static_cast<unsigned>(info[2]);
+  __cpuidex(info, 7, 0);
+  const unsigned ebx7 = static_cast<unsigned>(info[1]);
+#else
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+  unsigned eax7 = 0, ebx7 = 0, ecx7 = 0, edx7 = 0;
+  if (!__get_cpuid_count(7, 0, &eax7, &ebx7, &ecx7, &edx7)) return false;  // false below leaf 7
+#endif
+  return (ecx & kSsse3) != 0 && (ecx & kSse41) != 0 && (ebx7 & kSha) != 0;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
-Sha256::Sha256() : state_(kInitial), pending_{} {}
 
-void Sha256::Compress(const uint8_t* block) {
-  uint32_t w[64];
-  for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(block + 4 * i);
-  for (int i = 16; i < 64; ++i) {
-    const uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    const uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
-  uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
-  for (int i = 0; i < 64; ++i) {
-    const uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-    const uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
-  }
-  state_[0] += a, state_[1] += b, state_[2] += c, state_[3] += d;
-  state_[4] += e, state_[5] += f, state_[6] += g, state_[7] += h;
+const uint32_t kSha256RoundConstants[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
+};
+
+bool Sha256ShaniUsable() {
+  static const bool usable = Sha256ShaniBuilt() && CpuHasShani();
+  return usable;
 }
+
+void Sha256BlocksPortable(uint32_t* state, const uint8_t* data, size_t blocks) {
+  for (; blocks > 0; --blocks, data += 64) {
+    uint32_t w[64];
+    for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian(data + 4 * i);
+    for (int i = 16; i < 64; ++i) {
+      const uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+      const uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+    for (int i = 0; i < 64; ++i) {
+      const uint32_t t1 =
+          h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kSha256RoundConstants[i] + w[i];
+      const uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+      h = g;
+      g = f;
+      f = e;
+      e = d + t1;
+      d = c;
+      c = b;
+      b = a;
+      a = t1 + t2;
+    }
+    state[0] += a, state[1] += b, state[2] += c, state[3] += d;
+    state[4] += e, state[5] += f, state[6] += g, state[7] += h;
+  }
+}
+
+Sha256::Sha256() : Sha256(Sha256ShaniUsable() ? Sha256BlocksShani : Sha256BlocksPortable) {}
+
+Sha256::Sha256(Sha256BlockMethod method) : method_(method), state_(kInitial), pending_{} {}
 
 void Sha256::Update(const void* data, size_t size) {
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
@@ -73,10 +119,13 @@ void Sha256::Update(const void* data, size_t size) {
     bytes += take;
     size -= take;
     if (pendingSize_ < 64) return;
-    Compress(pending_.data());
+    method_(state_.data(), pending_.data(), 1);
     pendingSize_ = 0;
   }
-  for (; size >= 64; bytes += 64, size -= 64) Compress(bytes);
+  const size_t blocks = size / 64;
+  if (blocks > 0) method_(state_.data(), bytes, blocks);
+  bytes += 64 * blocks;
+  size -= 64 * blocks;
   if (size > 0) std::memcpy(pending_.data(), bytes, size);
   pendingSize_ = size;
 }
@@ -91,7 +140,7 @@ Sha256Digest Sha256::Finish() {
   for (size_t i = 0; i < 8; ++i) {
     for (size_t j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<uint8_t>(state_[i] >> (24 - 8 * j));
   }
-  *this = Sha256();
+  *this = Sha256(method_);
   return digest;
 }
 

@@ -4,10 +4,32 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <fstream>
+#include <random>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "util/sha256_kernels.h"
 
 namespace {
 using namespace orv;
+
+struct Method {
+  const char* name;
+  Sha256BlockMethod blocks;  // nullptr: the one Sha256() chooses
+};
+
+const Method kMethods[] = {
+    {"portable", orv::Sha256BlocksPortable},
+    {"SHA extensions", orv::Sha256BlocksShani},
+    {"chosen", nullptr},
+};
+
+// False for the SHA extensions' method on a processor without them (it must not run there).
+bool Runs(const Method& method) { return method.blocks != orv::Sha256BlocksShani || orv::Sha256ShaniUsable(); }
+
+Sha256 Make(const Method& method) { return method.blocks != nullptr ? Sha256(method.blocks) : Sha256(); }
 
 struct Vector {
   const char* name;
@@ -31,23 +53,84 @@ const Vector kVectors[] = {
 TEST(Sha256, StandardVectorsWholeAndInPiecesOfEverySize) {
   for (const Vector& v : kVectors) {
     EXPECT_EQ(Sha256Hex(Sha256Of(v.message.data(), v.message.size())), v.digest) << v.name;
-    // Pieces of 1 to 130 bytes cross the 64-byte block and the 56-byte padding boundaries.
-    for (size_t piece : {size_t{1}, size_t{55}, size_t{56}, size_t{63}, size_t{64}, size_t{65}, size_t{130}}) {
-      Sha256 sha;
-      for (size_t at = 0; at < v.message.size(); at += piece) {
-        sha.Update(v.message.data() + at, std::min(piece, v.message.size() - at));
+  }
+  for (const Method& method : kMethods) {
+    if (!Runs(method)) continue;
+    for (const Vector& v : kVectors) {
+      // Pieces of 1 to 130 bytes cross the 64-byte block and the 56-byte padding boundaries.
+      for (size_t piece : {v.message.size() + 1, size_t{1}, size_t{55}, size_t{56}, size_t{63}, size_t{64},
+                           size_t{65}, size_t{130}}) {
+        Sha256 sha = Make(method);
+        for (size_t at = 0; at < v.message.size(); at += piece) {
+          sha.Update(v.message.data() + at, std::min(piece, v.message.size() - at));
+        }
+        EXPECT_EQ(Sha256Hex(sha.Finish()), v.digest) << method.name << ": " << v.name << " in pieces of " << piece;
       }
-      EXPECT_EQ(Sha256Hex(sha.Finish()), v.digest) << v.name << " in pieces of " << piece;
     }
   }
 }
 
+// The processor's method against the portable one on pseudo-random messages of every length
+// around the block and padding boundaries and a few long ones, whole and in pieces of odd sizes
+// (which also hands the methods blocks at every alignment).
+TEST(Sha256, TheProcessorsMethodAgreesWithThePortableOne) {
+  if (!orv::Sha256ShaniUsable()) GTEST_SKIP() << "this processor has no SHA extensions";
+  std::vector<size_t> lengths;
+  for (size_t length = 0; length <= 130; ++length) lengths.push_back(length);
+  lengths.insert(lengths.end(), {size_t{1000}, size_t{4096 + 7}, size_t{1} << 20});
+  const std::vector<size_t> pieces = {1, 3, 7, 13, 31, 61, 67, 127, 129, 509, 4099};
+  std::mt19937 random(20);
+  for (const size_t length : lengths) {
+    std::vector<uint8_t> message(length);
+    for (uint8_t& byte : message) byte = static_cast<uint8_t>(random());
+    Sha256 portable(orv::Sha256BlocksPortable);
+    portable.Update(message.data(), message.size());
+    const Sha256Digest expected = portable.Finish();
+
+    Sha256 whole(orv::Sha256BlocksShani);
+    whole.Update(message.data(), message.size());
+    EXPECT_EQ(Sha256Hex(whole.Finish()), Sha256Hex(expected)) << "length " << length;
+
+    Sha256 split(orv::Sha256BlocksShani);
+    size_t at = 0;
+    for (size_t call = 0; at < length; ++call) {
+      const size_t piece = std::min(pieces[call % pieces.size()], length - at);
+      split.Update(message.data() + at, piece);
+      at += piece;
+    }
+    EXPECT_EQ(Sha256Hex(split.Finish()), Sha256Hex(expected)) << "length " << length << " in odd pieces";
+  }
+}
+
+// The run-time choice against the processor's own account of itself, where Linux gives one.
+TEST(Sha256, UsesTheSHAExtensionsExactlyWhenTheProcessorHasThem) {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+  }
+  if (line.empty()) GTEST_SKIP() << "no /proc/cpuinfo flags line here";
+  std::istringstream words(line);
+  bool sha = false, sse41 = false, ssse3 = false;
+  for (std::string flag; words >> flag;) {
+    sha = sha || flag == "sha_ni";
+    sse41 = sse41 || flag == "sse4_1";
+    ssse3 = ssse3 || flag == "ssse3";
+  }
+  EXPECT_EQ(orv::Sha256ShaniUsable(), orv::Sha256ShaniBuilt() && sha && sse41 && ssse3) << line;
+#if defined(__x86_64__) || defined(__i386__)
+  EXPECT_TRUE(orv::Sha256ShaniBuilt());
+#endif
+}
+
 TEST(Sha256, FinishResetsForTheNextMessage) {
-  Sha256 sha;
-  sha.Update("ignored", 7);
-  (void)sha.Finish();
-  sha.Update("abc", 3);
-  EXPECT_EQ(Sha256Hex(sha.Finish()), kVectors[1].digest);
+  for (const Method& method : kMethods) {
+    if (!Runs(method)) continue;
+    Sha256 sha = Make(method);
+    sha.Update("ignored", 7);
+    (void)sha.Finish();
+    sha.Update(kVectors[3].message.data(), kVectors[3].message.size());
+    EXPECT_EQ(Sha256Hex(sha.Finish()), kVectors[3].digest) << method.name;
+  }
 }
 
 TEST(Sha256, LengthsAroundThePaddingBoundary) {
