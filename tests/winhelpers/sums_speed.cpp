@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "util/file_sums.h"
-#include "util/locked_file.h"
+#include "util/no_redirect_file.h"
 #include "util/sha256.h"
 #include "util/sha256_kernels.h"
 #include "util/unique_handle.h"
 
 namespace {
+using namespace orv;
 
 double Seconds() {
   LARGE_INTEGER frequency, now;
