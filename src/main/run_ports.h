@@ -2,6 +2,7 @@
 // What the run does to the world, as a few narrow ports. A call that begins something returns an
 // owning object that ends it when destroyed, so every way out of the run cleans up by
 // construction. The Windows side implements them (windows_ports.h); the tests record them.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -66,12 +67,26 @@ class CheckedInstaller {
                                                                         const std::wstring& parameters) = 0;
 };
 
+// The download file's bytes as the download writes them: one writer at a time, from any thread.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  // The bytes the file holds now.
+  virtual uint64_t size() const = 0;
+  // A failure with the platform's code when the size bytes at data cannot be added at the end.
+  [[nodiscard]] virtual Status Append(const void* data, size_t size) = 0;
+  // A failure with the platform's code when the file cannot be cut back to no bytes.
+  [[nodiscard]] virtual Status Truncate() = 0;
+};
+
 // The installer's file while the download writes it: made new by this run, written by it alone.
 // Destroying it closes the file (the run's folder removes it).
 class DownloadFile {
  public:
   virtual ~DownloadFile() = default;
   virtual const std::wstring& path() const = 0;
+  // Where the download writes; lives as long as this object.
+  virtual FileWriter& writer() = 0;
   // A failure (the log line as detail) when the file cannot be held for reading only or cannot
   // be read; otherwise the file closed for writing and held as the checked installer.
   [[nodiscard]] virtual Result<std::unique_ptr<CheckedInstaller>> Check() = 0;

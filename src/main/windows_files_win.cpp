@@ -89,11 +89,40 @@ Result<std::unique_ptr<StartedInstaller>> WindowsCheckedInstaller::Start(const R
   return std::unique_ptr<StartedInstaller>(std::make_unique<WindowsStartedInstaller>(UniqueHandle{record.hProcess}));
 }
 
+// Writes the download file by its name, for downloads that do not hold it open (the platform's
+// download service writes the name itself).
+class PathWriter final : public FileWriter {
+ public:
+  explicit PathWriter(const std::wstring& path) : path_(path) {}
+  uint64_t size() const override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+  Status Append(const void* data, size_t size) override {
+    UniqueHandle file{CreateFileW(path_.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file) return LastErrorStatus("CreateFileW");
+    DWORD written = 0;
+    if (!WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr)) return LastErrorStatus("WriteFile");
+    if (written != size) return Status::Failure(ERROR_WRITE_FAULT, "WriteFile");
+    return {};
+  }
+  Status Truncate() override {
+    UniqueHandle file{CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file) return LastErrorStatus("CreateFileW");
+    return {};
+  }
+
+ private:
+  const std::wstring& path_;
+};
+
 class WindowsDownloadFile final : public DownloadFile {
  public:
   WindowsDownloadFile(std::wstring path, SignatureReader readSignature)
-      : path_(std::move(path)), readSignature_(readSignature) {}
+      : path_(std::move(path)), readSignature_(readSignature), writer_(path_) {}
   const std::wstring& path() const override { return path_; }
+  FileWriter& writer() override { return writer_; }
   Result<std::unique_ptr<CheckedInstaller>> Check() override {
     UniqueHandle file = OpenLockedForCheck(path_);
     if (!file) return LastErrorStatus([&] { return "Failed to open the file " + Quoted(path_) + " for its check"; });
@@ -109,6 +138,7 @@ class WindowsDownloadFile final : public DownloadFile {
  private:
   std::wstring path_;
   SignatureReader readSignature_;
+  PathWriter writer_;
 };
 
 class WindowsRunFolder final : public RunFolder {

@@ -191,10 +191,28 @@ class RecordingPorts final : public RunLog,
     FileSums sums_;
   };
 
+  // The download file's bytes, kept in memory.
+  class Bytes final : public FileWriter {
+   public:
+    uint64_t size() const override { return bytes_.size(); }
+    Status Append(const void* data, size_t size) override {
+      bytes_.append(static_cast<const char*>(data), size);
+      return {};
+    }
+    Status Truncate() override {
+      bytes_.clear();
+      return {};
+    }
+
+   private:
+    std::string bytes_;
+  };
+
   class File final : public DownloadFile {
    public:
     File(RecordingPorts& ports, std::wstring path) : ports_(ports), path_(std::move(path)) {}
     const std::wstring& path() const override { return path_; }
+    FileWriter& writer() override { return bytes_; }
     Result<std::unique_ptr<CheckedInstaller>> Check() override {
       ports_.Note("check " + ToUtf8(path_));
       if (!ports_.s_.crc) return Status::Failure(32, "Failed to open the file");
@@ -204,6 +222,7 @@ class RecordingPorts final : public RunLog,
    private:
     RecordingPorts& ports_;
     std::wstring path_;
+    Bytes bytes_;
   };
 
   class Folder final : public RunFolder {
