@@ -66,7 +66,7 @@ Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
   ports.log.Log(LogLevel::Info, "Downloading config file");
   const Result<std::wstring> text = ports.network.FetchConfiguration();
   if (!text.ok()) {
-    ports.log.Log(LogLevel::Error, "Can't download config file");
+    ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
     return Status::Error(RunError::ConfigFetch, "");
   }
   ports.log.Log(LogLevel::Info, "Config file has been downloaded successfully");

@@ -112,7 +112,7 @@ std::unique_ptr<ProgressScope> WindowsUserInterface::StartProgress() {
 Result<std::wstring> WindowsNetwork::FetchConfiguration() {
   std::wstring text;
   if (!orv::FetchConfiguration(endpoints_.configUrl, !endpoints_.allowInvalidCertificates, text)) {
-    return Status::Failure(0, "Can't download config file");
+    return Status::Failure(0, kConfigFetchFailedLine);
   }
   return text;
 }

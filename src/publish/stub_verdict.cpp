@@ -8,33 +8,34 @@
 #include "http/body_buffer.h"
 #include "http/response_headers.h"
 #include "text/utf8.h"
+#include "util/status.h"
 
 namespace orv {
+namespace {
+
+StubVerdict Verdict(RunError error, std::string reason) {
+  return StubVerdict{static_cast<uint32_t>(error), std::move(reason)};
+}
+
+}  // namespace
 
 std::wstring DocumentTextFromBytes(std::string_view body) {
   return FromUtf8(body.substr(0, body.find('\0')));
 }
 
 StubVerdict JudgeDocument(std::string_view body, StubConfig& config) {
-  StubVerdict verdict;
   if (body.size() > BodyBuffer::kMaxBodyBytes) {
-    verdict.code = 1;
-    verdict.reason = "Can't download config file (the body is larger than " +
-                     std::to_string(BodyBuffer::kMaxBodyBytes) + " bytes)";
-    return verdict;
+    return Verdict(RunError::ConfigFetch, std::string(kConfigFetchFailedLine) + " (the body is larger than " +
+                                              std::to_string(BodyBuffer::kMaxBodyBytes) + " bytes)");
   }
   const std::wstring text = DocumentTextFromBytes(body);
   if (IsCutOffPage(text)) {
-    verdict.code = 1;
-    verdict.reason = "Can't download config file (the body opens <html> without closing it)";
-    return verdict;
+    return Verdict(RunError::ConfigFetch,
+                   std::string(kConfigFetchFailedLine) + " (the body opens <html> without closing it)");
   }
   std::string error;
-  if (!ReadStubConfig(text, config, error)) {
-    verdict.code = 3;
-    verdict.reason = "Error parsing file. Error: " + error;
-  }
-  return verdict;
+  if (!ReadStubConfig(text, config, error)) return Verdict(RunError::ConfigParse, ConfigParseLine(error));
+  return {};
 }
 
 std::string CharsetWarning(const std::wstring& headers, std::string_view body) {
@@ -52,26 +53,22 @@ std::string CharsetWarning(const std::wstring& headers, std::string_view body) {
 }
 
 StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums) {
-  StubVerdict verdict;
   if (!DownloadSizeAcceptable(sums.size, config.size)) {
-    verdict.code = 4;
-    verdict.reason = config.size ? "the installer has " + std::to_string(sums.size) + " bytes, the document's size is " +
-                                       std::to_string(*config.size)
-                                 : "the installer has " + std::to_string(sums.size) + " bytes, more than 4 GiB";
-  } else if (std::string mismatch = InstallerSumsMismatch(config, sums); !mismatch.empty()) {
-    verdict.code = 6;
-    verdict.reason = std::move(mismatch);
+    return Verdict(RunError::Download,
+                   config.size ? "the installer has " + std::to_string(sums.size) + " bytes, the document's size is " +
+                                     std::to_string(*config.size)
+                               : "the installer has " + std::to_string(sums.size) + " bytes, more than 4 GiB");
   }
-  return verdict;
+  std::string mismatch = InstallerSumsMismatch(config, sums);
+  if (!mismatch.empty()) return Verdict(RunError::ChecksumMismatch, std::move(mismatch));
+  return {};
 }
 
 StubVerdict JudgeInstallerStatus(int httpStatus) {
-  StubVerdict verdict;
   if (httpStatus < 200 || httpStatus > 299) {
-    verdict.code = 4;
-    verdict.reason = "the installer's address answers with HTTP status " + std::to_string(httpStatus);
+    return Verdict(RunError::Download, "the installer's address answers with HTTP status " + std::to_string(httpStatus));
   }
-  return verdict;
+  return {};
 }
 
 namespace {

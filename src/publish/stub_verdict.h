@@ -10,7 +10,7 @@ namespace orv {
 
 // What the stub does at one of its checks: goes on (code 0) or ends the run with an error code.
 struct StubVerdict {
-  uint32_t code = 0;    // 0, or the stub's exit code (1 fetch, 3 document, 4 download, 6 checksum)
+  uint32_t code = 0;    // 0, or the stub's exit code: a RunError's value
   std::string reason;   // "" for code 0; else the stub's error log line, or what it stops on
 };
 

@@ -25,6 +25,9 @@ inline constexpr const wchar_t kErrorBoxTitle[] = L"We apologize!";
 // L"" for RunError::None; otherwise the error box text, e.g. "Cannot obtain configuration. Error code 1".
 const wchar_t* ErrorBoxText(RunError error);
 
+// The log line of a configuration fetch that failed.
+inline constexpr char kConfigFetchFailedLine[] = "Can't download config file";
+
 // The log line of a configuration document the run cannot use: "Error parsing file. Error: " + reason.
 std::string ConfigParseLine(const std::string& reason);
 

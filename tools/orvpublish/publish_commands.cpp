@@ -14,6 +14,7 @@
 #include "http/body_buffer.h"
 #include "main/download_url.h"
 #include "publish/document_maker.h"
+#include "util/status.h"
 #include "publish/stub_verdict.h"
 #include "publish/transfer_report.h"
 #include "publish_fetch.h"
@@ -112,11 +113,8 @@ int RunCheck(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   return verdict.code == 0 ? kExitAccepted : kExitRefused;
 }
 
-int Refused(std::FILE* out, uint32_t code, const std::string& reason) {
-  StubVerdict verdict;
-  verdict.code = code;
-  verdict.reason = reason;
-  Print(out, DescribeVerdict(verdict));
+int Refused(std::FILE* out, RunError error, const std::string& reason) {
+  Print(out, DescribeVerdict(StubVerdict{static_cast<uint32_t>(error), reason}));
   return kExitRefused;
 }
 
@@ -140,7 +138,9 @@ int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
     return true;
   }, fetched);
   Print(out, DescribeTransfer("document", fetched.figures) + "\n");
-  if (!documentArrived) return Refused(out, 1, "Can't download config file (" + fetched.error + ")");
+  if (!documentArrived) {
+    return Refused(out, RunError::ConfigFetch, std::string(kConfigFetchFailedLine) + " (" + fetched.error + ")");
+  }
   const std::string warning = CharsetWarning(FromUtf8(fetched.headers), body);
   if (!warning.empty()) Print(out, warning + "\n");
   StubConfig config;
@@ -168,7 +168,7 @@ int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
     }, fetched);
   }
   Print(out, DescribeTransfer("installer", fetched.figures) + "\n");
-  if (!arrived) return Refused(out, 4, "the installer's download fails: " + fetched.error);
+  if (!arrived) return Refused(out, RunError::Download, "the installer's download fails: " + fetched.error);
   StubVerdict verdict = JudgeInstallerStatus(fetched.figures.status);
   if (verdict.code == 0) {
     const FileSums sums = builder.Finish();
