@@ -187,7 +187,8 @@ TEST_F(HardenedRun, LineBreaksOnTheCommandLineStayInsideOneLogLine) {
 }
 
 // Links planted from the Unix side, as Wine shows them: a hard link is a file with two names, a
-// symbolic link to a file is followed silently, one to a folder looks like a junction.
+// symbolic link to a file is followed silently, one to a folder looks like a junction; a dangling
+// one leads to a name that an open creating missing files would create behind the link.
 TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
   const std::string victimFolder = GetBed().out + "/protected-" + std::to_string(getpid());
   const std::string victim = victimFolder + "/victim.dll";
@@ -197,7 +198,7 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
   const std::string logFolder = AppDataDir() + "/Tavlin";
   const std::string windowsCopy = ResumeCopyWinPath();
   const std::string windowsShortcut = "C:\\users\\" + GetBed().user + "\\Desktop\\" + kShortcutName;
-  enum class Kind { HardLink, Symlink };
+  enum class Kind { HardLink, Symlink, Dangling };
   struct Case {
     const char* name;
     std::string planted;  // the Unix path where the link is planted
@@ -217,6 +218,11 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
        "Unable to create shortcut \"" + windowsShortcut + "\". Error code 1920"},
       {"log file, hard link", LogFile(), Kind::HardLink, "Log file refused"},
       {"log folder, junction", logFolder, Kind::Symlink, "Log file refused"},
+      {"copy, dangling symbolic link", copy, Kind::Dangling,
+       "Failed to copy the wrapper into \"" + windowsCopy + "\". Error code 1920"},
+      {"shortcut, dangling symbolic link", shortcut, Kind::Dangling,
+       "Unable to create shortcut \"" + windowsShortcut + "\". Error code 1920"},
+      {"log file, dangling symbolic link", LogFile(), Kind::Dangling, "Log file refused"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -229,7 +235,7 @@ TEST_F(HardenedRun, LinksPlantedForTheCopyTheShortcutAndTheLogAreRefused) {
     ASSERT_TRUE(WriteFile(victim, precious));
     const bool folder = c.planted == logFolder || c.planted == ResumeDir();
     if (folder) ASSERT_EQ(RunProcess({"rm", "-rf", c.planted}, 10000).status, 0);
-    const std::string target = folder ? victimFolder : victim;
+    const std::string target = folder ? victimFolder : c.kind == Kind::Dangling ? victimFolder + "/absent.dll" : victim;
     const int made = c.kind == Kind::HardLink ? link(target.c_str(), c.planted.c_str())
                                               : symlink(target.c_str(), c.planted.c_str());
     ASSERT_EQ(made, 0) << c.planted;

@@ -5,6 +5,10 @@
 //                       default: "orv_demo_installer.txt" next to this program.
 //   ORV_DEMO_EXIT_CODE  exit code in unsigned decimal (0 to 4294967295); when unset, the first
 //                       line of "orv_demo_exit_code.txt" next to this program; else 0.
+//   ORV_DEMO_PLACE      file that receives where it runs, one line each (UTF-8): its current
+//                       folder, TEMP, TMP and the temporary folder the system gives it.
+//   ORV_DEMO_WAIT_FOR   file whose appearance it waits for (at most 60 s) before it exits, after
+//                       the record: a test acts while the installer runs.
 //
 // The command line also goes to standard output. A record that cannot be written, or an exit
 // code that is not a number, is reported on standard error and gives exit code 1.
@@ -39,6 +43,35 @@ std::wstring OwnFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+std::wstring CurrentFolder() {
+  const DWORD needed = GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(needed, L'\0');
+  const DWORD written = needed ? GetCurrentDirectoryW(needed, &folder[0]) : 0;
+  folder.resize(written < needed ? written : 0);
+  return folder;
+}
+
+std::wstring SystemTempFolder() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD written = GetTempPathW(MAX_PATH + 1, folder);
+  return written > 0 && written <= MAX_PATH ? folder : L"";
+}
+
+// False when the place file cannot be written.
+bool RecordPlace(const std::wstring& path) {
+  std::ofstream place(path.c_str(), std::ios::binary | std::ios::trunc);
+  for (const std::wstring& line : {CurrentFolder(), Environment(L"TEMP"), Environment(L"TMP"), SystemTempFolder()}) {
+    place << ToUtf8(line) << "\n";
+  }
+  place.flush();
+  return static_cast<bool>(place);
+}
+
+// Waits until path exists, for at most a minute.
+void WaitFor(const std::wstring& path) {
+  for (int i = 0; i < 600 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+}
+
 bool ParseExitCode(const std::string& text, DWORD& code) {
   size_t begin = text.find_first_not_of(" \t\r\n");
   size_t end = text.find_last_not_of(" \t\r\n");
@@ -68,6 +101,14 @@ int wmain() {
       return 1;
     }
   }
+
+  const std::wstring placePath = Environment(L"ORV_DEMO_PLACE");
+  if (!placePath.empty() && !RecordPlace(placePath)) {
+    std::fprintf(stderr, "Cannot write the place file %s\n", ToUtf8(placePath).c_str());
+    return 1;
+  }
+  const std::wstring waitFor = Environment(L"ORV_DEMO_WAIT_FOR");
+  if (!waitFor.empty()) WaitFor(waitFor);
 
   std::string codeText = ToUtf8(Environment(L"ORV_DEMO_EXIT_CODE"));
   std::string source = "ORV_DEMO_EXIT_CODE";

@@ -7,8 +7,14 @@
 //   exe_swapper.exe --after-check <stop file>
 //                                        the same, but only from the moment the stub's log
 //                                        (%APPDATA%\Tavlin\ORVD.log) says the checksum is OK
-//   exe_swapper.exe <anything else>      it has been started in place of an installer: writes the
-//                                        file named by ORV_SWAP_MARK and exits with code 99
+//   exe_swapper.exe --replace <program> <other>
+//                                        renames <program> away (to <program>-old.exe), copies
+//                                        <other> to its name and prints "renamed <error>
+//                                        copied <error>" (0: done), as a process of the user does
+//                                        to a running program it can write
+//   exe_swapper.exe <anything else>      it has been started in place of an installer (or through
+//                                        an association): writes the file named by
+//                                        ORV_SWAP_MARK and exits with code 99
 #include <windows.h>
 
 #include <cstdio>
@@ -121,7 +127,16 @@ int Swap(const std::wstring& stopFile, bool afterCheck) {
 
 }  // namespace
 
+int Replace(const std::wstring& program, const std::wstring& other) {
+  const std::wstring old = program + L"-old.exe";
+  const DWORD renamed = MoveFileW(program.c_str(), old.c_str()) ? 0 : GetLastError();
+  const DWORD copied = CopyFileW(other.c_str(), program.c_str(), FALSE) ? 0 : GetLastError();
+  std::printf("renamed %lu copied %lu\n", static_cast<unsigned long>(renamed), static_cast<unsigned long>(copied));
+  return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 4 && std::wstring(argv[1]) == L"--replace") return Replace(argv[2], argv[3]);
   if (argc == 3 && std::wstring(argv[1]) == L"--swap") return Swap(argv[2], false);
   if (argc == 3 && std::wstring(argv[1]) == L"--after-check") return Swap(argv[2], true);
   const std::wstring mark = Environment(L"ORV_SWAP_MARK");

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -9,7 +10,8 @@
 #include "util/file_paths.h"
 #include "util/file_sums.h"
 #include "util/no_redirect_file.h"
-#include "util/private_folder.h"
+#include "util/admin_folder.h"
+#include "util/held_run_folder.h"
 #include "util/unique_handle.h"
 
 namespace {
@@ -51,51 +53,29 @@ std::wstring DaclOf(const std::wstring& path, bool& isProtected) {
   return result;
 }
 
-TEST(PrivateFolder, FreshEveryTimeAdminsOnlyAndHeldAgainstRenameAndDelete) {
-  PrivateFolder first;
-  PrivateFolder second;
-  ASSERT_TRUE(first.Create(TempFolder(), L"orvtest", true)) << GetLastError();
-  ASSERT_TRUE(second.Create(TempFolder(), L"orvtest", true)) << GetLastError();
-  EXPECT_NE(first.path(), second.path());
-  EXPECT_EQ(first.path().compare(0, TempFolder().size() + 7, TempFolder() + L"orvtest"), 0) << ToUtf8(first.path());
-  EXPECT_EQ(first.path().back(), L'\\');
-  EXPECT_FALSE(first.Create(TempFolder(), L"orvtest", true)) << "one object makes one folder";
-
-  // What the platform stored: Windows keeps the protected list as given. Wine keeps no access
-  // lists on files: it shows one made from the Unix mode bits, which our list sets to rwx for
-  // the owner and r-x for others, so there it can only show that nobody else may write.
-  bool isProtected = false;
-  const std::wstring dacl = DaclOf(first.path(), isProtected);
-  if (isProtected) {
-    for (const wchar_t* ace : {L"(A;OICI;FA;;;BA)", L"(A;OICI;FA;;;SY)", L"(A;OICI;0x1200a9;;;BU)"}) {
-      EXPECT_NE(dacl.find(ace), std::wstring::npos) << ToUtf8(ace) << " in " << ToUtf8(dacl);
+// The run's folders as the platform stores them: Windows keeps the protected list as given. Wine
+// keeps no access lists on files: it shows one made from the Unix mode bits, which our list sets
+// to rwx for the owner and r-x for others, so there it can only show that nobody else may write.
+TEST(HeldRunFolder, TheRunsFoldersGetTheAdminsOnlyList) {
+  wchar_t programs[MAX_PATH + 1] = {};
+  ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE));
+  Result<HeldRunFolder> folder = HeldRunFolder::Create(programs, L"Orvandel Setup Test");
+  ASSERT_TRUE(folder.ok()) << folder.status().LogText();
+  for (const std::wstring& path : {folder->path(), folder->tempPath()}) {
+    bool isProtected = false;
+    const std::wstring dacl = DaclOf(path, isProtected);
+    if (isProtected) {
+      EXPECT_EQ(dacl, L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)") << ToUtf8(path);
+    } else {
+      EXPECT_NE(dacl.find(L"(A;OICI;0x1200a9;;;WD)"), std::wstring::npos) << ToUtf8(dacl);
+      EXPECT_EQ(dacl.find(L"(A;OICI;FA;;;WD)"), std::wstring::npos) << ToUtf8(dacl);
     }
-    EXPECT_EQ(dacl, L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)");
-  } else {
-    EXPECT_NE(dacl.find(L"(A;OICI;0x1200a9;;;WD)"), std::wstring::npos) << ToUtf8(dacl);
-    EXPECT_EQ(dacl.find(L"(A;OICI;FA;;;WD)"), std::wstring::npos) << ToUtf8(dacl);
   }
-
-  // Held: no rename and no removal while the stub uses it.
-  const std::wstring folder = first.path().substr(0, first.path().size() - 1);
-  const std::wstring moved = folder + L"-moved";
-  EXPECT_FALSE(MoveFileW(folder.c_str(), moved.c_str()));
-  EXPECT_FALSE(RemoveDirectoryW(folder.c_str()));
-
-  // A file left in it keeps it; once the file goes, Remove() takes the folder.
-  const std::wstring file = first.path() + L"left.exe";
-  ASSERT_TRUE(WriteBytes(file, "MZ"));
-  EXPECT_FALSE(first.Remove());
-  ASSERT_TRUE(DeleteFileW(file.c_str()));
-  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
-  EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_TRUE(second.Remove());
-  EXPECT_FALSE(PrivateFolder().Remove());
 }
 
 // The list the folder is given: protected, Administrators and SYSTEM full control, Users read and
 // execute, each inherited by files and folders inside.
-TEST(PrivateFolder, AdminsOnlyListLetsOnlyAdministratorsAndSystemWrite) {
+TEST(AdminsOnlyFolder, ListLetsOnlyAdministratorsAndSystemWrite) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminsOnlyFolderSddl, SDDL_REVISION_1,
                                                                    &descriptor, nullptr));
@@ -134,17 +114,17 @@ TEST(PrivateFolder, AdminsOnlyListLetsOnlyAdministratorsAndSystemWrite) {
   LocalFree(descriptor);
 }
 
-TEST(PrivateFolder, AParentThatDoesNotExistFailsWithItsError) {
-  PrivateFolder folder;
-  EXPECT_FALSE(folder.Create(TempFolder() + L"orv-no-such-parent\\deeper", L"orvtest", false));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-  EXPECT_TRUE(folder.path().empty());
+TEST(HeldRunFolder, AProgramFilesFolderThatDoesNotExistFailsWithItsError) {
+  const Result<HeldRunFolder> folder =
+      HeldRunFolder::Create(TempFolder() + L"orv-no-such-parent\\deeper", L"Orvandel Setup");
+  EXPECT_FALSE(folder.ok());
+  EXPECT_EQ(folder.status().code(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND)) << folder.status().LogText();
 }
 
 TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
-  PrivateFolder folder;
-  ASSERT_TRUE(folder.Create(TempFolder(), L"orvtest", false)) << GetLastError();
-  const std::wstring path = folder.path() + L"installer.exe";
+  const std::wstring folder = TempFolder() + L"orvtest-locked-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+  const std::wstring path = folder + L"\\installer.exe";
   ASSERT_TRUE(WriteBytes(path, "123456789"));
   {
     const UniqueHandle held = OpenLockedForCheck(path);
@@ -179,7 +159,7 @@ TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
   }
   EXPECT_FALSE(OpenLockedForCheck(path + L".missing"));
   EXPECT_TRUE(DeleteFileW(path.c_str()));
-  EXPECT_TRUE(folder.Remove());
+  EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
 // The resume copy's folder: made or adopted under a fixed name, never through a file at that name
@@ -201,11 +181,10 @@ TEST(AdminsOnlyFolder, MakesOrAdoptsAPlainFolderAndRefusesTheRest) {
                         {file, ERROR_CANT_ACCESS_FILE},
                         {base + L"\\missing\\deeper", ERROR_PATH_NOT_FOUND}};
   for (const Case& c : cases) {
-    SetLastError(ERROR_SUCCESS);
-    const bool made = SecureAdminsOnlyFolder(c.folder);
-    EXPECT_EQ(made, c.error == ERROR_SUCCESS) << ToUtf8(c.folder);
-    if (!made) {
-      EXPECT_EQ(GetLastError(), c.error) << ToUtf8(c.folder);
+    const Status made = SecureAdminsOnlyFolder(c.folder);
+    EXPECT_EQ(made.ok(), c.error == ERROR_SUCCESS) << ToUtf8(c.folder);
+    if (!made.ok()) {
+      EXPECT_EQ(made.code(), c.error) << ToUtf8(c.folder) << ": " << made.LogText();
       continue;
     }
     bool isProtected = false;
@@ -215,7 +194,7 @@ TEST(AdminsOnlyFolder, MakesOrAdoptsAPlainFolderAndRefusesTheRest) {
     } else {
       EXPECT_EQ(dacl.find(L"(A;OICI;FA;;;WD)"), std::wstring::npos) << ToUtf8(c.folder) << " " << ToUtf8(dacl);
     }
-    EXPECT_TRUE(SecureAdminsOnlyFolder(c.folder)) << "a second run adopts it: " << ToUtf8(c.folder);
+    EXPECT_TRUE(SecureAdminsOnlyFolder(c.folder).ok()) << "a second run adopts it: " << ToUtf8(c.folder);
     EXPECT_TRUE(RemoveDirectoryW(c.folder.c_str())) << ToUtf8(c.folder);
   }
   EXPECT_TRUE(DeleteFileW(file.c_str()));
