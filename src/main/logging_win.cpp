@@ -3,70 +3,83 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <mutex>
 #include <string>
 
 #include "util/no_redirect_file.h"
+#include "util/unique_handle.h"
 
 INITIALIZE_EASYLOGGINGPP
 
 namespace orv {
-
 namespace {
 
 constexpr wchar_t kLogFolder[] = L"\\Tavlin";
 constexpr wchar_t kLogFile[] = L"\\ORVD.log";
+constexpr char kDispatchId[] = "ORVD.log";
 
-// The ANSI form of a wide path, or empty when the ANSI code page cannot represent it exactly.
-std::string ExactAnsi(const std::wstring& path) {
-  BOOL lossy = FALSE;
-  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, nullptr, 0, nullptr, &lossy);
-  if (size <= 0 || lossy) return {};
-  std::string out(static_cast<size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), -1, &out[0], size, nullptr, &lossy) <= 0 ||
-      lossy) {
-    return {};
+// The log file and its folder, held open from one InitLogging to the next: while held, neither
+// can be renamed, deleted or swapped for a link, and every line goes to this very file.
+class HeldLogFile {
+ public:
+  // The one lock of the log: a whole line (the library's formatting and this write) under it.
+  std::recursive_mutex& lock() { return lock_; }
+
+  void Replace(UniqueHandle folder, UniqueHandle file) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    folder_ = std::move(folder);
+    file_ = std::move(file);
   }
-  out.resize(static_cast<size_t>(size) - 1);
-  return out;
-}
 
-// The log file and its folder, held open from one InitLogging to the next (main thread only): while
-// held, neither can be renamed, deleted or swapped for a link under the logging library's feet.
-struct LogFileClaim {
-  UniqueHandle folder;
-  UniqueHandle file;
+  // Appends line, its final line feed written as CR LF; a failed write loses the line only.
+  void Write(const std::string& line) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (!file_) return;
+    std::string bytes = line;
+    if (!bytes.empty() && bytes.back() == '\n' && (bytes.size() < 2 || bytes[bytes.size() - 2] != '\r')) {
+      bytes.insert(bytes.size() - 1, 1, '\r');
+    }
+    DWORD written = 0;
+    (void)WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
+
+ private:
+  std::recursive_mutex lock_;
+  UniqueHandle folder_;
+  UniqueHandle file_;
 };
 
-LogFileClaim& HeldLogFile() {
-  static LogFileClaim claim;
-  return claim;
+HeldLogFile& HeldLog() {
+  static HeldLogFile held;
+  return held;
 }
 
-// The log file's path as the narrow name the logging library opens. A folder whose name the ANSI
-// code page cannot hold (a user name in another script) is reached through its short name.
-// Empty, with refused set to the file's wide path and refusal to the reason, when the folder or
-// the file is a link (junction, symbolic or hard link) that could send the lines elsewhere.
-std::string LogFilePath(LogFileClaim& claim, std::wstring& refused, DWORD& refusal) {
-  wchar_t appData[MAX_PATH + 1] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return {};
-  std::wstring folder = std::wstring(appData) + kLogFolder;
-  CreateDirectoryW(folder.c_str(), nullptr);
-  claim.folder = HoldFolderNoRedirect(folder);
-  if (claim.folder) claim.file = OpenForWriteNoRedirect(folder + kLogFile, /*shareWrite=*/true);
-  if (!claim.folder || !claim.file) {
-    refusal = GetLastError();
-    refused = folder + kLogFile;
-    return {};
+// Hands each line the library formats to the held file; the library's own file output is off.
+class HeldFileDispatch : public el::LogDispatchCallback {
+ protected:
+  void handle(const el::LogDispatchData* data) override {
+    if (data->dispatchAction() != el::base::DispatchAction::NormalLog) return;
+    const el::LogMessage* message = data->logMessage();
+    HeldLog().Write(message->logger()->logBuilder()->build(message, true));
   }
-  std::string narrow = ExactAnsi(folder + kLogFile);
-  if (!narrow.empty()) return narrow;
-  const DWORD needed = GetShortPathNameW(folder.c_str(), nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring shortFolder(needed, L'\0');
-  const DWORD written = GetShortPathNameW(folder.c_str(), &shortFolder[0], needed);
-  if (written == 0 || written >= needed) return {};
-  shortFolder.resize(written);
-  return ExactAnsi(shortFolder + kLogFile);
+};
+
+// The log file opened through its checked folder; a failure when the application-data folder is
+// unknown or the folder or file is refused, refused then naming the file.
+Status OpenLogFile(UniqueHandle& folder, UniqueHandle& file, std::wstring& refused) {
+  wchar_t appData[MAX_PATH + 1] = {};
+  const HRESULT found = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+  if (FAILED(found)) return Status::Failure(static_cast<uint32_t>(found), "No application-data folder");
+  const std::wstring folderPath = std::wstring(appData) + kLogFolder;
+  refused = folderPath + kLogFile;
+  Result<UniqueHandle> madeFolder = MakeFolderNoRedirect(folderPath);
+  if (!madeFolder.ok()) return madeFolder.status();
+  Result<UniqueHandle> opened = OpenForWriteNoRedirect(folderPath + kLogFile, WriteAccess::Append);
+  if (!opened.ok()) return opened.status();
+  folder = std::move(*madeFolder);
+  file = std::move(*opened);
+  refused.clear();
+  return {};
 }
 
 }  // namespace
@@ -75,21 +88,31 @@ void InitLogging() {
   el::Configurations config;
   config.setToDefault();
   config.setGlobally(el::ConfigurationType::Format, "%datetime %level %msg");
-  LogFileClaim claim;
-  std::wstring refused;
-  DWORD refusal = ERROR_SUCCESS;
-  const std::string file = LogFilePath(claim, refused, refusal);
-  if (file.empty()) {
-    config.setGlobally(el::ConfigurationType::ToFile, "false");
-  } else {
-    config.setGlobally(el::ConfigurationType::Filename, file);
-  }
+  config.setGlobally(el::ConfigurationType::ToFile, "false");
   config.setGlobally(el::ConfigurationType::ToStandardOutput, "true");
-  el::Loggers::reconfigureLogger("default", config);
-  // The library has left the previous file: its claim can go.
-  HeldLogFile() = std::move(claim);
-  if (!refused.empty()) {
-    LOG(ERROR) << "Log file refused " << Quoted(refused) << ". Error code " << static_cast<unsigned long>(refusal);
+  UniqueHandle folder;
+  UniqueHandle file;
+  std::wstring refused;
+  const Status opened = OpenLogFile(folder, file, refused);
+  {
+    const std::lock_guard<std::recursive_mutex> hold(HeldLog().lock());
+    el::Loggers::reconfigureLogger("default", config);
+    if (!el::Helpers::logDispatchCallback<HeldFileDispatch>(kDispatchId)) {
+      el::Helpers::installLogDispatchCallback<HeldFileDispatch>(kDispatchId);
+    }
+    HeldLog().Replace(std::move(folder), std::move(file));
+  }
+  if (!opened.ok() && !refused.empty()) {
+    LOG(ERROR) << "Log file refused " << Quoted(refused) << ". Error code " << static_cast<unsigned long>(opened.code());
+  }
+}
+
+void WriteLogLine(LogLevel level, const std::string& message) {
+  const std::lock_guard<std::recursive_mutex> hold(HeldLog().lock());
+  switch (level) {
+    case LogLevel::Info: LOG(INFO) << message; break;
+    case LogLevel::Warning: LOG(WARNING) << message; break;
+    case LogLevel::Error: LOG(ERROR) << message; break;
   }
 }
 

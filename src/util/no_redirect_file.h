@@ -1,4 +1,17 @@
 #pragma once
+// Files and folders that this elevated program creates, writes or deletes in folders the user
+// controls (the log, the desktop shortcut) or that it must not reach through a link (the resume
+// copy): a link planted at the name never sends the operation to another file. The parent
+// folder is held (it cannot be renamed or swapped meanwhile) and everything happens under its
+// final path; a name is created with CREATE_NEW, an existing one opened itself
+// (FILE_FLAG_OPEN_REPARSE_POINT), and the opened handle must be a plain file or folder with one
+// name whose final path is the parent's followed by that name, or it is refused before anything
+// is written or deleted. The parent folder itself is taken as the system names it: links further
+// up the path (a profile moved by a junction) are followed.
+//
+// Refusals carry ERROR_CANT_ACCESS_FILE (a symbolic link, junction or other reparse point, a
+// folder where a file is expected or the reverse, or a name that resolves elsewhere) or
+// ERROR_TOO_MANY_LINKS (a file with more than one name: a hard link).
 #include <windows.h>
 #include <objidl.h>
 
@@ -6,35 +19,46 @@
 #include <string>
 
 #include "util/file_sums.h"
+#include "util/status.h"
 #include "util/unique_handle.h"
 
 namespace orv {
 
-// Files that this elevated program writes into folders the user controls (the log, the resume
-// copy, the desktop shortcut), opened so that a link planted there cannot send the write to
-// another file: the name is opened itself (FILE_FLAG_OPEN_REPARSE_POINT) and the opened handle's
-// final path must be the folder's own followed by that name. Links further up the path (a
-// profile moved by a junction) are accepted. Refusals set GetLastError() to
-// ERROR_CANT_ACCESS_FILE (a symbolic link, junction or other reparse point, or a directory) or
-// ERROR_TOO_MANY_LINKS (a file with more than one name: a hard link).
+// Access that OpenForWriteNoRedirect grants: read and write anywhere, or append only (every write
+// goes to the end of the file).
+enum class WriteAccess { ReadWrite, Append };
 
-// Empty handle, GetLastError() set, when path is refused or cannot be opened; otherwise path
-// opened (created when missing, never truncated) for reading and writing, shared for reading
-// (and writing when shareWrite), never for deletion, so its name cannot change while held.
-UniqueHandle OpenForWriteNoRedirect(const std::wstring& path, bool shareWrite = false);
+// A failure (refusal or platform code) when path's folder cannot be held or path is refused or
+// cannot be opened; otherwise path opened, created when missing (never truncated), shared for
+// reading only: nobody else may write, rename or delete it while the handle lives.
+[[nodiscard]] Result<UniqueHandle> OpenForWriteNoRedirect(const std::wstring& path,
+                                                          WriteAccess access = WriteAccess::ReadWrite);
 
-// Empty handle, GetLastError() set, when folder (no trailing backslash) is a reparse point, not a
-// directory or cannot be opened with access; otherwise the folder held with that access so that it
-// can be neither renamed nor deleted (and so not be swapped for a junction) while the handle lives.
-UniqueHandle HoldFolderNoRedirect(const std::wstring& folder, DWORD access = FILE_READ_ATTRIBUTES);
+// A failure when folder (no final backslash) is a link, not a folder, resolves elsewhere than
+// its parent's final path and name, or cannot be opened with access; otherwise it held open with
+// access (listing included) so that it can be neither renamed nor deleted while the handle lives.
+[[nodiscard]] Result<UniqueHandle> HoldFolderNoRedirect(const std::wstring& folder, DWORD access = 0);
 
-// False, GetLastError() set, when path is refused or the write fails; otherwise path holds
-// exactly the size bytes at data.
-[[nodiscard]] bool ReplaceFileNoRedirect(const std::wstring& path, const void* data, size_t size);
+// As HoldFolderNoRedirect, but folder is first made when missing (in its parent's final path).
+[[nodiscard]] Result<UniqueHandle> MakeFolderNoRedirect(const std::wstring& folder);
 
-// False, GetLastError() set, when source cannot be read or target is refused or cannot be
-// written; otherwise target holds a copy of source's bytes (replacing what it held).
-[[nodiscard]] bool CopyFileNoRedirect(const std::wstring& source, const std::wstring& target);
+// A failure when path is refused or cannot be deleted (ERROR_FILE_NOT_FOUND when missing);
+// otherwise the file at path is gone, deleted through the handle that was checked.
+[[nodiscard]] Status DeleteFileNoRedirect(const std::wstring& path);
+
+// A failure when path is refused or the write fails; otherwise path holds exactly the size
+// bytes at data.
+[[nodiscard]] Status ReplaceFileNoRedirect(const std::wstring& path, const void* data, size_t size);
+
+// A failure when source cannot be read or target is refused or cannot be written; otherwise
+// target holds a copy of all of source's bytes (read from offset 0, whatever source's file
+// position), replacing what it held.
+[[nodiscard]] Status CopyHandleNoRedirect(HANDLE source, const std::wstring& target);
+
+// A failure (the platform's code) when link (an IShellLinkW) cannot be serialised (an HRESULT) or
+// path is refused or not written; otherwise path holds the .lnk, written through
+// ReplaceFileNoRedirect so that a link planted at path cannot redirect it.
+[[nodiscard]] Status SaveShellLinkNoRedirect(IUnknown* link, const std::wstring& path);
 
 // The installer held open from its check to its launch: others may read it (the launch opens the
 // image for execution with read sharing) but not write, delete or rename it.
@@ -51,10 +75,5 @@ class HandleByteSource final : public ByteSource {
  private:
   HANDLE file_;
 };
-
-// A negative HRESULT when link (an IShellLinkW) cannot be serialised or path is refused or not
-// written (GetLastError() as ReplaceFileNoRedirect sets it); else S_OK, the .lnk written through
-// ReplaceFileNoRedirect so that a link planted at path cannot redirect it.
-[[nodiscard]] HRESULT SaveShellLinkNoRedirect(IUnknown* link, const wchar_t* path);
 
 }  // namespace orv

@@ -1,18 +1,16 @@
 #pragma once
 #include <string>
 
+#include "util/status.h"
+
 namespace orv {
 
-// How OpenWebPageAsDesktopUser handed the address on.
-enum class WebPageRoute {
-  Refused,       // not an http or https address: nothing was opened
-  DesktopShell,  // the desktop's shell (Explorer, running as the desktop user) opened it
-  ThisProcess,   // the desktop shell was not reachable: ShellExecuteW from this process
-};
-
-// Refused, nothing started, unless url passes IsWebUrl. Else opens it through the desktop shell's
-// automation interfaces (ShellWindows, desktop view, IShellDispatch2), so the browser runs as the
-// desktop user, or, failing that, with ShellExecuteW from this process. Initialises COM if needed.
-WebPageRoute OpenWebPageAsDesktopUser(const std::wstring& url);
+// A failure, nothing opened, when url is not an http or https address (ERROR_INVALID_PARAMETER)
+// or the desktop's shell cannot be reached or refuses it (its HRESULT: Explorer not running, or
+// the stub elevated with another account's credentials); the detail says which, for the log.
+// Otherwise url opened through the desktop shell's automation interfaces (ShellWindows, desktop
+// view, IShellDispatch2), so that the browser runs as the desktop user, never by this elevated
+// process through the user's own handlers. Initialises COM on the thread if needed.
+[[nodiscard]] Status OpenWebPageAsDesktopUser(const std::wstring& url);
 
 }  // namespace orv

@@ -6,7 +6,6 @@
 #include <oleauto.h>
 #include <servprov.h>
 #include <shlobj.h>
-#include <shellapi.h>
 #include <shldisp.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
@@ -100,16 +99,18 @@ HRESULT OpenThroughDesktopShell(const std::wstring& url) {
 
 }  // namespace
 
-WebPageRoute OpenWebPageAsDesktopUser(const std::wstring& url) {
-  if (!IsWebUrl(url)) return WebPageRoute::Refused;
-  bool viaDesktop = false;
+Status OpenWebPageAsDesktopUser(const std::wstring& url) {
+  if (!IsWebUrl(url)) return Status::Failure(ERROR_INVALID_PARAMETER, "The page was not opened: not a web address");
+  HRESULT opened = E_FAIL;
   {
     const ComScope com;
-    viaDesktop = SUCCEEDED(OpenThroughDesktopShell(url));
+    opened = OpenThroughDesktopShell(url);
   }
-  if (viaDesktop) return WebPageRoute::DesktopShell;
-  ShellExecuteW(nullptr, nullptr, url.c_str(), nullptr, nullptr, SW_SHOW);
-  return WebPageRoute::ThisProcess;
+  if (FAILED(opened)) {
+    return Status::Failure(static_cast<uint32_t>(opened),
+                           "The page was not opened: the desktop's shell cannot be reached");
+  }
+  return {};
 }
 
 }  // namespace orv

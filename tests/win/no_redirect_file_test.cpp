@@ -41,6 +41,19 @@ bool PlantLink(Plant plant, const std::wstring& name, const std::wstring& victim
   return false;
 }
 
+// True on success; on failure false with GetLastError() set to the failure's code.
+bool Succeeded(const Status& status) {
+  SetLastError(status.code());
+  return status.ok();
+}
+
+// Copies source to target as the resume copy is made: through an open handle of the source.
+Status CopyFromPath(const std::wstring& source, const std::wstring& target) {
+  const UniqueHandle from{CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
+  if (!from) return Status::Failure(GetLastError(), "cannot open the source");
+  return CopyHandleNoRedirect(from.get(), target);
+}
+
 struct Write {
   const char* name;
   // Writes kNew (or a shortcut) at path; true when the write reported success.
@@ -52,12 +65,17 @@ struct Write {
 void CheckPlantedLinks(const std::vector<Plant>& plants, std::string& skipped) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   const Write writes[] = {
-      {"copy", [](const std::wstring& path, const std::wstring& source) { return CopyFileNoRedirect(source, path); }},
+      {"copy", [](const std::wstring& path, const std::wstring& source) {
+         return Succeeded(CopyFromPath(source, path));
+       }},
       {"replace", [](const std::wstring& path, const std::wstring&) {
-         return ReplaceFileNoRedirect(path, kNew.data(), kNew.size());
+         return Succeeded(ReplaceFileNoRedirect(path, kNew.data(), kNew.size()));
        }},
       {"shortcut", [](const std::wstring& path, const std::wstring& source) {
-         return WindowsShortcuts().WriteShortcut(source, path).ok();
+         return Succeeded(WindowsShortcuts().WriteShortcut(source, path));
+       }},
+      {"delete", [](const std::wstring& path, const std::wstring&) {
+         return Succeeded(WindowsShortcuts().RemoveShortcut(path));
        }},
   };
   for (const Plant plant : plants) {
@@ -127,11 +145,12 @@ TEST(NoRedirectFile, PlainNamesAreWrittenWhole) {
     if (c.before) {
       ASSERT_TRUE(links::WriteWhole(target, c.before == std::string("x") ? big + big : c.before));
     }
-    EXPECT_TRUE(CopyFileNoRedirect(source, target)) << GetLastError();
+    const Status copied = CopyFromPath(source, target);
+    EXPECT_TRUE(copied.ok()) << copied.LogText();
     EXPECT_TRUE(links::ReadWhole(target) == big) << links::ReadWhole(target).size() << " bytes";
   }
-  EXPECT_FALSE(CopyFileNoRedirect(scratch / L"missing.exe", scratch / L"copy2.exe"));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(CopyFromPath(scratch / L"missing.exe", scratch / L"copy2.exe").code(),
+            static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST(NoRedirectFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
@@ -142,23 +161,20 @@ TEST(NoRedirectFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
   {
-    const UniqueHandle held = HoldFolderNoRedirect(folder);
-    ASSERT_TRUE(held) << GetLastError();
-    // Wine lets a folder that is open without FILE_SHARE_DELETE be renamed and removed.
-    if (!links::RunningUnderWine()) {
-      EXPECT_FALSE(MoveFileW(folder.c_str(), (scratch / L"moved").c_str())) << "renamed while held";
-      EXPECT_FALSE(RemoveDirectoryW(folder.c_str())) << "removed while held";
-    }
+    const Result<UniqueHandle> held = HoldFolderNoRedirect(folder);
+    ASSERT_TRUE(held.ok()) << held.status().LogText();
+    EXPECT_FALSE(MoveFileW(folder.c_str(), (scratch / L"moved").c_str())) << "renamed while held";
+    EXPECT_FALSE(RemoveDirectoryW(folder.c_str())) << "removed while held";
   }
   ASSERT_TRUE(MoveFileW(folder.c_str(), (scratch / L"moved").c_str())) << GetLastError();
+  EXPECT_FALSE(HoldFolderNoRedirect(scratch / L"missing").ok());
   if (!links::MakeJunction(folder, elsewhere)) {
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     GTEST_SKIP() << "this system cannot make a junction (ERROR_NOT_SUPPORTED)";
   }
-  const UniqueHandle junction = HoldFolderNoRedirect(folder);
-  EXPECT_FALSE(junction);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANT_ACCESS_FILE));
-  EXPECT_FALSE(HoldFolderNoRedirect(scratch / L"missing"));
+  const Result<UniqueHandle> junction = HoldFolderNoRedirect(folder);
+  EXPECT_FALSE(junction.ok());
+  EXPECT_EQ(junction.status().code(), static_cast<uint32_t>(ERROR_CANT_ACCESS_FILE));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The cancellation page opener hands nothing but an http or https address to the shell.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -16,7 +17,9 @@ TEST(OpenWebPage, RefusesEverythingButWebAddresses) {
       L"http://h/\r\nx", L"",
   };
   for (const wchar_t* url : refused) {
-    EXPECT_EQ(OpenWebPageAsDesktopUser(url), WebPageRoute::Refused) << ToUtf8(url);
+    const Status opened = OpenWebPageAsDesktopUser(url);
+    EXPECT_FALSE(opened.ok()) << ToUtf8(url);
+    EXPECT_EQ(opened.code(), static_cast<uint32_t>(ERROR_INVALID_PARAMETER)) << ToUtf8(url);
   }
 }
 
