@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <string>
@@ -8,39 +7,39 @@
 #include "main/log_text.h"
 #include "main/resume.h"
 #include "main/windows_ports.h"
-#include "util/private_folder.h"
+#include "util/admin_folder.h"
+#include "util/file_paths.h"
+#include "util/held_own_image.h"
+#include "util/held_run_folder.h"
 #include "util/last_error.h"
 #include "util/no_redirect_file.h"
-#include "util/no_redirect_file.h"
-#include "util/private_folder.h"
-#include "util/file_paths.h"
-#include "util/file_paths.h"
+#include "util/program_launch.h"
 
 namespace orv {
 namespace {
 
-// The run's folder's name: this, then eight hexadecimal digits.
-constexpr wchar_t kRunFolderPrefix[] = L"orv";
 // Length of the ".exe" that MakeTempInstallerPathIn appends to the platform's temporary name.
 constexpr size_t kExeSuffixLength = 4;
-// Longest module path the system can report, in characters with the terminator.
-constexpr DWORD kMaxModulePath = 32768;
 
-Result<std::wstring> TempFolder() {
-  const DWORD needed = GetTempPathW(0, nullptr);
-  if (needed == 0) return LastErrorStatus("Can't find the temporary folder");
-  std::wstring folder(needed, L'\0');
-  const DWORD written = GetTempPathW(needed, &folder[0]);
-  if (written == 0) return LastErrorStatus("Can't find the temporary folder");
-  if (written >= needed) return Status::Failure(ERROR_INSUFFICIENT_BUFFER, "Can't find the temporary folder");
-  folder.resize(written);
-  return folder;
+Result<std::wstring> ProgramFilesFolder() {
+  wchar_t programs[MAX_PATH + 1] = {};
+  if (!SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE) || programs[0] == L'\0') {
+    return Status::Failure(ERROR_PATH_NOT_FOUND, "Can't find the program files folder");
+  }
+  return std::wstring(programs);
 }
 
+// The installer held from its check; started by the final path of that very handle, where the
+// run's folder says.
 class WindowsCheckedInstaller final : public CheckedInstaller {
  public:
-  WindowsCheckedInstaller(UniqueHandle file, std::wstring path, FileSums sums, SignatureReader readSignature)
-      : file_(std::move(file)), path_(std::move(path)), sums_(sums), readSignature_(readSignature) {}
+  WindowsCheckedInstaller(UniqueHandle file, std::wstring path, FileSums sums, SignatureReader readSignature,
+                          LaunchPlace place)
+      : file_(std::move(file)),
+        path_(std::move(path)),
+        sums_(sums),
+        readSignature_(readSignature),
+        place_(std::move(place)) {}
   const std::wstring& path() const override { return path_; }
   const FileSums& sums() const override { return sums_; }
   SignatureReading ReadSignature() override {
@@ -51,6 +50,7 @@ class WindowsCheckedInstaller final : public CheckedInstaller {
     }
     return readSignature_(file_.get(), path_);
   }
+  // folder made this file; its place came with the file.
   Result<std::unique_ptr<StartedInstaller>> Start(const RunFolder& folder, const std::wstring& parameters) override;
 
  private:
@@ -58,35 +58,24 @@ class WindowsCheckedInstaller final : public CheckedInstaller {
   std::wstring path_;
   FileSums sums_;
   SignatureReader readSignature_;
+  LaunchPlace place_;
 };
 
 // The started installer's process.
 class WindowsStartedInstaller final : public StartedInstaller {
  public:
-  explicit WindowsStartedInstaller(UniqueHandle process) : process_(std::move(process)) {}
-  Result<uint32_t> Wait() override {
-    if (WaitForSingleObject(process_.get(), INFINITE) != WAIT_OBJECT_0) return LastErrorStatus("WaitForSingleObject");
-    DWORD code = 0;
-    if (!GetExitCodeProcess(process_.get(), &code)) return LastErrorStatus("GetExitCodeProcess");
-    return static_cast<uint32_t>(code);
-  }
+  explicit WindowsStartedInstaller(StartedProcess process) : process_(std::move(process)) {}
+  Result<uint32_t> Wait() override { return process_.Wait(); }
 
  private:
-  UniqueHandle process_;
+  StartedProcess process_;
 };
 
 Result<std::unique_ptr<StartedInstaller>> WindowsCheckedInstaller::Start(const RunFolder&,
                                                                         const std::wstring& parameters) {
-  SHELLEXECUTEINFOW record = {};
-  record.cbSize = sizeof(record);
-  // No shell error box: a failed launch is reported once, by the run's own error box.
-  record.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  record.lpFile = path_.c_str();
-  record.lpParameters = parameters.c_str();
-  record.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&record)) return LastErrorStatus("ShellExecuteExW");
-  if (!record.hProcess) return Status::Failure(ERROR_INVALID_HANDLE, "ShellExecuteExW gave no process");
-  return std::unique_ptr<StartedInstaller>(std::make_unique<WindowsStartedInstaller>(UniqueHandle{record.hProcess}));
+  Result<StartedProcess> started = StartHeldProgram(file_.get(), parameters, place_);
+  if (!started.ok()) return started.status();
+  return std::unique_ptr<StartedInstaller>(std::make_unique<WindowsStartedInstaller>(std::move(*started)));
 }
 
 // Writes the download file by its name, for downloads that do not hold it open (the platform's
@@ -119,8 +108,8 @@ class PathWriter final : public FileWriter {
 
 class WindowsDownloadFile final : public DownloadFile {
  public:
-  WindowsDownloadFile(std::wstring path, SignatureReader readSignature)
-      : path_(std::move(path)), readSignature_(readSignature), writer_(path_) {}
+  WindowsDownloadFile(std::wstring path, SignatureReader readSignature, LaunchPlace place)
+      : path_(std::move(path)), readSignature_(readSignature), place_(std::move(place)), writer_(path_) {}
   const std::wstring& path() const override { return path_; }
   FileWriter& writer() override { return writer_; }
   Result<std::unique_ptr<CheckedInstaller>> Check() override {
@@ -132,127 +121,80 @@ class WindowsDownloadFile final : public DownloadFile {
       return LastErrorStatus([&] { return "Failed to read the file " + Quoted(path_); });
     }
     return std::unique_ptr<CheckedInstaller>(
-        std::make_unique<WindowsCheckedInstaller>(std::move(file), path_, sums, readSignature_));
+        std::make_unique<WindowsCheckedInstaller>(std::move(file), path_, sums, readSignature_, place_));
   }
 
  private:
   std::wstring path_;
   SignatureReader readSignature_;
+  LaunchPlace place_;
   PathWriter writer_;
 };
 
+// The run's folder in the administrators-only setup folder; it removes itself unless kept.
 class WindowsRunFolder final : public RunFolder {
  public:
-  explicit WindowsRunFolder(SignatureReader readSignature) : readSignature_(readSignature) {}
-  ~WindowsRunFolder() override {
-    if (kept_ || folder_.path().empty()) return;
-    if (!installer_.empty()) DeleteFileW(installer_.c_str());
-    if (!placeholder_.empty()) DeleteFileW(placeholder_.c_str());
-    static_cast<void>(folder_.Remove());
-  }
-  [[nodiscard]] Status Create() {
-    const Result<std::wstring> temp = TempFolder();
-    if (!temp.ok()) return temp.status();
-    if (!folder_.Create(*temp, kRunFolderPrefix, ProcessIsElevated())) {
-      return LastErrorStatus([&] { return "Can't create a download folder in " + Quoted(*temp); });
-    }
-    return {};
-  }
-  const std::wstring& path() const override { return folder_.path(); }
+  WindowsRunFolder(HeldRunFolder folder, SignatureReader readSignature)
+      : folder_(std::move(folder)), path_(folder_.path() + L"\\"), readSignature_(readSignature) {}
+  const std::wstring& path() const override { return path_; }
   Result<std::unique_ptr<DownloadFile>> CreateDownloadFile() override {
-    const std::unique_ptr<wchar_t[]> made = MakeTempInstallerPathIn(folder_.path().c_str());
+    const std::unique_ptr<wchar_t[]> made = MakeTempInstallerPathIn(path_.c_str());
     const std::wstring path = made ? made.get() : L"";
     if (path.size() <= kExeSuffixLength) {
-      return LastErrorStatus([&] { return "Can't make a download name in " + Quoted(folder_.path()); });
+      return LastErrorStatus([&] { return "Can't make a download name in " + Quoted(path_); });
     }
-    placeholder_ = path.substr(0, path.size() - kExeSuffixLength);
-    installer_ = path;
-    return std::unique_ptr<DownloadFile>(std::make_unique<WindowsDownloadFile>(path, readSignature_));
+    return std::unique_ptr<DownloadFile>(
+        std::make_unique<WindowsDownloadFile>(path, readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
   }
-  Status DeleteFile(const std::wstring& path) override {
-    if (!::DeleteFileW(path.c_str())) return LastErrorStatus("DeleteFileW");
-    if (path == installer_) installer_.clear();
-    return {};
-  }
-  Status Remove() override {
-    if (!placeholder_.empty() && !::DeleteFileW(placeholder_.c_str())) {
-      const Status failed = LastErrorStatus("DeleteFileW");
-      if (failed.code() != ERROR_FILE_NOT_FOUND) return failed;
-    }
-    placeholder_.clear();
-    if (!folder_.Remove()) return LastErrorStatus("RemoveDirectoryW");
-    kept_ = true;  // nothing left to remove
-    return {};
-  }
-  void Keep() override { kept_ = true; }
+  Status DeleteFile(const std::wstring& path) override { return DeleteFileNoRedirect(path); }
+  Status Remove() override { return folder_.Remove(); }
+  void Keep() override { folder_.Keep(); }
 
  private:
+  HeldRunFolder folder_;
+  std::wstring path_;
   SignatureReader readSignature_;
-  PrivateFolder folder_;
-  std::wstring placeholder_;  // the empty file the platform made beside the download's name
-  std::wstring installer_;    // the download's name, until it is deleted
-  bool kept_ = false;
 };
 
+// The stub's own program file, held from the run's start.
 class WindowsOwnImage final : public OwnImage {
  public:
-  WindowsOwnImage(UniqueHandle file, std::wstring path) : file_(std::move(file)), path_(std::move(path)) {}
-  bool IsAt(const std::wstring& path) override { return IsSameFile(path_, path); }
-  Status CopyTo(const std::wstring& target) override {
-    if (!CopyFileNoRedirect(path_, target)) return LastErrorStatus("CopyFileNoRedirect");
-    return {};
-  }
+  explicit WindowsOwnImage(HeldOwnImage image) : image_(std::move(image)) {}
+  bool IsAt(const std::wstring& path) override { return image_.IsAt(path); }
+  Status CopyTo(const std::wstring& target) override { return image_.CopyTo(target); }
 
  private:
-  UniqueHandle file_;
-  std::wstring path_;
+  HeldOwnImage image_;
 };
-
-Result<std::wstring> OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD written = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (written == 0) return LastErrorStatus("GetModuleFileNameW");
-    if (written < path.size()) {
-      path.resize(written);
-      return path;
-    }
-    if (path.size() >= kMaxModulePath) return Status::Failure(ERROR_INSUFFICIENT_BUFFER, "GetModuleFileNameW");
-    path.resize(path.size() * 2);
-  }
-}
 
 }  // namespace
 
 Result<std::unique_ptr<RunFolder>> WindowsFiles::MakeRunFolder() {
-  auto folder = std::make_unique<WindowsRunFolder>(readSignature_);
-  const Status created = folder->Create();
-  if (!created.ok()) return created;
-  return std::unique_ptr<RunFolder>(std::move(folder));
+  const Result<std::wstring> programs = ProgramFilesFolder();
+  if (!programs.ok()) return programs.status();
+  Result<HeldRunFolder> folder = HeldRunFolder::Create(*programs, kResumeFolderName);
+  if (!folder.ok()) {
+    return Status::Failure(folder.status().code(), "Can't create the run's folder: " + folder.status().detail());
+  }
+  return std::unique_ptr<RunFolder>(std::make_unique<WindowsRunFolder>(std::move(*folder), readSignature_));
 }
 
 Result<std::unique_ptr<OwnImage>> WindowsFiles::HoldOwnImage() {
-  const Result<std::wstring> path = OwnPath();
-  if (!path.ok()) return path.status();
-  UniqueHandle file{CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (!file) return LastErrorStatus([&] { return "Unable to hold the stub's own file " + Quoted(*path); });
-  return std::unique_ptr<OwnImage>(std::make_unique<WindowsOwnImage>(std::move(file), *path));
+  Result<HeldOwnImage> image = HeldOwnImage::Hold();
+  if (!image.ok()) return image.status();
+  return std::unique_ptr<OwnImage>(std::make_unique<WindowsOwnImage>(std::move(*image)));
 }
 
 Result<std::wstring> WindowsFiles::ResumeFolder() {
-  wchar_t programs[MAX_PATH + 1] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE) || programs[0] == L'\0') {
-    return Status::Failure(ERROR_PATH_NOT_FOUND, "SHGetSpecialFolderPathW");
-  }
-  std::wstring folder = programs;
+  const Result<std::wstring> programs = ProgramFilesFolder();
+  if (!programs.ok()) return programs.status();
+  std::wstring folder = *programs;
   if (folder.back() != L'\\') folder += L'\\';
   return folder + kResumeFolderName + L'\\';
 }
 
 Status WindowsFiles::SecureResumeFolder(const std::wstring& folder) {
-  if (!SecureAdminsOnlyFolder(folder)) return LastErrorStatus("SecureAdminsOnlyFolder");
-  return {};
+  return SecureAdminsOnlyFolder(folder);
 }
 
 }  // namespace orv

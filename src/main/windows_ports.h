@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -15,14 +14,12 @@
 
 namespace orv {
 
-// The log file through easylogging++; one lock, so any thread may write.
+// The log file through easylogging++, written through the handle it checked; one lock (the
+// log's own), so any thread may write.
 class WindowsRunLog final : public RunLog {
  public:
   void Start() override;
   void Log(LogLevel level, const std::string& message) override;
-
- private:
-  std::mutex mutex_;
 };
 
 // The error box and the progress dialog (on a thread of its own, which the returned scope ends

@@ -87,20 +87,11 @@ class ForwardingSink final : public ProgressSink {
 
 }  // namespace
 
-void WindowsRunLog::Start() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  InitLogging();
-}
+void WindowsRunLog::Start() { InitLogging(); }
 
 void WindowsRunLog::Log(LogLevel level, const std::string& message) {
   // One call, one line, whatever the values in the message hold.
-  const std::string line = EscapeLogValue(message);
-  const std::lock_guard<std::mutex> lock(mutex_);
-  switch (level) {
-    case LogLevel::Info: LOG(INFO) << line; break;
-    case LogLevel::Warning: LOG(WARNING) << line; break;
-    case LogLevel::Error: LOG(ERROR) << line; break;
-  }
+  WriteLogLine(level, EscapeLogValue(message));
 }
 
 void WindowsUserInterface::ShowErrorBox(const wchar_t* text) { MessageBoxW(nullptr, text, kErrorBoxTitle, MB_ICONERROR); }
@@ -155,10 +146,7 @@ Result<std::wstring> WindowsProcesses::NewUuidText() {
   return std::wstring(reinterpret_cast<const wchar_t*>(converted.get()));
 }
 
-Status WindowsProcesses::OpenPage(const std::wstring& address) {
-  static_cast<void>(OpenWebPageAsDesktopUser(address));
-  return {};
-}
+Status WindowsProcesses::OpenPage(const std::wstring& address) { return OpenWebPageAsDesktopUser(address); }
 
 WindowsPorts::WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature)
     : userClosed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),

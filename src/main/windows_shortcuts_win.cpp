@@ -4,7 +4,6 @@
 
 #include "main/resume.h"
 #include "main/windows_ports.h"
-#include "util/last_error.h"
 #include "util/file_paths.h"
 #include "util/no_redirect_file.h"
 
@@ -32,8 +31,9 @@ std::wstring WindowsShortcuts::DesktopShortcutPath() {
 bool WindowsShortcuts::Exists(const std::wstring& path) { return PathExists(path.c_str()); }
 
 Status WindowsShortcuts::RemoveShortcut(const std::wstring& path) {
-  if (!DeleteFileW(path.c_str())) return LastErrorStatus("DeleteFileW");
-  return {};
+  // Not DeleteFileW: a link planted at the name, or a desktop folder swapped meanwhile, must not
+  // send the deletion elsewhere.
+  return DeleteFileNoRedirect(path);
 }
 
 Status WindowsShortcuts::WriteShortcut(const std::wstring& target, const std::wstring& shortcut) {
@@ -45,9 +45,7 @@ Status WindowsShortcuts::WriteShortcut(const std::wstring& target, const std::ws
   static_cast<void>(link->SetPath(target.c_str()));
   static_cast<void>(link->SetDescription(kResumeShortcutDescription));
   // Not IPersistFile::Save: a link planted at the shortcut's name must not redirect the write.
-  const HRESULT saved = SaveShellLinkNoRedirect(link.Get(), shortcut.c_str());
-  if (FAILED(saved)) return ShellFailure(saved, "SaveShellLinkNoRedirect");
-  return {};
+  return SaveShellLinkNoRedirect(link.Get(), shortcut);
 }
 
 }  // namespace orv
