@@ -1,0 +1,295 @@
+// A process of the same user, without administrator rights, must not choose what the elevated
+// stub runs, where the installer runs, what the resume copy holds or whether the stub itself
+// opens a page through the user's handlers.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstdio>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "installer_run_fixture.h"
+
+namespace bed {
+namespace {
+
+// Sets a value in the prefix's registry for the life of the object, as a process of the user
+// can, then puts the earlier value back, or deletes the value, or the key created (created: the
+// topmost key that did not exist before).
+class RegistryValue {
+ public:
+  RegistryValue(const std::string& key, const std::string& name, const std::string& data,
+                const std::string& created = "")
+      : key_(key), name_(name), created_(created) {
+    if (!created_.empty() && Reg({"query", created_}).status == 0) created_.clear();
+    const ProcessResult query = Reg({"query", key, name.empty() ? "/ve" : "/v", name});
+    const std::regex row(" +REG_[A-Z_]+ +(.*?)\r?$");
+    std::smatch match;
+    std::istringstream lines(query.out);
+    for (std::string line; query.status == 0 && std::getline(lines, line);) {
+      if (std::regex_search(line, match, row)) old_ = match[1].str(), hadOld_ = true;
+    }
+    set_ = Reg(Add(data)).status == 0;
+  }
+  ~RegistryValue() {
+    if (!created_.empty()) {
+      Reg({"delete", created_, "/f"});
+    } else if (hadOld_) {
+      Reg(Add(old_));
+    } else {
+      Reg({"delete", key_, name_.empty() ? "/ve" : "/v", name_, "/f"});
+    }
+  }
+  bool ok() const { return set_; }
+
+ private:
+  std::vector<std::string> Add(const std::string& data) const {
+    std::vector<std::string> add{"add", key_};
+    if (name_.empty()) {
+      add.push_back("/ve");
+    } else {
+      add.insert(add.end(), {"/v", name_});
+    }
+    add.insert(add.end(), {"/d", data, "/f"});
+    return add;
+  }
+  static ProcessResult Reg(std::vector<std::string> args) {
+    args.erase(std::remove(args.begin(), args.end(), std::string()), args.end());
+    std::vector<std::string> argv{GetBed().wine, "reg"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProcess(argv, 60000, {{"WINEDEBUG", "-all"}});
+  }
+  std::string key_, name_, created_, old_;
+  bool hadOld_ = false;
+  bool set_ = false;
+};
+
+// Runs action on a thread of its own once the demo installer has written its record (it is then
+// running, waiting for the go file), then writes the go file; joined by the destructor.
+class WhileTheInstallerRuns {
+ public:
+  WhileTheInstallerRuns(const std::string& record, const std::string& go, std::function<void()> action)
+      : thread_([=] {
+          for (int i = 0; i < 1200 && !stop_ && !FileExists(record); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+          if (!stop_ && FileExists(record)) {
+            action();
+            acted_ = true;
+          }
+          EXPECT_TRUE(WriteFile(go, "go"));
+        }) {}
+  ~WhileTheInstallerRuns() {
+    stop_ = true;
+    thread_.join();
+  }
+  bool acted() const { return acted_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> acted_{false};
+  std::thread thread_;
+};
+
+class LaunchSecurity : public InstallerRunTest {
+ protected:
+  void SetUp() override {
+    InstallerRunTest::SetUp();
+    const std::string stem = GetBed().out + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    mark_ = stem + "-mark.txt";
+    go_ = stem + "-go.txt";
+    place_ = stem + "-place.txt";
+    for (const std::string& file : {mark_, go_, place_}) RemoveFile(file);
+  }
+
+  // The demo installer's options, and the swapper's mark should the stub start it.
+  StubOptions Options(const std::string& exitCode) const {
+    StubOptions options = InstallerRunTest::Options(exitCode);
+    options.env["ORV_SWAP_MARK"] = WinPath(mark_);
+    options.env["ORV_DEMO_PLACE"] = WinPath(place_);
+    return options;
+  }
+
+  std::string SwapperPath() const { return GetBed().winBuild + "/tests/exe_swapper.exe"; }
+
+  // The folder of the resume copy, in the Windows form.
+  static std::string SetupFolder() {
+    const std::string copy = ResumeCopyWinPath();
+    return copy.substr(0, copy.find_last_of('\\'));
+  }
+
+  std::string mark_, go_, place_;
+};
+
+// Windows resolves ".exe" through the merged class registry, the user's own classes included.
+TEST_F(LaunchSecurity, TheUsersProgramAssociationIsNeverUsed) {
+  const std::string command = "\"" + WinPath(SwapperPath()) + "\" association \"%1\" %*";
+  RegistryValue exefile("HKCU\\Software\\Classes\\exefile\\shell\\open\\command", "", command,
+                        "HKCU\\Software\\Classes\\exefile");
+  RegistryValue extension("HKCU\\Software\\Classes\\.exe", "", "exefile", "HKCU\\Software\\Classes\\.exe");
+  ASSERT_TRUE(exefile.ok() && extension.ok());
+  Serve(false);
+  const StubRun run = RunStub(Options("0"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  EXPECT_FALSE(FileExists(mark_)) << "the user's association started its program";
+  EXPECT_TRUE(ReadLaunch().recorded) << LogDump();
+}
+
+TEST_F(LaunchSecurity, TheInstallerRunsInTheRunsAdminsOnlyFolderWithItsTemporaryFolder) {
+  Serve(false);
+  const StubRun run = RunStub(Options("0"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  std::string place;
+  ASSERT_TRUE(ReadFile(place_, place)) << LogDump();
+  std::smatch lines;
+  ASSERT_TRUE(std::regex_match(place, lines, std::regex("([^\n]*)\n([^\n]*)\n([^\n]*)\n([^\n]*)\n"))) << place;
+  const std::string current = lines[1], temp = lines[2], tmp = lines[3], tempPath = lines[4];
+  const std::string setup = std::regex_replace(SetupFolder(), std::regex(R"([\\().])"), R"(\$&)");
+  EXPECT_TRUE(std::regex_match(current, std::regex(setup + R"(\\orv[0-9a-f]{8})", std::regex::icase)))
+      << "current folder " << current;
+  EXPECT_EQ(temp, current + "\\tmp");
+  EXPECT_EQ(tmp, current + "\\tmp");
+  EXPECT_EQ(tempPath, current + "\\tmp\\");
+  const Launch launch = ReadLaunch();
+  ASSERT_TRUE(launch.recorded);
+  EXPECT_EQ(launch.installerPath.rfind(current + "\\", 0), 0u) << launch.installerPath;
+  std::vector<std::string> left = ListFiles(ResumeDir(), "orv");
+  left.erase(std::remove(left.begin(), left.end(), kCopyName), left.end());
+  EXPECT_EQ(left, std::vector<std::string>{}) << "the run's folder must be removed";
+}
+
+// TEMP (HKCU\Environment) names a link that a process of the user turns to another folder, where
+// the same names hold its own program, once the stub has checked its download.
+TEST_F(LaunchSecurity, TempThroughALinkTurnedAfterTheCheckNeverGetsItsProgramRun) {
+  const std::string base = GetBed().out + "/turned-temp-" + std::to_string(getpid());
+  const std::string a = base + "/A", b = base + "/B", link = base + "/temp";
+  std::string swapper;
+  ASSERT_TRUE(ReadFile(SwapperPath(), swapper));
+  RegistryValue temp("HKCU\\Environment", "TEMP", WinPath(link));
+  RegistryValue tmp("HKCU\\Environment", "TMP", WinPath(link));
+  ASSERT_TRUE(temp.ok() && tmp.ok());
+  constexpr int kRuns = 3;
+  int turned = 0;
+  for (int i = 0; i < kRuns; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i + 1));
+    ClearLog();
+    RemoveFile(record_);
+    RunProcess({"rm", "-rf", base}, 10000);
+    ASSERT_EQ(RunProcess({"mkdir", "-p", a, b}, 10000).status, 0);
+    ASSERT_EQ(symlink(a.c_str(), link.c_str()), 0);
+    Serve(false);
+    std::atomic<bool> stop{false};
+    bool planted = false, flipped = false;
+    // Mirrors every download under A into B with the same names, then turns the link once the
+    // log says the installer is about to be launched.
+    std::thread attacker([&] {
+      while (!stop && !flipped) {
+        for (const std::string& folder : ListFiles(a)) {
+          for (const std::string& name : ListFiles(a + "/" + folder)) {
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0 && !FileExists(b + "/" + folder + "/" + name)) {
+              RunProcess({"mkdir", "-p", b + "/" + folder}, 10000);
+              planted = WriteFile(b + "/" + folder + "/" + name, swapper);
+            }
+          }
+        }
+        std::string log;
+        if (planted && ReadFile(LogFile(), log) && log.find("Launching installer") != std::string::npos) {
+          const std::string next = link + ".next";
+          flipped = symlink(b.c_str(), next.c_str()) == 0 && rename(next.c_str(), link.c_str()) == 0;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    });
+    const StubRun run = RunStub(Options("0"));
+    stop = true;
+    attacker.join();
+    turned += flipped;
+    ASSERT_TRUE(run.watched) << run.report;
+    EXPECT_FALSE(FileExists(mark_)) << "the stub started the program behind the turned link\n" << LogDump();
+    EXPECT_EQ(run.exitCode, 0u) << LogDump();
+    EXPECT_TRUE(ReadLaunch().recorded) << LogDump();
+    RemoveFile(mark_);
+  }
+  std::printf("[ turned TEMP ] the link was turned in %d of %d runs\n", turned, kRuns);
+  RunProcess({"rm", "-rf", base}, 10000);
+}
+
+// Windows lets a process of the user rename a running program and put another under its name.
+TEST_F(LaunchSecurity, TheStubsFileReplacedDuringTheRunDoesNotChangeTheResumeCopy) {
+  const std::string folder = GetBed().out + "/own-image-" + std::to_string(getpid());
+  const std::string stubPath = folder + "/orvsetup.exe";
+  std::string stub;
+  ASSERT_TRUE(ReadFile(GetBed().winBuild + "/orvsetup.exe", stub));
+  RunProcess({"rm", "-rf", folder}, 10000);
+  ASSERT_EQ(RunProcess({"mkdir", "-p", folder}, 10000).status, 0);
+  ASSERT_TRUE(WriteFile(stubPath, stub));
+  Serve(true);
+  StubOptions options = Options("2");
+  options.stub = stubPath;
+  options.env["ORV_DEMO_WAIT_FOR"] = WinPath(go_);
+  ProcessResult replaced;
+  StubRun run;
+  {
+    WhileTheInstallerRuns during(record_, go_, [&] {
+      replaced = RunWine("exe_swapper.exe", {"--replace", WinPath(stubPath), WinPath(SwapperPath())}, 60000);
+    });
+    run = RunStub(options);
+  }
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 2u) << LogDump();
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  std::printf("[ own image ] the user's process: %s", replaced.out.c_str());
+  std::string copy;
+  ASSERT_TRUE(ReadFile(ResumeDir() + "/" + kCopyName, copy)) << LogDump();
+  EXPECT_TRUE(copy == stub) << "the resume copy is not the stub that ran (" << copy.size() << " bytes)";
+  RunProcess({"rm", "-rf", folder}, 10000);
+}
+
+// Under Wine an ended Explorer stays unreachable for the desktop's shell until the prefix's
+// server starts again: ends it (and every program of the prefix) and starts a lasting one.
+class ExplorerEnded : public LaunchSecurity {
+ protected:
+  void TearDown() override {
+    const char* server = std::getenv("ORV_WINESERVER");
+    // Through a shell that sends their output nowhere: the lasting server and the services that
+    // the first program starts keep any pipe open for as long as they run.
+    RunProcess({"sh", "-c", "\"$0\" -k; \"$0\" -w; \"$0\" -p >/dev/null 2>&1; \"$1\" cmd /c exit >/dev/null 2>&1",
+                server && *server ? server : "wineserver", GetBed().wine},
+               120000, {{"WINEDEBUG", "-all"}});
+    LaunchSecurity::TearDown();
+  }
+};
+
+// Explorer ended by a process of the user: the desktop's shell cannot open the page, and the
+// elevated stub must not open it itself through the user's http handler.
+TEST_F(ExplorerEnded, ThePageStaysClosedWhenTheDesktopShellIsGone) {
+  Serve(false);
+  StubOptions options = Options("2");
+  options.env["ORV_DEMO_WAIT_FOR"] = WinPath(go_);
+  ProcessResult killed;
+  StubRun run;
+  {
+    WhileTheInstallerRuns during(record_, go_, [&] {
+      killed = RunProcess({GetBed().wine, "taskkill", "/f", "/im", "explorer.exe"}, 60000, {{"WINEDEBUG", "-all"}});
+    });
+    run = RunStub(options);
+    EXPECT_TRUE(during.acted());
+  }
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 2u) << LogDump();
+  EXPECT_EQ(killed.status, 0) << killed.out << killed.err;
+  EXPECT_EQ(Pages(1), std::vector<std::string>{}) << "the page was opened without the desktop's shell";
+  const std::vector<std::string> lines = LinesAfter(LogMessages(), "Navigating user to cancellation page");
+  ASSERT_FALSE(lines.empty()) << LogDump();
+  EXPECT_NE(lines.front().find("not opened"), std::string::npos) << LogDump();
+}
+
+}  // namespace
+}  // namespace bed
