@@ -24,14 +24,14 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// True when a download folder orvXXXXXXXX in the temporary folder still holds the installer as
+// True when a run's folder orvXXXXXXXX in the setup folder still holds the installer as
 // orvXXXX.tmp.exe (kept for inspection).
 bool DownloadLeft(const std::string& installer) {
-  for (const std::string& folder : ListFiles(TempDir(), "orv")) {
-    for (const std::string& name : ListFiles(TempDir() + "/" + folder, "orv")) {
+  for (const std::string& folder : RunFoldersLeft()) {
+    for (const std::string& name : ListFiles(ResumeDir() + "/" + folder, "orv")) {
       std::string bytes;
       if (name.size() > 8 && name.compare(name.size() - 8, 8, ".tmp.exe") == 0 &&
-          ReadFile(TempDir() + "/" + folder + "/" + name, bytes) && bytes == installer) {
+          ReadFile(ResumeDir() + "/" + folder + "/" + name, bytes) && bytes == installer) {
         return true;
       }
     }

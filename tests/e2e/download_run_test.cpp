@@ -311,8 +311,8 @@ TEST_F(DownloadRun, ClosingTheDialogEndsTheStubAtOnceWithExitCode0) {
   }
   EXPECT_TRUE(IsPercentLine(after.back())) << LogDump();
   EXPECT_LE(std::atoi(after.back().c_str()), run.dialog.closedAt + 1) << LogDump();
-  // The run's end removed its download folder.
-  EXPECT_TRUE(ListFiles(TempDir(), "orv").empty()) << "left in the temporary folder";
+  // The run's end removed its folder.
+  EXPECT_EQ(RunFoldersLeft(), std::vector<std::string>{}) << "the run's folder was left";
 }
 
 TEST_F(DownloadRun, ConfigurationThatIsNotJsonNeverShowsTheDialog) {
@@ -321,7 +321,7 @@ TEST_F(DownloadRun, ConfigurationThatIsNotJsonNeverShowsTheDialog) {
   ASSERT_TRUE(run.watched) << run.report;
   EXPECT_EQ(run.exitCode, 3u);
   EXPECT_FALSE(run.dialog.shown) << run.report;
-  EXPECT_TRUE(ListFiles(TempDir(), "orv").empty()) << "no download may start";
+  EXPECT_EQ(RunFoldersLeft(), std::vector<std::string>{}) << "no download may start";
 }
 
 TEST(ProgressDialog, DemoBarReachesTheLastPercentageBeforeTheDialogEnds) {

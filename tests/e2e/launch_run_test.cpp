@@ -25,14 +25,6 @@ class LaunchRun : public InstallerRunTest {
     NextStubEndpoints().analyticsPort = analytics_->port();
   }
 
-  // The Unix path of a file in a download folder of the prefix's temporary folder, from its
-  // Windows path there.
-  static std::string TempFile(const std::string& windowsPath) {
-    const size_t name = windowsPath.find_last_of('\\');
-    const size_t folder = windowsPath.find_last_of('\\', name - 1);
-    return TempDir() + "/" + windowsPath.substr(folder + 1, name - folder - 1) + "/" + windowsPath.substr(name + 1);
-  }
-
   // The log line of the download folder's removal, from the installer's Windows path.
   static std::string FolderDeleted(const std::string& installerPath) {
     return "Download folder \"" + installerPath.substr(0, installerPath.find_last_of('\\') + 1) + "\" deleted";
@@ -57,13 +49,13 @@ TEST_F(LaunchRun, SuccessPassesIdVersionAndArgumentsAndRemovesTheShortcut) {
     const Launch launch = ReadLaunch();
     ASSERT_TRUE(launch.recorded) << "the installer's command line has the wrong form or is missing";
     EXPECT_EQ(launch.rest, std::string("-v \"") + kVersion + "\" /S --lang=de");
-    EXPECT_FALSE(FileExists(TempFile(launch.installerPath))) << "the installer must be deleted";
-    // Downloaded into a folder of its own directly under the temporary folder, which goes too.
-    EXPECT_TRUE(std::regex_match(launch.installerPath, std::regex(R"(C:\\users\\.+\\Temp\\)"
+    EXPECT_FALSE(FileExists(RunFile(launch.installerPath))) << "the installer must be deleted";
+    // Downloaded into a folder of the run's own in the setup folder, which goes too.
+    EXPECT_TRUE(std::regex_match(launch.installerPath, std::regex(R"(C:\\Program Files( \(x86\))?\\Orvandel Setup\\)"
                                                                   R"(orv[0-9a-f]{8}\\orv[0-9A-F]{1,4}\.tmp\.exe)",
                                                                   std::regex::icase)))
         << launch.installerPath;
-    EXPECT_TRUE(ListFiles(TempDir(), "orv").empty()) << "the download folder must be deleted";
+    EXPECT_EQ(RunFoldersLeft(), std::vector<std::string>{}) << "the run's folder must be deleted";
     EXPECT_FALSE(FileExists(shortcut));
 
     const std::string launching =
@@ -262,7 +254,7 @@ TEST_F(LaunchRun, DownloadThatIsNotAProgramShowsCode7) {
   EXPECT_EQ(launching[1].message, "Unable to run installer \"" + installerPath + "\". Error code 193");
   EXPECT_EQ(launching[2].message, "\"" + installerPath + "\" deleted");
   EXPECT_EQ(launching[3].message, FolderDeleted(installerPath));
-  EXPECT_FALSE(FileExists(TempFile(installerPath)));
+  EXPECT_FALSE(FileExists(RunFile(installerPath)));
   const std::vector<std::string> messages = LogMessages();
   EXPECT_FALSE(Contains(messages, "Installer execution has successfully completed"));
   EXPECT_FALSE(Contains(messages, "Tavlin wrapper exiting"));

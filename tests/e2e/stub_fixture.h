@@ -54,6 +54,23 @@ inline std::string ConfigFor(bool shortcut, const std::string& wrapper, const st
   return ConfigJson(shortcut, wrapper, Crc32Of(bytes), version, Sha256HexOf(bytes));
 }
 
+// The run's folders ("orv" and eight hexadecimal digits) left in the setup folder, where the stub
+// keeps its resume copy too.
+inline std::vector<std::string> RunFoldersLeft() {
+  std::vector<std::string> left;
+  for (const std::string& name : ListFiles(ResumeDir(), "orv")) {
+    if (name != kCopyName) left.push_back(name);
+  }
+  return left;
+}
+
+// The Unix path of a file in a run's folder, from its Windows path there.
+inline std::string RunFile(const std::string& windowsPath) {
+  const size_t name = windowsPath.find_last_of('\\');
+  const size_t folder = windowsPath.find_last_of('\\', name - 1);
+  return ResumeDir() + "/" + windowsPath.substr(folder + 1, name - folder - 1) + "/" + windowsPath.substr(name + 1);
+}
+
 class StubTest : public ::testing::Test {
  protected:
   void SetUp() override {
