@@ -55,12 +55,6 @@ TEST(EnvironmentBlock, SplitStopsAtTheEmptyEntryOrTheEnd) {
   EXPECT_EQ(orv::JoinEnvironmentBlock({L"A=1"}), std::wstring(L"A=1\0\0", 5));
 }
 
-TEST(EnvironmentBlock, NamesEndAtTheFirstEqualsSignAfterTheFirstCharacter) {
-  EXPECT_EQ(orv::EnvironmentEntryName(L"=C:=C:\\dir"), L"=C:");
-  EXPECT_EQ(orv::EnvironmentEntryName(L"TEMP=C:\\a=b"), L"TEMP");
-  EXPECT_EQ(orv::EnvironmentEntryName(L"TEMP"), L"TEMP");
-}
-
 TEST(EnvironmentBlock, TheVariableIsReplacedOnceAndKeepsTheBlockInNameOrder) {
   struct Case {
     const char* name;
