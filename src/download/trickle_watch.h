@@ -22,7 +22,8 @@ class TrickleWatch {
   // 0 once expired; otherwise the milliseconds until the current stretch ends.
   uint64_t MsLeft(uint64_t nowMs) const;
 
-  // Whether nothing at all arrived in the current stretch (for the log: silence or trickle).
+  // Whether nothing at all arrived in the current stretch (for the log: silence rather than a
+  // trickle).
   bool Silent() const { return received_ == markBytes_; }
 
  private:
