@@ -5,9 +5,13 @@
 #include <stdexcept>
 
 #include "http/body_buffer.h"
+#include "http/proxy_auth.h"
+#include "http/redirect_rule.h"
 #include "http/response_headers.h"
 #include "http/winhttp_api.h"
 #include "text/ascii_case.h"
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 namespace orv {
 
@@ -66,6 +70,7 @@ bool HttpClient::execute(const std::wstring& verbText) {
       return false;
     }
     fields.deadline = ExchangeDeadline(GetTickCount64(), fields.totalDeadlineMs);
+    fields.failureDetail.clear();
 
     if (!fields.sessionHandle) {
       // An explicit proxy is also given to the session: Wine routes requests only through a
@@ -85,36 +90,12 @@ bool HttpClient::execute(const std::wstring& verbText) {
     WinHttp().SetTimeouts(fields.sessionHandle.get(), fields.resolveTimeout, fields.connectTimeout, fields.sendTimeout,
                        fields.receiveTimeout);
 
-    std::wstring hostBuffer(kHostChars, L'\0');
-    std::wstring pathBuffer(kPathChars, L'\0');
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwSchemeLength = 1;
-    parts.lpszHostName = &hostBuffer[0];
-    parts.dwHostNameLength = kHostChars;
-    parts.lpszUrlPath = &pathBuffer[0];
-    parts.dwUrlPathLength = kPathChars;
-    if (!WinHttp().CrackUrl(fields.url.c_str(), static_cast<DWORD>(fields.url.size()), 0, &parts)) return false;
-    fields.host.assign(hostBuffer.c_str(), parts.dwHostNameLength);
-    const std::wstring path(pathBuffer.c_str(), parts.dwUrlPathLength);
-    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-
-    WinHttpHandle connection(WinHttp().Connect(fields.sessionHandle.get(), fields.host.c_str(), parts.nPort, 0));
-    if (!connection) return false;
-    WinHttpHandle request(WinHttp().OpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                             WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) return false;
-    // The receive time-out also bounds the wait for the response head: Wine applies only this
-    // option there, and would otherwise wait for a silent server without limit.
-    if (fields.receiveTimeout > 0) {
-      DWORD headTimeout = static_cast<DWORD>(fields.receiveTimeout);
-      WinHttp().SetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
-    }
-
-    if (!fields.requireValidCertificate && secure) {
-      DWORD flags = kIgnoreCertificateErrors;
-      WinHttp().SetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
-    }
+    WinHttpHandle connection;
+    WinHttpHandle request;
+    std::wstring current = fields.url;
+    if (!openRequest(current, verb, connection, request)) return false;
+    int redirects = 0;
+    bool proxyAnswered = false;
 
     bool complete = false;
     bool stored = true;
@@ -136,6 +117,13 @@ bool HttpClient::execute(const std::wstring& verbText) {
       const ReadOutcome outcome = readResponse(request.get());
       if (outcome == ReadOutcome::Failed) stored = false;
       if (outcome != ReadOutcome::Read) continue;
+      const Turn turn = isGet ? answerRedirectOrProxy(verb, current, redirects, proxyAnswered, connection, request)
+                              : Turn::Final;
+      if (turn == Turn::Refused) return false;
+      if (turn == Turn::Answered) {
+        --attempt;  // bounded: kMaxRedirects redirects and one proxy answer per address
+        continue;
+      }
       complete = true;
       if (isGet && IsCutOffPage(fields.responseText)) {
         fields.lastError = ERROR_INVALID_DATA;  // 13
@@ -151,6 +139,107 @@ bool HttpClient::execute(const std::wstring& verbText) {
     fields.lastError = ERROR_INTERNAL_ERROR;
   }
   return false;
+}
+
+bool HttpClient::openRequest(const std::wstring& url, const wchar_t* verb, WinHttpHandle& connection,
+                             WinHttpHandle& request) {
+  request.reset();
+  connection.reset();
+  std::wstring hostBuffer(kHostChars, L'\0');
+  std::wstring pathBuffer(kPathChars, L'\0');
+  URL_COMPONENTS parts = {};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = 1;
+  parts.lpszHostName = &hostBuffer[0];
+  parts.dwHostNameLength = kHostChars;
+  parts.lpszUrlPath = &pathBuffer[0];
+  parts.dwUrlPathLength = kPathChars;
+  if (!WinHttp().CrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+  fields.host.assign(hostBuffer.c_str(), parts.dwHostNameLength);
+  const std::wstring path(pathBuffer.c_str(), parts.dwUrlPathLength);
+  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+  connection.reset(WinHttp().Connect(fields.sessionHandle.get(), fields.host.c_str(), parts.nPort, 0));
+  if (!connection) return false;
+  request.reset(WinHttp().OpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+  if (!request) return false;
+  // Redirects are followed by answerRedirectOrProxy, by the stub's own rule.
+  DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+  WinHttp().SetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
+  // The receive time-out also bounds the wait for the response head: Wine applies only this
+  // option there, and would otherwise wait for a silent server without limit.
+  if (fields.receiveTimeout > 0) {
+    DWORD headTimeout = static_cast<DWORD>(fields.receiveTimeout);
+    WinHttp().SetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
+  }
+  if (!fields.requireValidCertificate && secure) {
+    DWORD flags = kIgnoreCertificateErrors;
+    WinHttp().SetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
+  }
+  return true;
+}
+
+HttpClient::Turn HttpClient::answerRedirectOrProxy(const wchar_t* verb, std::wstring& current, int& redirects,
+                                                   bool& proxyAnswered, WinHttpHandle& connection,
+                                                   WinHttpHandle& request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!WinHttp().QueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return Turn::Final;
+  }
+  if (status == 407) {
+    DWORD offered = 0, first = 0, target = 0;
+    if (!WinHttp().QueryAuthSchemes(request.get(), &offered, &first, &target)) offered = 0;
+    std::string proxy = ToUtf8(fields.proxy);
+    WINHTTP_PROXY_INFO defaults = {};
+    if (proxy.empty() && WinHttp().GetDefaultProxyConfiguration(&defaults)) {
+      const GlobalString name(defaults.lpszProxy);
+      const GlobalString bypass(defaults.lpszProxyBypass);
+      if (HasText(name)) proxy = ToUtf8(name.get());
+    }
+    const orv::ProxyAuthDecision decision =
+        orv::JudgeProxyChallenge(offered, proxyAnswered, proxy.empty() ? "(the system's proxy)" : proxy);
+    if (decision.answer && WinHttp().SetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, decision.scheme,
+                                                    nullptr, nullptr, nullptr)) {
+      proxyAnswered = true;
+      return Turn::Answered;
+    }
+    fields.lastError = ERROR_WINHTTP_LOGIN_FAILURE;
+    fields.failureDetail = decision.answer ? "the user's logon cannot be given to proxy " + proxy : decision.refusal;
+    return Turn::Refused;
+  }
+  if (!orv::IsFollowedRedirectStatus(status)) return Turn::Final;
+  std::wstring location;
+  DWORD bytes = 0;
+  if (!WinHttp().QueryHeaders(request.get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
+                              WINHTTP_NO_OUTPUT_BUFFER, &bytes, WINHTTP_NO_HEADER_INDEX) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER && bytes / sizeof(wchar_t) <= kMaxResponseHeaderChars) {
+    location.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+    if (WinHttp().QueryHeaders(request.get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, &location[0],
+                               &bytes, WINHTTP_NO_HEADER_INDEX)) {
+      location.resize(bytes / sizeof(wchar_t));
+    } else {
+      location.clear();
+    }
+  }
+  orv::RedirectDecision decision = orv::JudgeRedirect(current, location, redirects, /*plainHttpAllowed=*/false);
+  if (!decision.follow) {
+    fields.lastError = ERROR_WINHTTP_REDIRECT_FAILED;
+    fields.failureDetail = "redirect to " + EscapeLogValue(ToUtf8(location)) + " refused: " + decision.refusal;
+    return Turn::Refused;
+  }
+  ++redirects;
+  current = std::move(decision.target);
+  proxyAnswered = false;
+  if (!openRequest(current, verb, connection, request)) {
+    fields.lastError = ERROR_WINHTTP_REDIRECT_FAILED;
+    fields.failureDetail = "redirect to " + EscapeLogValue(ToUtf8(current)) + " cannot be followed";
+    return Turn::Refused;
+  }
+  return Turn::Answered;
 }
 
 void HttpClient::addRequestHeaders(HINTERNET request) {
