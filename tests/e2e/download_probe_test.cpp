@@ -42,6 +42,7 @@ struct Behaviour {
   int stallMs = 0;          // after resetAfter bytes: stay silent this long instead of resetting ...
   char lateByte = 0;        // ... then send the rest of the body as this byte
   int status = 200;         // another status: a short page instead of the file
+  int pieceMs = 0;          // pause after each 64 KiB piece
 };
 
 // A plain HTTP server of one file whose every connection behaves as its function says.
@@ -57,6 +58,8 @@ class FileServer {
   // Whether a stalled connection has tried to send its other bytes, and whether the socket took them.
   bool LateBytesTried() const { return lateTried_; }
   bool LateBytesSent() const { return lateSent_; }
+  // Whether a client went away in the middle of the body.
+  bool Cut() const { return cut_; }
   std::vector<std::string> Ranges() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return ranges_;
@@ -100,9 +103,13 @@ class FileServer {
     const size_t stopAt = how.resetAfter ? std::min(payload_.size(), start + how.resetAfter) : payload_.size();
     while (at < stopAt && !stopping) {
       const size_t piece = std::min<size_t>(64 * 1024, stopAt - at);
-      if (!SendAll(socket, payload_.substr(at, piece))) return;
+      if (!SendAll(socket, payload_.substr(at, piece))) {
+        cut_ = true;
+        return;
+      }
       sent_ += piece;
       at += piece;
+      if (how.pieceMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(how.pieceMs));
     }
     if (at == payload_.size()) return;
     Drain(socket);
@@ -122,6 +129,7 @@ class FileServer {
   std::atomic<size_t> sent_{0};
   std::atomic<bool> lateSent_{false};
   std::atomic<bool> lateTried_{false};
+  std::atomic<bool> cut_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> ranges_;
   RawServer raw_;
@@ -251,6 +259,24 @@ TEST_F(DownloadProbe, AnAttemptThatStallsAndThenSendsOtherBytesChangesNothing) {
   ASSERT_TRUE(ReadFile(GetBed().out + "/download-probe.bin", after));
   EXPECT_TRUE(after == payload) << "bytes of the given-up attempt reached the file";
   EXPECT_FALSE(run.Logged("has not ended")) << "the given-up request ended within its bound: " << run.output;
+}
+
+TEST_F(DownloadProbe, ClosingTheDialogEndsTheAttemptAtOnce) {
+  const std::string payload = Payload(8 * kMiB);
+  FileServer server(payload, [](int) {
+    Behaviour how{true, 0};
+    how.pieceMs = 50;  // about 1.3 MB/s: some 6 s in all
+    return how;
+  });
+  ASSERT_TRUE(server.Start());
+  const ProbeRun run = RunProbe({"--url", server.Url(), "--close-at-percent", "10"});
+  ASSERT_EQ(run.result.rfind("result=closed ms=", 0), 0u) << run.output;
+  const long ms = std::stol(run.result.substr(run.result.find("ms=") + 3));
+  EXPECT_LT(ms, 3000) << "the close at 10% ended the download at once: " << run.output;
+  EXPECT_FALSE(run.Logged("Download attempt")) << "no failure, no other attempt: " << run.output;
+  EXPECT_LT(run.file.size(), payload.size() / 2);
+  for (int i = 0; i < 50 && !server.Cut(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(server.Cut()) << "the connection was closed in the middle of the body";
 }
 
 TEST_F(DownloadProbe, AMirrorTakesOverAndKeepsTheBytesOfTheSameFile) {
