@@ -8,6 +8,7 @@
 #include "http/proxy_auth.h"
 #include "http/redirect_rule.h"
 #include "http/response_headers.h"
+#include "http/user_proxy.h"
 #include "http/winhttp_api.h"
 #include "text/ascii_case.h"
 #include "text/log_escape.h"
@@ -286,50 +287,23 @@ bool HttpClient::send(HINTERNET request) {
 }
 
 bool HttpClient::discoverProxy(HINTERNET request) {
-  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
-  if (!WinHttp().GetIEProxyConfigForCurrentUser(&config)) {
-    fields.lastError = GetLastError();
+  const orv::Result<std::optional<orv::ProxyServer>> found = orv::FindUserProxy(fields.url);
+  if (!found.ok()) {
+    fields.lastError = found.status().code();
     return false;
   }
-  const GlobalString autoConfigUrl(config.lpszAutoConfigUrl);
-  const GlobalString proxy(config.lpszProxy);
-  const GlobalString bypass(config.lpszProxyBypass);
-
-  if (HasText(autoConfigUrl)) {
-    WINHTTP_AUTOPROXY_OPTIONS options = {};
-    options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
-    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
-    options.lpszAutoConfigUrl = autoConfigUrl.get();
-    options.lpvReserved = nullptr;
-    options.dwReserved = 0;
-    options.fAutoLogonIfChallenged = TRUE;
-    WINHTTP_PROXY_INFO info = {};
-    BOOL found = WinHttp().GetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
-    if (!found && GetLastError() == ERROR_INVALID_PARAMETER) {
-      // Some WinHTTP implementations (Wine) refuse auto-detection combined with a script URL;
-      // the script alone is what the user's settings name.
-      options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-      options.dwAutoDetectFlags = 0;
-      found = WinHttp().GetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
-    }
-    if (!found) {
-      fields.lastError = GetLastError();
-      return false;
-    }
-    const GlobalString scriptProxy(info.lpszProxy);
-    const GlobalString scriptBypass(info.lpszProxyBypass);
-    if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) return false;
-    return send(request);
+  if (!found.value()) return false;
+  // Server and bypass list are handed over whole, however long.
+  std::wstring server = found.value()->proxy;
+  std::wstring bypass = found.value()->bypass;
+  WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0], bypass.empty() ? nullptr : &bypass[0]};
+  if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) {
+    // The script's proxy is tried at once and records nothing; the settings' proxy serves the
+    // next attempt.
+    if (!found.value()->fromScript) fields.lastError = GetLastError();
+    return false;
   }
-  if (HasText(proxy)) {
-    // Server and bypass list are handed over whole, however long.
-    std::wstring server = WritableCopy(proxy.get());
-    std::wstring bypassList = WritableCopy(bypass.get());
-    WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0],
-                               HasText(bypass) ? &bypassList[0] : nullptr};
-    if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
-  }
-  return false;
+  return found.value()->fromScript && send(request);
 }
 
 bool HttpClient::applyDeadline(HINTERNET request) {

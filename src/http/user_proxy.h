@@ -9,8 +9,9 @@
 namespace orv {
 
 struct ProxyServer {
-  std::wstring proxy;   // WinHTTP's proxy list ("host:port", "http=host:port;...")
-  std::wstring bypass;  // the addresses that bypass it; "" for none
+  std::wstring proxy;       // WinHTTP's proxy list ("host:port", "http=host:port;...")
+  std::wstring bypass;      // the addresses that bypass it; "" for none
+  bool fromScript = false;  // named by the automatic configuration script, not by the settings
 };
 
 // A failure Status when the settings cannot be read or their automatic configuration script gives

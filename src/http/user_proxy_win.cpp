@@ -34,7 +34,7 @@ Result<std::optional<ProxyServer>> AskScript(const std::wstring& url, const wcha
   const GlobalString proxy(info.lpszProxy);
   const GlobalString bypass(info.lpszProxyBypass);
   if (info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY || !HasText(proxy)) return std::optional<ProxyServer>();
-  return std::optional<ProxyServer>(ProxyServer{TextOf(proxy), TextOf(bypass)});
+  return std::optional<ProxyServer>(ProxyServer{TextOf(proxy), TextOf(bypass), true});
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ Result<std::optional<ProxyServer>> FindUserProxy(const std::wstring& url) {
   const GlobalString proxy(config.lpszProxy);
   const GlobalString bypass(config.lpszProxyBypass);
   if (HasText(scriptUrl)) return AskScript(url, scriptUrl.get());
-  if (HasText(proxy)) return std::optional<ProxyServer>(ProxyServer{TextOf(proxy), TextOf(bypass)});
+  if (HasText(proxy)) return std::optional<ProxyServer>(ProxyServer{TextOf(proxy), TextOf(bypass), false});
   return std::optional<ProxyServer>();
 }
 
