@@ -12,7 +12,7 @@ struct DocumentRequest {
   std::string wrapper;  // UTF-8
   std::string version;  // UTF-8
   FileSums installer;   // the installer's size, CRC-32 and SHA-256
-  std::vector<std::string> mirrors;  // UTF-8; further addresses of the installer, in order
+  std::vector<std::string> mirrors = {};  // UTF-8; further addresses of the installer, in order
 };
 
 // False with error set (one line) when the stub would refuse the document: "wrapper is not valid

@@ -290,6 +290,8 @@ TEST(ConfigDocumentRead, MirrorsAreHeldToTheWrappersRulesAndNeedASha256) {
     const std::wstring text = DocumentWith(kWrapper, c.extra);
     const ReadResult r = ReadAll(text);
     EXPECT_EQ(r.error, c.error) << ToUtf8(text);
-    if (r.error.empty()) EXPECT_EQ(r.config.mirrors, c.mirrors) << ToUtf8(text);
+    if (r.error.empty()) {
+      EXPECT_EQ(r.config.mirrors, c.mirrors) << ToUtf8(text);
+    }
   }
 }
