@@ -13,6 +13,7 @@
 #include "http/user_proxy.h"
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
+#include "http/winhttp_query.h"
 #include "util/last_error.h"
 #include "util/log_escape.h"
 #include "util/utf8.h"
@@ -171,8 +172,9 @@ class Attempt {
       if (step != Step::Done) return StepFailed(step);
       status_ = request_ptr_->StatusCode().value_or(0);
       if (status_ == 407) {
-        const uint32_t offered = OfferedProxySchemes();
-        const ProxyAuthDecision decision = JudgeProxyChallenge(offered, proxyAnswered, ProxyName());
+        const ProxyAuthDecision decision =
+            JudgeProxyChallenge(OfferedAuthSchemes(request_ptr_->handle()), proxyAnswered,
+                                ProxyNameForLog(request_ptr_->handle(), proxy_ ? proxy_->proxy : std::wstring()));
         if (!decision.answer) {
           reporter_.Line(::LogLevel::Error, decision.refusal);
           return Stop(AttemptEnd::Refused, HttpFailure(status_));
@@ -202,32 +204,6 @@ class Attempt {
       if (status_ >= 500 && status_ <= 599) return Stop(AttemptEnd::Interrupted, HttpFailure(status_));
       return Stop(AttemptEnd::Refused, HttpFailure(status_));
     }
-  }
-
-  uint32_t OfferedProxySchemes() const {
-    DWORD supported = 0, first = 0, target = 0;
-    if (!WinHttp().QueryAuthSchemes(request_ptr_->handle(), &supported, &first, &target)) return 0;
-    return supported;
-  }
-
-  // The proxy as the request names it, else as the session was given it (the user's settings), else
-  // WinHTTP's default setting (the one a session without a named proxy uses).
-  std::string ProxyName() const {
-    WINHTTP_PROXY_INFO info = {};
-    DWORD size = sizeof(info);
-    if (WinHttp().QueryOption(request_ptr_->handle(), WINHTTP_OPTION_PROXY, &info, &size)) {
-      const GlobalString proxy(info.lpszProxy);
-      const GlobalString bypass(info.lpszProxyBypass);
-      if (HasText(proxy)) return ForLog(proxy.get());
-    }
-    if (proxy_) return ForLog(proxy_->proxy);
-    WINHTTP_PROXY_INFO defaults = {};
-    if (WinHttp().GetDefaultProxyConfiguration(&defaults)) {
-      const GlobalString proxy(defaults.lpszProxy);
-      const GlobalString bypass(defaults.lpszProxyBypass);
-      if (HasText(proxy)) return ForLog(proxy.get());
-    }
-    return "(the system's proxy)";
   }
 
   // Judges the response for this file and writes its body.

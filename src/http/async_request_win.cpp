@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "http/winhttp_api.h"
+#include "http/winhttp_query.h"
 #include "util/last_error.h"
 #include "util/unique_handle.h"
 
@@ -200,20 +201,7 @@ std::optional<uint32_t> AsyncRequest::StatusCode() const {
 }
 
 std::optional<std::wstring> AsyncRequest::Header(DWORD query) const {
-  DWORD bytes = 0;
-  if (WinHttp().QueryHeaders(request_.get(), query, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &bytes,
-                             WINHTTP_NO_HEADER_INDEX) ||
-      GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes / sizeof(wchar_t) > kMaxHeaderChars) {
-    return std::nullopt;
-  }
-  std::wstring value(bytes / sizeof(wchar_t) + 1, L'\0');
-  bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-  if (!WinHttp().QueryHeaders(request_.get(), query, WINHTTP_HEADER_NAME_BY_INDEX, &value[0], &bytes,
-                              WINHTTP_NO_HEADER_INDEX)) {
-    return std::nullopt;
-  }
-  value.resize(bytes / sizeof(wchar_t));
-  return value;
+  return QueryHeaderText(request_.get(), query, kMaxHeaderChars);
 }
 
 }  // namespace orv

@@ -9,6 +9,7 @@
 #include "http/redirect_rule.h"
 #include "http/response_headers.h"
 #include "http/user_proxy.h"
+#include "http/winhttp_query.h"
 #include "http/winhttp_api.h"
 #include "text/ascii_case.h"
 #include "text/log_escape.h"
@@ -191,17 +192,9 @@ HttpClient::Turn HttpClient::answerRedirectOrProxy(const wchar_t* verb, std::wst
     return Turn::Final;
   }
   if (status == 407) {
-    DWORD offered = 0, first = 0, target = 0;
-    if (!WinHttp().QueryAuthSchemes(request.get(), &offered, &first, &target)) offered = 0;
-    std::string proxy = ToUtf8(fields.proxy);
-    WINHTTP_PROXY_INFO defaults = {};
-    if (proxy.empty() && WinHttp().GetDefaultProxyConfiguration(&defaults)) {
-      const GlobalString name(defaults.lpszProxy);
-      const GlobalString bypass(defaults.lpszProxyBypass);
-      if (HasText(name)) proxy = ToUtf8(name.get());
-    }
+    const std::string proxy = orv::ProxyNameForLog(request.get(), fields.proxy);
     const orv::ProxyAuthDecision decision =
-        orv::JudgeProxyChallenge(offered, proxyAnswered, proxy.empty() ? "(the system's proxy)" : proxy);
+        orv::JudgeProxyChallenge(orv::OfferedAuthSchemes(request.get()), proxyAnswered, proxy);
     if (decision.answer && WinHttp().SetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, decision.scheme,
                                                     nullptr, nullptr, nullptr)) {
       proxyAnswered = true;
@@ -212,20 +205,8 @@ HttpClient::Turn HttpClient::answerRedirectOrProxy(const wchar_t* verb, std::wst
     return Turn::Refused;
   }
   if (!orv::IsFollowedRedirectStatus(status)) return Turn::Final;
-  std::wstring location;
-  DWORD bytes = 0;
-  if (!WinHttp().QueryHeaders(request.get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX,
-                              WINHTTP_NO_OUTPUT_BUFFER, &bytes, WINHTTP_NO_HEADER_INDEX) &&
-      GetLastError() == ERROR_INSUFFICIENT_BUFFER && bytes / sizeof(wchar_t) <= kMaxResponseHeaderChars) {
-    location.assign(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(location.size() * sizeof(wchar_t));
-    if (WinHttp().QueryHeaders(request.get(), WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, &location[0],
-                               &bytes, WINHTTP_NO_HEADER_INDEX)) {
-      location.resize(bytes / sizeof(wchar_t));
-    } else {
-      location.clear();
-    }
-  }
+  const std::wstring location =
+      orv::QueryHeaderText(request.get(), WINHTTP_QUERY_LOCATION, kMaxResponseHeaderChars).value_or(L"");
   orv::RedirectDecision decision = orv::JudgeRedirect(current, location, redirects, /*plainHttpAllowed=*/false);
   if (!decision.follow) {
     fields.lastError = ERROR_WINHTTP_REDIRECT_FAILED;

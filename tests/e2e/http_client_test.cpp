@@ -531,6 +531,29 @@ TEST_F(HttpClientWine, RedirectsFollowTheStubsRule) {
   EXPECT_EQ(plain.Count("/orv.json"), 0u) << "the refused redirect was not fetched";
 }
 
+// A proxy asking for a password ends the exchange with a line that names it and its schemes;
+// nothing but the user's own logon (Negotiate, NTLM) is ever offered to a proxy.
+TEST_F(HttpClientWine, AProxyAskingForBasicAuthenticationEndsTheExchange) {
+  std::atomic<bool> credentialsSent{false};
+  RawServer proxy([&](int socket, const std::atomic<bool>&) {
+    const std::string head = ReadRequestHead(socket);
+    if (head.find("Proxy-Authorization") != std::string::npos) credentialsSent = true;
+    SendAll(socket, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
+                    "Proxy-Authenticate: Digest realm=\"corp\", nonce=\"1\"\r\nContent-Length: 0\r\n\r\n");
+  });
+  ASSERT_TRUE(proxy.Start());
+  const std::string address = "127.0.0.1:" + std::to_string(proxy.port());
+  Json report;
+  std::string error;
+  ASSERT_TRUE(RunProbe({"--url", "http://orv-behind-proxy.invalid/orv.json", "--proxy", address}, report, error)) << error;
+  const Json& run = report["runs"][0];
+  EXPECT_FALSE(run["result"]) << Brief(report);
+  EXPECT_EQ(run["lastError"], 12015) << Brief(report);
+  EXPECT_EQ(run["failureDetail"], "Proxy " + address + " asks for authentication by Basic, Digest; only Negotiate and "
+                                  "NTLM are answered, with the user's logon") << Brief(report);
+  EXPECT_FALSE(credentialsSent.load());
+}
+
 // Servers that break the protocol: each request ends false in bounded time and memory.
 TEST_F(HttpClientWine, HostileServers) {
   struct Case {
