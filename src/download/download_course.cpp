@@ -1,7 +1,9 @@
 #include "download/download_course.h"
 
-#include "util/log_escape.h"
-#include "util/utf8.h"
+#include "config/stub_config.h"
+
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 namespace orv {
 namespace {
@@ -47,7 +49,7 @@ AddressResult TryAddress(DownloadTransfer& transfer, DownloadPacer& pacer, Downl
       case AttemptEnd::Complete: return {AddressEnd::Done, Status()};
       case AttemptEnd::Closed: return {AddressEnd::Closed, Status()};
       case AttemptEnd::FileFailed:
-        reporter.Line(::LogLevel::Error, "Download stopped (" + report.failure.detail() + ")");
+        reporter.Line(LogLevel::Error, "Download stopped (" + report.failure.detail() + ")");
         return {AddressEnd::Stopped, report.failure};
       case AttemptEnd::Refused:
       case AttemptEnd::Interrupted:
@@ -56,7 +58,7 @@ AddressResult TryAddress(DownloadTransfer& transfer, DownloadPacer& pacer, Downl
     const bool gained = file.bytes > before;
     budget.Record(gained);
     const bool last = report.end == AttemptEnd::Refused || budget.Spent();
-    reporter.Line(last ? ::LogLevel::Error : ::LogLevel::Warning,
+    reporter.Line(last ? LogLevel::Error : LogLevel::Warning,
                   budget.Line(report.failure.detail(), gained, file.bytes, file.total, last));
     if (last) return {AddressEnd::Failed, report.failure};
     if (!pacer.Pause(budget.PauseMs())) return {AddressEnd::Closed, Status()};
@@ -65,7 +67,7 @@ AddressResult TryAddress(DownloadTransfer& transfer, DownloadPacer& pacer, Downl
 
 }  // namespace
 
-DownloadOutcome DownloadInstaller(DownloadTransfer& transfer, DownloadPacer& pacer, ::LogSink& log,
+DownloadOutcome DownloadInstaller(DownloadTransfer& transfer, DownloadPacer& pacer, LogSink& log,
                                   DownloadProgress& progress, const DownloadPlan& plan,
                                   const DownloadTimings& timings) {
   DownloadReporter reporter(log, progress);
@@ -73,11 +75,10 @@ DownloadOutcome DownloadInstaller(DownloadTransfer& transfer, DownloadPacer& pac
   DownloadOutcome outcome;
   outcome.failure = Status::Error(RunError::Download, "no address to download from");
   for (size_t i = 0; i < plan.addresses.size(); ++i) {
-    if (i > 0) reporter.Line(::LogLevel::Info, "Trying mirror " + EscapeLogValue(ToUtf8(plan.addresses[i])));
+    if (i > 0) reporter.Line(LogLevel::Info, "Trying mirror " + EscapeLogValue(ToUtf8(plan.addresses[i])));
     AttemptRequest base;
     base.address = plan.addresses[i];
-    base.size = SizeRule{plan.configuredSize ? *plan.configuredSize : kMaxDownloadBytes,
-                         plan.configuredSize.has_value()};
+    base.size = SizeRule{DownloadSizeLimit(plan.configuredSize), plan.configuredSize.has_value()};
     base.plainHttpAllowed = plan.plainHttpAllowed;
     const AddressResult result = TryAddress(transfer, pacer, reporter, base, file, timings);
     if (result.end == AddressEnd::Done) {

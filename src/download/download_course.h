@@ -14,9 +14,6 @@
 
 namespace orv {
 
-// The bytes kept in a download file of its own: at most 4 GiB when the document names no size.
-inline constexpr uint64_t kMaxDownloadBytes = 4ull * 1024 * 1024 * 1024;
-
 // What the run asks to download.
 struct DownloadPlan {
   std::vector<std::wstring> addresses;   // in order: the wrapper (with its cache-busting value), then the mirrors
@@ -84,7 +81,7 @@ struct DownloadOutcome {
 // address, an Error otherwise), "Trying mirror <address>" before each next address; bytes in the
 // file carry over to the next address when it names the same whole size. Closed as soon as an
 // attempt or a pause reports the user's close; Failed with an empty address list.
-[[nodiscard]] DownloadOutcome DownloadInstaller(DownloadTransfer& transfer, DownloadPacer& pacer, ::LogSink& log,
+[[nodiscard]] DownloadOutcome DownloadInstaller(DownloadTransfer& transfer, DownloadPacer& pacer, LogSink& log,
                                                 DownloadProgress& progress, const DownloadPlan& plan,
                                                 const DownloadTimings& timings);
 

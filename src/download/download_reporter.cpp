@@ -4,15 +4,15 @@ namespace orv {
 namespace {
 
 // The status model's sink: its lines to the log at Info, the bar and the end to the dialog.
-class ReporterSink final : public ::ProgressSink {
+class ReporterSink final : public ProgressSink {
  public:
-  ReporterSink(::LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
-  void LogLine(const std::string& message) override { log_.Log(::LogLevel::Info, message); }
+  ReporterSink(LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
+  void LogLine(const std::string& message) override { log_.Log(LogLevel::Info, message); }
   void SetBarPosition(int32_t percent) override { progress_.SetBarPosition(percent); }
   void EndProgressDialog() override { progress_.EndProgressDialog(); }
 
  private:
-  ::LogSink& log_;
+  LogSink& log_;
   DownloadProgress& progress_;
 };
 
@@ -26,41 +26,41 @@ void Fit32(uint64_t& written, uint64_t& total) {
 
 }  // namespace
 
-DownloadReporter::DownloadReporter(::LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
+DownloadReporter::DownloadReporter(LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
 
-void DownloadReporter::Stage(::DownloadStatus stage) {
+void DownloadReporter::Stage(DownloadStatus stage) {
   ReporterSink sink(log_, progress_);
-  ::HandleDownloadStatus(0, 0, stage, lastPercent_, sink);
+  HandleDownloadStatus(0, 0, stage, lastPercent_, sink);
 }
 
-void DownloadReporter::Step(uint64_t written, std::optional<uint64_t> total, ::DownloadStatus status) {
+void DownloadReporter::Step(uint64_t written, std::optional<uint64_t> total, DownloadStatus status) {
   uint64_t scaledWritten = written;
   uint64_t scaledTotal = total ? *total : 0;
   Fit32(scaledWritten, scaledTotal);
   ReporterSink sink(log_, progress_);
-  ::HandleDownloadStatus(static_cast<uint32_t>(scaledWritten), static_cast<uint32_t>(scaledTotal), status,
+  HandleDownloadStatus(static_cast<uint32_t>(scaledWritten), static_cast<uint32_t>(scaledTotal), status,
                          lastPercent_, sink);
 }
 
 void DownloadReporter::Bytes(uint64_t written, std::optional<uint64_t> total) {
-  Step(written, total, ::kStatusDownloadingData);
+  Step(written, total, kStatusDownloadingData);
 }
 
 void DownloadReporter::Complete(uint64_t written, std::optional<uint64_t> total) {
-  Step(written, total, ::kStatusEndDownloadData);
+  Step(written, total, kStatusEndDownloadData);
 }
 
 void DownloadReporter::Resuming(uint64_t offset, uint64_t total) {
-  log_.Log(::LogLevel::Info,
+  log_.Log(LogLevel::Info,
            "Resuming download at " + std::to_string(offset) + " of " + std::to_string(total) + " bytes");
 }
 
 void DownloadReporter::Restarted(const std::string& reason) {
-  log_.Log(::LogLevel::Warning, "Restarting the download from byte 0: " + reason);
+  log_.Log(LogLevel::Warning, "Restarting the download from byte 0: " + reason);
   lastPercent_ = 0;
   progress_.SetBarPosition(0);
 }
 
-void DownloadReporter::Line(::LogLevel level, const std::string& message) { log_.Log(level, message); }
+void DownloadReporter::Line(LogLevel level, const std::string& message) { log_.Log(level, message); }
 
 }  // namespace orv

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "main/log_sink.h"
-#include "main/progress_step.h"
+#include "util/log_sink.h"
+#include "download/progress_step.h"
 
 namespace orv {
 
@@ -25,13 +25,13 @@ class DownloadProgress {
 // keeping the last percentage shown across attempts.
 class DownloadReporter {
  public:
-  DownloadReporter(::LogSink& log, DownloadProgress& progress);
+  DownloadReporter(LogSink& log, DownloadProgress& progress);
   DownloadReporter(const DownloadReporter&) = delete;
   DownloadReporter& operator=(const DownloadReporter&) = delete;
 
   // A stage line: kStatusConnecting "Connecting...", kStatusSendingRequest "Sending request...",
   // kStatusMimeTypeAvailable "Mime type available", kStatusBeginDownloadData "Begin download".
-  void Stage(::DownloadStatus stage);
+  void Stage(DownloadStatus stage);
   // The file holds `written` bytes of `total` (unknown: nothing shows): logs the percentage and
   // moves the bar when it rose above the last one shown.
   void Bytes(uint64_t written, std::optional<uint64_t> total);
@@ -43,12 +43,12 @@ class DownloadReporter {
   // bar and the percentages start again from 0.
   void Restarted(const std::string& reason);
   // Writes one line of the download's own at level.
-  void Line(::LogLevel level, const std::string& message);
+  void Line(LogLevel level, const std::string& message);
 
  private:
-  void Step(uint64_t written, std::optional<uint64_t> total, ::DownloadStatus status);
+  void Step(uint64_t written, std::optional<uint64_t> total, DownloadStatus status);
 
-  ::LogSink& log_;
+  LogSink& log_;
   DownloadProgress& progress_;
   int32_t lastPercent_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "download/range_resume.h"
 
+#include "text/ascii_case.h"
+
 namespace orv {
 namespace {
 
@@ -31,7 +33,7 @@ bool StartsWithBytesUnit(std::string_view text) {
   static constexpr char kUnit[] = "bytes";
   if (text.size() < sizeof(kUnit) - 1) return false;
   for (size_t i = 0; i + 1 < sizeof(kUnit); ++i) {
-    if ((text[i] | 0x20) != kUnit[i]) return false;
+    if (AsciiLower(text[i]) != kUnit[i]) return false;
   }
   return true;
 }

@@ -15,8 +15,8 @@
 #include "http/winhttp_handle.h"
 #include "http/winhttp_query.h"
 #include "util/last_error.h"
-#include "util/log_escape.h"
-#include "util/utf8.h"
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 static_assert(WINHTTP_AUTH_SCHEME_BASIC == orv::kAuthBasic && WINHTTP_AUTH_SCHEME_NTLM == orv::kAuthNtlm &&
                   WINHTTP_AUTH_SCHEME_PASSPORT == orv::kAuthPassport &&
@@ -107,7 +107,7 @@ class Attempt {
     report_.failure = std::move(failure);
     if (request_ptr_) {
       const Status ended = request_ptr_->End(timings_.endBoundMs);
-      if (!ended.ok()) reporter_.Line(::LogLevel::Warning, "The given-up request has not ended: " + ended.detail());
+      if (!ended.ok()) reporter_.Line(LogLevel::Warning, "The given-up request has not ended: " + ended.detail());
       request_ptr_.reset();
     }
     return report_;
@@ -131,7 +131,7 @@ class Attempt {
   std::optional<AttemptReport> Open() {
     if (request_ptr_) {
       const Status ended = request_ptr_->End(timings_.endBoundMs);
-      if (!ended.ok()) reporter_.Line(::LogLevel::Warning, "The earlier request has not ended: " + ended.detail());
+      if (!ended.ok()) reporter_.Line(LogLevel::Warning, "The earlier request has not ended: " + ended.detail());
       request_ptr_.reset();
     }
     if (!session_) {
@@ -154,8 +154,8 @@ class Attempt {
     bool userProxyTried = false;
     if (std::optional<AttemptReport> ended = Open()) return ended;
     for (;;) {
-      reporter_.Stage(::kStatusConnecting);
-      reporter_.Stage(::kStatusSendingRequest);
+      reporter_.Stage(kStatusConnecting);
+      reporter_.Stage(kStatusSendingRequest);
       Step step = request_ptr_->Send(headers, watch_.MsLeft(Now()));
       if (step == Step::Failed && !userProxyTried) {
         // As the configuration fetch does: after a failed send, the user's own proxy settings.
@@ -176,7 +176,7 @@ class Attempt {
             JudgeProxyChallenge(OfferedAuthSchemes(request_ptr_->handle()), proxyAnswered,
                                 ProxyNameForLog(request_ptr_->handle(), proxy_ ? proxy_->proxy : std::wstring()));
         if (!decision.answer) {
-          reporter_.Line(::LogLevel::Error, decision.refusal);
+          reporter_.Line(LogLevel::Error, decision.refusal);
           return Stop(AttemptEnd::Refused, HttpFailure(status_));
         }
         proxyAnswered = true;
@@ -195,7 +195,7 @@ class Attempt {
         }
         ++redirects;
         url_ = std::move(decision.target);
-        reporter_.Line(::LogLevel::Info, "Redirected to " + ForLog(url_));
+        reporter_.Line(LogLevel::Info, "Redirected to " + ForLog(url_));
         proxyAnswered = false;
         if (std::optional<AttemptReport> ended = Open()) return ended;
         continue;
@@ -237,8 +237,8 @@ class Attempt {
         bodyEnd = range->last + 1;
       }
     }
-    reporter_.Stage(::kStatusMimeTypeAvailable);
-    reporter_.Stage(::kStatusBeginDownloadData);
+    reporter_.Stage(kStatusMimeTypeAvailable);
+    reporter_.Stage(kStatusBeginDownloadData);
     uint64_t position = decision.bodyStart;
     uint64_t brought = 0;
     while (position < bodyEnd) {

@@ -1,29 +1,20 @@
 #include "http/redirect_rule.h"
 
+#include "text/ascii_case.h"
+
 namespace orv {
 namespace {
 
 constexpr size_t kMaxLocationChars = 4096;
 
-wchar_t AsciiLowerChar(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-// True when text begins with prefix, ASCII letters compared in any case.
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (AsciiLowerChar(text[i]) != prefix[i]) return false;
-  }
-  return true;
-}
-
 // The length of "http://" or "https://" at the start of url (any case); 0 for another start.
 size_t SchemeLength(std::wstring_view url) {
-  if (StartsWithNoCase(url, L"https://")) return 8;
-  if (StartsWithNoCase(url, L"http://")) return 7;
+  if (StartsWithIgnoringAsciiCase(url, L"https://")) return 8;
+  if (StartsWithIgnoringAsciiCase(url, L"http://")) return 7;
   return 0;
 }
 
-bool IsHttps(std::wstring_view url) { return StartsWithNoCase(url, L"https://"); }
+bool IsHttps(std::wstring_view url) { return StartsWithIgnoringAsciiCase(url, L"https://"); }
 
 // The end of the authority (host and port) that starts at `at`.
 size_t AuthorityEnd(std::wstring_view url, size_t at) {

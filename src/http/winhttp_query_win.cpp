@@ -2,8 +2,8 @@
 
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
-#include "util/log_escape.h"
-#include "util/utf8.h"
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 namespace orv {
 

@@ -346,7 +346,9 @@ TEST_F(DownloadProbe, RedirectsFollowTheRule) {
     const ProbeRun run = RunProbe(args);
     EXPECT_EQ(run.result.rfind(c.result, 0), 0u) << run.output;
     EXPECT_TRUE(run.Logged(c.line)) << run.output;
-    if (std::string(c.result) == "result=done") EXPECT_TRUE(run.file == payload);
+    if (std::string(c.result) == "result=done") {
+      EXPECT_TRUE(run.file == payload);
+    }
   }
   EXPECT_EQ(plain.Count("/setup.exe"), 0u) << "a refused redirect is never fetched";
   EXPECT_EQ(secure.Count("/loop10"), 1u);

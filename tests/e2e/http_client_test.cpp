@@ -524,9 +524,13 @@ TEST_F(HttpClientWine, RedirectsFollowTheStubsRule) {
     ASSERT_TRUE(RunProbe({"--url", LocalUrl(c.path, true), "--strict"}, report, error)) << error;
     const Json& run = report["runs"][0];
     EXPECT_EQ(run["result"], c.result) << Brief(report);
-    if (!c.result) EXPECT_EQ(run["lastError"], c.lastError) << Brief(report);
+    if (!c.result) {
+      EXPECT_EQ(run["lastError"], c.lastError) << Brief(report);
+    }
     EXPECT_EQ(run["failureDetail"], c.detail) << Brief(report);
-    if (c.result) EXPECT_EQ(run["responseText"], c.text) << Brief(report);
+    if (c.result) {
+      EXPECT_EQ(run["responseText"], c.text) << Brief(report);
+    }
   }
   EXPECT_EQ(plain.Count("/orv.json"), 0u) << "the refused redirect was not fetched";
 }

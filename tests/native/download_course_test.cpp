@@ -18,11 +18,11 @@ struct Events {
   void Add(const std::string& item) { items.push_back(item); }
 };
 
-class RecordingLog final : public ::LogSink {
+class RecordingLog final : public LogSink {
  public:
   explicit RecordingLog(Events& events) : events_(events) {}
-  void Log(::LogLevel level, const std::string& message) override {
-    const char* tag = level == ::LogLevel::Info ? "I " : level == ::LogLevel::Warning ? "W " : "E ";
+  void Log(LogLevel level, const std::string& message) override {
+    const char* tag = level == LogLevel::Info ? "I " : level == LogLevel::Warning ? "W " : "E ";
     events_.Add(tag + message);
   }
 
@@ -247,7 +247,9 @@ TEST(DownloadCourse, AttemptsAddressesLinesAndPauses) {
       EXPECT_EQ(outcome.failure.error(), RunError::Download);
       EXPECT_FALSE(outcome.failure.detail().empty());
     }
-    if (c.end == DownloadEnd::Done) EXPECT_EQ(outcome.size, c.script.back().fileBytes);
+    if (c.end == DownloadEnd::Done) {
+      EXPECT_EQ(outcome.size, c.script.back().fileBytes);
+    }
   }
 }
 

@@ -76,9 +76,13 @@ TEST(RangeResume, EveryKindOfAnswerToAResumedAttempt) {
     SCOPED_TRACE(c.name);
     const ResumeDecision decision = JudgeResumeAnswer(c.point, c.rule, c.status, c.contentLength, c.contentRange);
     EXPECT_STREQ(ActionName(decision.action), ActionName(c.action));
-    if (c.action != ResumeAction::StartOver && c.action != ResumeAction::Refuse) EXPECT_EQ(decision.total, c.total);
+    if (c.action != ResumeAction::StartOver && c.action != ResumeAction::Refuse) {
+      EXPECT_EQ(decision.total, c.total);
+    }
     EXPECT_EQ(decision.reason, c.reason);
-    if (decision.action == ResumeAction::Append) EXPECT_EQ(decision.bodyStart, c.point.offset);
+    if (decision.action == ResumeAction::Append) {
+      EXPECT_EQ(decision.bodyStart, c.point.offset);
+    }
   }
 }
 

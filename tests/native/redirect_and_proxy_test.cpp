@@ -47,7 +47,9 @@ TEST(RedirectRule, WhereARedirectLeadsAndWhetherItIsFollowed) {
     SCOPED_TRACE(Narrow(c.from) + " -> " + Narrow(c.location));
     const RedirectDecision decision = JudgeRedirect(c.from, c.location, c.soFar, c.plainHttpAllowed);
     EXPECT_EQ(decision.follow, c.target != nullptr);
-    if (c.target) EXPECT_EQ(Narrow(decision.target), Narrow(c.target));
+    if (c.target) {
+      EXPECT_EQ(Narrow(decision.target), Narrow(c.target));
+    }
     EXPECT_EQ(decision.refusal, c.refusal);
   }
   EXPECT_EQ(ResolveRedirect(L"https://a.example/x", std::wstring(4097, L'a')), L"");

@@ -20,7 +20,7 @@
 #include "download/download_course.h"
 #include "download/winhttp_transfer.h"
 #include "util/unique_handle.h"
-#include "util/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -35,10 +35,10 @@ void Print(const std::string& line) {
   std::fflush(stdout);
 }
 
-class ProbeLog final : public ::LogSink {
+class ProbeLog final : public LogSink {
  public:
-  void Log(::LogLevel level, const std::string& message) override {
-    const char* name = level == ::LogLevel::Info ? "INFO" : level == ::LogLevel::Warning ? "WARNING" : "ERROR";
+  void Log(LogLevel level, const std::string& message) override {
+    const char* name = level == LogLevel::Info ? "INFO" : level == LogLevel::Warning ? "WARNING" : "ERROR";
     Print(std::string("log ") + name + " " + message);
   }
 };
