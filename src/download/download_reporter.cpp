@@ -16,14 +16,6 @@ class ReporterSink final : public ProgressSink {
   DownloadProgress& progress_;
 };
 
-// Byte counts scaled down together until both fit the status model's 32-bit counters.
-void Fit32(uint64_t& written, uint64_t& total) {
-  while (total > 0xFFFFFFFFull || written > 0xFFFFFFFFull) {
-    written >>= 1;
-    total >>= 1;
-  }
-}
-
 }  // namespace
 
 DownloadReporter::DownloadReporter(LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
@@ -34,12 +26,8 @@ void DownloadReporter::Stage(DownloadStatus stage) {
 }
 
 void DownloadReporter::Step(uint64_t written, std::optional<uint64_t> total, DownloadStatus status) {
-  uint64_t scaledWritten = written;
-  uint64_t scaledTotal = total ? *total : 0;
-  Fit32(scaledWritten, scaledTotal);
   ReporterSink sink(log_, progress_);
-  HandleDownloadStatus(static_cast<uint32_t>(scaledWritten), static_cast<uint32_t>(scaledTotal), status,
-                         lastPercent_, sink);
+  HandleDownloadStatus(written, total ? *total : 0, status, lastPercent_, sink);
 }
 
 void DownloadReporter::Bytes(uint64_t written, std::optional<uint64_t> total) {
