@@ -6,6 +6,7 @@
 
 #include "util/file_sums.h"
 #include "util/sha256.h"
+#include "util/status.h"
 
 namespace orv {
 
@@ -53,5 +54,11 @@ inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 // requireValidCertificate: refuse invalid TLS certificates. A fetch that takes longer than
 // kConfigFetchDeadlineMs in all (a server that trickles its answer) is false.
 [[nodiscard]] bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text);
+
+// The same fetch as FetchConfiguration: a failure Status (the request's last error as code) when
+// the request fails, whose detail is the line to log before the run's own when the exchange was
+// refused (a redirect the stub does not follow, a proxy asking for more than the user's logon),
+// "" otherwise; else the response text.
+[[nodiscard]] Result<std::wstring> FetchConfigurationText(const wchar_t* url, bool requireValidCertificate);
 
 }  // namespace orv
