@@ -1,6 +1,7 @@
 // The stub's download on hostile or failing networks: redirects it must refuse, a mirror that
 // takes over, a proxy that asks for a password.
 #include <algorithm>
+#include <atomic>
 
 #include "stub_fixture.h"
 
@@ -36,6 +37,53 @@ TEST_F(DownloadNetwork, AnHttpsWrapperRedirectedToPlainHttpIsNeverFetchedForACrc
   EXPECT_EQ(files_->Count("/setup.exe"), 0u) << "the plain http address was fetched: " << LogDump();
   EXPECT_TRUE(AnyMessage("failed (redirect to " + plainUrl + " refused: a redirect from https to http)")) << LogDump();
   EXPECT_FALSE(AnyMessage("Launching installer")) << LogDump();
+}
+
+TEST_F(DownloadNetwork, AMirrorTakesOverFromAFailingAddress) {
+  std::string installer;
+  ASSERT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer));
+  ServeFile("/setup.exe", installer);
+  const std::string mirror = FilesUrl("/setup.exe");
+  // The wrapper's host answers every request with 404.
+  TestServer gone;
+  ASSERT_TRUE(gone.Start());
+  const std::string wrapper = "http://localhost:" + std::to_string(gone.port()) + "/setup.exe";
+  std::string document = ConfigFor(false, wrapper, installer, "1.0");
+  document.insert(document.size() - 1, ", \"mirrors\": [\"" + mirror + "\"]");
+  ServeConfig(document);
+  StubOptions options;
+  options.env = {{"ORV_DEMO_EXIT_CODE", "0"}, {"ORV_DEMO_RECORD", WinPath(GetBed().out + "/mirror-run.txt")}};
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  EXPECT_EQ(gone.Count("/setup.exe"), 1u) << "a 404 ends an address at once";
+  EXPECT_EQ(files_->Count("/setup.exe"), 1u);
+  EXPECT_TRUE(AnyMessage("Download attempt 1 of 3 failed (HTTP status 404)")) << LogDump();
+  EXPECT_TRUE(AnyMessage("Trying mirror " + mirror)) << LogDump();
+  EXPECT_EQ(LogMessages().back(), "Tavlin wrapper exiting") << LogDump();
+}
+
+TEST_F(DownloadNetwork, AProxyAskingForBasicAuthenticationEndsTheRunWithItsLine) {
+  RawServer proxy([](int socket, const std::atomic<bool>&) {
+    if (ReadRequestHead(socket).empty()) return;
+    SendAll(socket, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
+                    "Content-Length: 0\r\nConnection: close\r\n\r\n");
+  });
+  ASSERT_TRUE(proxy.Start());
+  const std::string address = "127.0.0.1:" + std::to_string(proxy.port());
+  ServeConfig(ConfigJson(false, "https://localhost/setup.exe", 1, "1.0"));
+  StubOptions options;
+  // Wine's WinHTTP takes its default proxy from http_proxy: the configuration fetch goes through it.
+  options.env = {{"http_proxy", "http://" + address}};
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 1u) << LogDump();
+  ASSERT_EQ(run.boxes.size(), 1u) << run.report;
+  EXPECT_EQ(run.boxes[0].text, "Cannot obtain configuration. Error code 1");
+  EXPECT_TRUE(AnyMessage("Proxy " + address +
+                         " asks for authentication by Basic; only Negotiate and NTLM are answered, with the user's logon"))
+      << LogDump();
+  EXPECT_EQ(config_->Count("/orv.json"), 0u) << "nothing reached the server behind the proxy";
 }
 
 }  // namespace
