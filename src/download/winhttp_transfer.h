@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "download/download_course.h"
+#include "util/file_writer.h"
 
 namespace orv {
 
@@ -11,19 +12,19 @@ namespace orv {
 // failed send), following redirects itself (at most 10, by JudgeRedirect), answering a proxy's 407
 // with the user's logon where JudgeProxyChallenge allows it, and giving the attempt up when it brings
 // fewer than timings.trickleBytes in timings.trickleWindowMs or the user closes the dialog. Only the
-// calling thread writes the file, at explicit offsets: a given-up request's bytes are never read.
+// calling thread writes the file: a given-up request's bytes are never read.
 class WinHttpTransfer final : public DownloadTransfer {
  public:
-  // file: the run's open download file (written and cut, never closed here); userClosed: the event
-  // set when the user closes the progress dialog (may be null); timings: the trickle limit and how
-  // long a given-up request may take to end.
-  WinHttpTransfer(HANDLE file, HANDLE userClosed, const DownloadTimings& timings);
+  // file: the run's download file; userClosed: the event set when the user closes the progress
+  // dialog (may be null); timings: the trickle limit and how long a given-up request may take to end.
+  WinHttpTransfer(FileWriter& file, HANDLE userClosed, const DownloadTimings& timings);
 
-  // See DownloadTransfer. The file is first cut to request.point.offset bytes.
+  // See DownloadTransfer. The file must hold request.point.offset bytes, or is emptied first when
+  // that is 0 (FileFailed otherwise).
   AttemptReport Run(const AttemptRequest& request, DownloadReporter& reporter) override;
 
  private:
-  HANDLE file_;
+  FileWriter& file_;
   HANDLE userClosed_;
   DownloadTimings timings_;
 };

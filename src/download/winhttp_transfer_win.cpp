@@ -39,29 +39,8 @@ Status NetworkFailure(DWORD code) { return Status::Failure(code, "error code " +
 
 Status HttpFailure(uint32_t status) { return Status::Failure(0, "HTTP status " + std::to_string(status)); }
 
-Status WriteAt(HANDLE file, uint64_t offset, const unsigned char* data, DWORD size) {
-  while (size > 0) {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD written = 0;
-    if (!WriteFile(file, data, size, &written, &at)) return LastErrorStatus("the download file cannot be written");
-    if (written == 0) return Status::Failure(ERROR_WRITE_FAULT, "the download file cannot be written");
-    data += written;
-    size -= written;
-    offset += written;
-  }
-  return Status();
-}
-
-Status CutTo(HANDLE file, uint64_t length) {
-  FILE_END_OF_FILE_INFO end = {};
-  end.EndOfFile.QuadPart = static_cast<LONGLONG>(length);
-  if (!SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof(end))) {
-    return LastErrorStatus("the download file cannot be cut");
-  }
-  return Status();
-}
+// Empties the file unless it is empty already.
+Status Empty(FileWriter& file) { return file.size() == 0 ? Status() : file.Truncate(); }
 
 // An asynchronous session with the stub's user agent, through proxy when given (else WinHTTP's
 // default proxy setting), whose own time-outs only back up the attempt's trickle limit.
@@ -80,7 +59,7 @@ Result<WinHttpHandle> OpenSession(const std::optional<ProxyServer>& proxy, const
 // One attempt: its requests (redirects, proxy answers), then the body into the file.
 class Attempt {
  public:
-  Attempt(HANDLE file, HANDLE userClosed, const DownloadTimings& timings, const AttemptRequest& request,
+  Attempt(FileWriter& file, HANDLE userClosed, const DownloadTimings& timings, const AttemptRequest& request,
           DownloadReporter& reporter)
       : file_(file),
         userClosed_(userClosed),
@@ -95,8 +74,16 @@ class Attempt {
 
   AttemptReport Run() {
     if (!WinHttp().loaded) return Stop(AttemptEnd::Interrupted, Status::Failure(ERROR_MOD_NOT_FOUND, "WinHTTP is not available"));
-    const Status cut = CutTo(file_, request_.point.offset);
-    if (!cut.ok()) return Stop(AttemptEnd::FileFailed, cut);
+    // The file holds what the course says: the bytes to resume after, or none to be kept.
+    if (request_.point.offset == 0) {
+      const Status emptied = Empty(file_);
+      if (!emptied.ok()) return Stop(AttemptEnd::FileFailed, emptied);
+    } else if (file_.size() != request_.point.offset) {
+      return Stop(AttemptEnd::FileFailed,
+                  Status::Failure(ERROR_INVALID_DATA, "the download file holds " + std::to_string(file_.size()) +
+                                                          " bytes, not the " + std::to_string(request_.point.offset) +
+                                                          " to resume after"));
+    }
     if (std::optional<AttemptReport> ended = Exchange()) return *ended;
     return Body();
   }
@@ -214,8 +201,8 @@ class Attempt {
                           Narrow(request_ptr_->Header(WINHTTP_QUERY_CONTENT_RANGE)));
     if (decision.action == ResumeAction::Refuse) return Stop(AttemptEnd::Refused, Status::Failure(0, decision.reason));
     if (decision.action != ResumeAction::Append) {
-      const Status cut = CutTo(file_, 0);
-      if (!cut.ok()) return Stop(AttemptEnd::FileFailed, cut);
+      const Status emptied = Empty(file_);
+      if (!emptied.ok()) return Stop(AttemptEnd::FileFailed, emptied);
       report_.fileBytes = 0;
       if (!decision.reason.empty()) reporter_.Restarted(decision.reason);
     }
@@ -255,7 +242,7 @@ class Attempt {
       brought += read;
       watch_.Note(brought, Now());
       const DWORD kept = static_cast<DWORD>(read < bodyEnd - position ? read : bodyEnd - position);
-      const Status written = WriteAt(file_, position, data, kept);
+      const Status written = file_.Append(data, kept);
       if (!written.ok()) return Stop(AttemptEnd::FileFailed, written);
       position += kept;
       report_.fileBytes = position;
@@ -280,7 +267,7 @@ class Attempt {
     return Stop(AttemptEnd::Complete);
   }
 
-  HANDLE file_;
+  FileWriter& file_;
   HANDLE userClosed_;
   const DownloadTimings& timings_;
   const AttemptRequest& request_;
@@ -296,7 +283,7 @@ class Attempt {
 
 }  // namespace
 
-WinHttpTransfer::WinHttpTransfer(HANDLE file, HANDLE userClosed, const DownloadTimings& timings)
+WinHttpTransfer::WinHttpTransfer(FileWriter& file, HANDLE userClosed, const DownloadTimings& timings)
     : file_(file), userClosed_(userClosed), timings_(timings) {}
 
 AttemptReport WinHttpTransfer::Run(const AttemptRequest& request, DownloadReporter& reporter) {

@@ -227,8 +227,9 @@ int RefusedPort() {
   return port;
 }
 
-TestProxy::TestProxy()
-    : raw_([this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
+TestProxy::TestProxy(Answer answer)
+    : answer_(std::move(answer)),
+      raw_([this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
 
 std::vector<std::string> TestProxy::RequestLines() const {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -248,6 +249,13 @@ void TestProxy::Serve(int socket, const std::atomic<bool>& stopping) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.push_back(method + " " + target);
+  }
+  if (answer_) {
+    const std::string own = answer_(method + " " + target);
+    if (!own.empty()) {
+      SendAll(socket, own);
+      return;
+    }
   }
   std::string hostPort = target;
   std::string rest;

@@ -109,7 +109,9 @@ int RefusedPort();
 // recorded ("CONNECT localhost:40001", "GET http://localhost:40002/x").
 class TestProxy {
  public:
-  TestProxy();
+  // Gives the proxy's own answer to a request line instead of passing it on; "" passes it on.
+  using Answer = std::function<std::string(const std::string& requestLine)>;
+  explicit TestProxy(Answer answer = nullptr);
   // False when no port could be bound.
   [[nodiscard]] bool Start() { return raw_.Start(); }
   void Stop() { raw_.Stop(); }
@@ -120,6 +122,7 @@ class TestProxy {
   void Serve(int socket, const std::atomic<bool>& stopping);
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
+  Answer answer_;
   RawServer raw_;
 };
 

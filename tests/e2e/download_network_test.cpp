@@ -63,27 +63,41 @@ TEST_F(DownloadNetwork, AMirrorTakesOverFromAFailingAddress) {
   EXPECT_EQ(LogMessages().back(), "Tavlin wrapper exiting") << LogDump();
 }
 
-TEST_F(DownloadNetwork, AProxyAskingForBasicAuthenticationEndsTheRunWithItsLine) {
-  RawServer proxy([](int socket, const std::atomic<bool>&) {
-    if (ReadRequestHead(socket).empty()) return;
-    SendAll(socket, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
-                    "Content-Length: 0\r\nConnection: close\r\n\r\n");
+TEST_F(DownloadNetwork, AProxyAskingForBasicAuthenticationEndsTheDownloadWithItsLine) {
+  // The proxy passes the configuration on and asks for a password for the installer.
+  const std::string installerUrl = "http://orv-behind-proxy.invalid/setup.exe";
+  TestProxy proxy([&](const std::string& line) {
+    if (line.find("orv-behind-proxy.invalid") == std::string::npos) return std::string();
+    return std::string("HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
+                       "Content-Length: 0\r\nConnection: close\r\n\r\n");
   });
   ASSERT_TRUE(proxy.Start());
   const std::string address = "127.0.0.1:" + std::to_string(proxy.port());
-  ServeConfig(ConfigJson(false, "https://localhost/setup.exe", 1, "1.0"));
+  // Inside the tunnel Wine 8 asks for the absolute address: the configuration answers any target.
+  const std::string document = ConfigFor(false, installerUrl, "installer", "1.0");
+  config_ = std::make_unique<TestServer>(CertKind::Trusted);
+  config_->server().Get(".*", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(document, "application/json");
+  });
+  ASSERT_TRUE(config_->Start());
+  NextStubEndpoints().configPort = config_->port();
   StubOptions options;
-  // Wine's WinHTTP takes its default proxy from http_proxy: the configuration fetch goes through it.
+  // Wine's WinHTTP takes its default proxy from http_proxy.
   options.env = {{"http_proxy", "http://" + address}};
   const StubRun run = RunStub(options);
   ASSERT_TRUE(run.watched) << run.report;
-  EXPECT_EQ(run.exitCode, 1u) << LogDump();
+  EXPECT_EQ(run.exitCode, 4u) << LogDump();
   ASSERT_EQ(run.boxes.size(), 1u) << run.report;
-  EXPECT_EQ(run.boxes[0].text, "Cannot obtain configuration. Error code 1");
+  EXPECT_EQ(run.boxes[0].text, "Cannot obtain installer. Error code 4");
+  const std::vector<std::string> lines = proxy.RequestLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("orv-behind-proxy.invalid") != std::string::npos; }),
+            1)
+      << "a 407 ends the address at once";
   EXPECT_TRUE(AnyMessage("Proxy " + address +
                          " asks for authentication by Basic; only Negotiate and NTLM are answered, with the user's logon"))
       << LogDump();
-  EXPECT_EQ(config_->Count("/orv.json"), 0u) << "nothing reached the server behind the proxy";
+  EXPECT_TRUE(AnyMessage("Download attempt 1 of 3 failed (HTTP status 407)")) << LogDump();
 }
 
 }  // namespace
