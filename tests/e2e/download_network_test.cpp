@@ -1,20 +1,123 @@
-// The stub's download on hostile or failing networks: redirects it must refuse, a mirror that
-// takes over, a proxy that asks for a password.
+// The stub's download on bad and hostile networks: resets, servers that ignore ranges, a stall,
+// redirects it must refuse, a mirror that takes over, a proxy that asks for a password.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <thread>
 
 #include "stub_fixture.h"
 
 namespace bed {
 namespace {
 
-using DownloadNetwork = StubTest;
+constexpr size_t kMiB = 1024 * 1024;
+// The stub's pauses between attempts shortened (the trickle limit stays 60 s).
+const std::map<std::string, std::string> kShortPauses = {{"ORV_TEST_DOWNLOAD_TIMINGS", "60000,100,300,1000"}};
+
+// The demo installer padded to size bytes: still the same program, now as large as asked.
+std::string PaddedInstaller(size_t size) {
+  std::string installer;
+  EXPECT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer));
+  if (installer.size() < size) installer += Payload(size - installer.size());
+  return installer;
+}
+
+// Every percentage line that goes back comes right after the logged restart from byte 0.
+void ExpectPercentagesNeverGoBackUnlessRestarted() {
+  int last = 0;
+  bool restarted = false;
+  for (const std::string& message : LogMessages()) {
+    if (message.rfind("Restarting the download from byte 0", 0) == 0) restarted = true;
+    if (message.empty() || message.size() > 3 || message.find_first_not_of("0123456789") != std::string::npos) continue;
+    const int percent = std::stoi(message);
+    EXPECT_TRUE(percent > last || restarted) << percent << " after " << last << LogDump();
+    restarted = false;
+    last = percent;
+  }
+}
 
 bool AnyMessage(const std::string& text) {
   const std::vector<std::string> messages = LogMessages();
   return std::any_of(messages.begin(), messages.end(),
                      [&](const std::string& m) { return m.find(text) != std::string::npos; });
 }
+
+using DownloadNetwork = StubTest;
+
+TEST_F(DownloadNetwork, AResetEvery6MiBStillDeliversA24MiBInstallerWithFewBytesSentTwice) {
+  const std::string installer = PaddedInstaller(24 * kMiB);
+  RangeFileServer server(installer, [](int) { return Behaviour{true, 6 * kMiB}; });
+  ASSERT_TRUE(server.Start());
+  std::string document = ConfigFor(false, server.Url(), installer, "1.0");
+  document.insert(document.size() - 1, ", \"size\": " + std::to_string(installer.size()));
+  ServeConfig(document);
+  StubOptions options;
+  options.env = kShortPauses;
+  options.env["ORV_DEMO_EXIT_CODE"] = "0";
+  options.env["ORV_DEMO_RECORD"] = WinPath(GetBed().out + "/reset-run.txt");
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  EXPECT_TRUE(AnyMessage("Checksum is OK. Continue...")) << LogDump();
+  const double twice = static_cast<double>(server.BodyBytesSent()) - installer.size();
+  std::printf("24 MiB behind a 6 MiB reset: %zu body bytes sent, %.0f sent twice (%.2f%%), %zu requests\n",
+              server.BodyBytesSent(), twice, 100.0 * twice / installer.size(), server.Ranges().size());
+  EXPECT_LE(twice, 0.05 * installer.size());
+  const std::vector<std::string> ranges = server.Ranges();
+  ASSERT_GE(ranges.size(), 4u);
+  EXPECT_EQ(ranges[0], "");
+  for (size_t i = 1; i < ranges.size(); ++i) EXPECT_NE(ranges[i], "") << "request " << i + 1 << " resumes";
+  EXPECT_TRUE(AnyMessage("Resuming download at ")) << LogDump();
+  ExpectPercentagesNeverGoBackUnlessRestarted();
+  const std::vector<std::string> messages = LogMessages();
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), "End download"), 1) << LogDump();
+}
+
+TEST_F(DownloadNetwork, AServerThatIgnoresRangesResetOnceStillDelivers) {
+  const std::string installer = PaddedInstaller(12 * kMiB);
+  RangeFileServer server(installer, [](int request) { return Behaviour{false, request == 0 ? 6 * kMiB : 0}; });
+  ASSERT_TRUE(server.Start());
+  ServeConfig(ConfigFor(false, server.Url(), installer, "1.0"));
+  StubOptions options;
+  options.env = kShortPauses;
+  options.env["ORV_DEMO_EXIT_CODE"] = "0";
+  options.env["ORV_DEMO_RECORD"] = WinPath(GetBed().out + "/ranges-ignored-run.txt");
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  EXPECT_TRUE(AnyMessage("Restarting the download from byte 0: the server sent the whole file again (HTTP status 200)"))
+      << LogDump();
+  ExpectPercentagesNeverGoBackUnlessRestarted();
+  EXPECT_TRUE(AnyMessage("Checksum is OK. Continue...")) << LogDump();
+}
+
+TEST_F(DownloadNetwork, AnAttemptThatStallsAndThenSendsOtherBytesChangesNothingInTheInstallerThatRuns) {
+  const std::string installer = PaddedInstaller(4 * kMiB);
+  // The first connection sends 1 MiB, is silent past the limit (2 s here), then sends other bytes
+  // while WinHTTP may still hold the given-up request (its own time-out: the limit plus 5 s).
+  RangeFileServer server(installer, [](int request) {
+    return request == 0 ? Behaviour{true, 1 * kMiB, 4000, 'Z'} : Behaviour{true, 0};
+  });
+  ASSERT_TRUE(server.Start());
+  ServeConfig(ConfigFor(false, server.Url(), installer, "1.0"));
+  StubOptions options;
+  options.env = {{"ORV_TEST_DOWNLOAD_TIMINGS", "2000,100,300,1000"}, {"ORV_DEMO_EXIT_CODE", "0"},
+                 {"ORV_DEMO_RECORD", WinPath(GetBed().out + "/stall-run.txt")}};
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  // Silence after the last full stretch of bytes, or a last few bytes and then silence.
+  EXPECT_TRUE(AnyMessage("Download attempt 1 of 20 broke off at 1048576 of 4194304 bytes (no data for too long)") ||
+              AnyMessage("Download attempt 1 of 20 broke off at 1048576 of 4194304 bytes (less than 4096 bytes in 2 s)"))
+      << LogDump();
+  EXPECT_TRUE(AnyMessage("Checksum is OK. Continue...")) << "the installer that ran is the server's: " << LogDump();
+  for (int i = 0; i < 100 && !server.LateBytesTried(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::printf("the stalled connection's other bytes were %s\n",
+              server.LateBytesSent() ? "taken by its socket" : "refused: the connection was closed");
+}
+
 
 TEST_F(DownloadNetwork, AnHttpsWrapperRedirectedToPlainHttpIsNeverFetchedForACrcOnlyDocument) {
   std::string installer;
