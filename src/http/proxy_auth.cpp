@@ -1,7 +1,5 @@
 #include "http/proxy_auth.h"
 
-#include <cstdio>
-
 namespace orv {
 
 std::string AuthSchemeNames(uint32_t schemes) {
@@ -19,10 +17,10 @@ std::string AuthSchemeNames(uint32_t schemes) {
     names += known.name;
   }
   if (unknown != 0) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%x", static_cast<unsigned>(unknown));
+    std::string hex;
+    for (uint32_t rest = unknown; rest != 0; rest >>= 4) hex.insert(hex.begin(), "0123456789abcdef"[rest & 0xF]);
     names += names.empty() ? "" : ", ";
-    names += hex;
+    names += "0x" + hex;
   }
   return names.empty() ? "none" : names;
 }
