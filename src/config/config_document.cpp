@@ -228,6 +228,42 @@ bool ConfigDocument::ReadSize(std::optional<uint64_t>& value, std::string& error
   return true;
 }
 
+bool ConfigDocument::ReadMirrors(std::optional<std::vector<std::wstring>>& value, std::string& error) const {
+  if (!impl_->root.is_object()) {
+    value.reset();
+    return true;
+  }
+  const auto found = impl_->root.find("mirrors");
+  if (found == impl_->root.end()) {
+    value.reset();
+    return true;
+  }
+  if (!found->is_array()) {
+    error = "mirrors is not an array";
+    return false;
+  }
+  if (found->size() > kMaxMirrors) {
+    error = "mirrors holds more than " + std::to_string(kMaxMirrors) + " addresses";
+    return false;
+  }
+  std::vector<std::wstring> mirrors;
+  for (const Json& entry : *found) {
+    const std::string number = std::to_string(mirrors.size() + 1);
+    if (!entry.is_string()) {
+      error = "mirror " + number + " is not a string";
+      return false;
+    }
+    std::wstring url = FromUtf8(entry.get_ref<const std::string&>());
+    if (!IsWebUrl(url)) {
+      error = "mirror " + number + " is not an http or https URL";
+      return false;
+    }
+    mirrors.push_back(std::move(url));
+  }
+  value = std::move(mirrors);
+  return true;
+}
+
 bool ReadDownloadSize(const std::wstring& configText, std::optional<uint64_t>& size, std::string& error) {
   size.reset();
   ConfigDocument document;

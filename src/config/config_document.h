@@ -1,9 +1,11 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/sha256.h"
 
@@ -11,6 +13,9 @@ namespace orv {
 
 // Largest installer the stub downloads, and the largest "size" a document may name.
 inline constexpr uint64_t kMaxInstallerBytes = 4ull * 1024 * 1024 * 1024;
+
+// Most addresses "mirrors" may list.
+inline constexpr std::size_t kMaxMirrors = 8;
 
 // A parsed configuration document. Every operation reports failure through its result and an
 // error text meant for the log ("Not an object", "wrapper not found", ...); none throws.
@@ -44,6 +49,11 @@ class ConfigDocument {
   // value unchanged) when "size" is there but unusable; otherwise true with value = the
   // installer's exact size in bytes, or nullopt when there is no "size" (or no root object).
   [[nodiscard]] bool ReadSize(std::optional<uint64_t>& value, std::string& error) const;
+  // False (error "mirrors is not an array", "mirrors holds more than 8 addresses", "mirror <n> is
+  // not a string" or "mirror <n> is not an http or https URL", n from 1; value unchanged) when
+  // "mirrors" is there but unusable; otherwise true with value = its addresses in order (possibly
+  // none), or nullopt when there is no "mirrors" (or no root object).
+  [[nodiscard]] bool ReadMirrors(std::optional<std::vector<std::wstring>>& value, std::string& error) const;
 
  private:
   struct Impl;

@@ -9,6 +9,7 @@ namespace orv {
 
 const char kPlainHttpNeedsSha256[] =
     "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
+const char kMirrorsNeedSha256[] = "mirrors are accepted only with a \"sha256\" of the installer";
 
 bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error) {
   ConfigDocument document;
@@ -19,10 +20,17 @@ bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& e
       !document.ReadSha256(read.sha256, error) || !document.ReadSize(read.size, error)) {
     return false;
   }
+  std::optional<std::vector<std::wstring>> mirrors;
+  if (!document.ReadMirrors(mirrors, error)) return false;
   if (IsPlainHttpUrl(read.wrapper) && !read.sha256) {
     error = kPlainHttpNeedsSha256;
     return false;
   }
+  if (mirrors && !read.sha256) {
+    error = kMirrorsNeedSha256;
+    return false;
+  }
+  if (mirrors) read.mirrors = std::move(*mirrors);
   config = std::move(read);
   return true;
 }

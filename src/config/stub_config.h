@@ -2,9 +2,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "util/file_sums.h"
 #include "util/sha256.h"
+#include "util/status.h"
 
 namespace orv {
 
@@ -16,15 +18,19 @@ struct StubConfig {
   std::wstring version;   // passed to the installer after -v and to the cancellation page
   std::optional<uint64_t> size;  // the installer's exact size in bytes, when the document gives it
   std::optional<Sha256Digest> sha256;  // expected SHA-256 of the installer, when the document gives one
+  std::vector<std::wstring> mirrors;   // further http(s) addresses of the installer, tried in order
 };
 
 // Why a plain http wrapper is refused without a "sha256": its bytes are not protected on the way.
 extern const char kPlainHttpNeedsSha256[];
+// Why "mirrors" is refused without a "sha256": bytes from several servers may make up the file.
+extern const char kMirrorsNeedSha256[];
 
 // False with error set (the text the run logs after "Error parsing file. Error: ") when text is
 // not a usable configuration document: a parse error, or the first key, in the order "shortcut",
-// "wrapper", "checksum", "version", "sha256" and "size" (both optional), that is missing or fails
-// its check (see ConfigDocument), or a plain http wrapper without "sha256" (kPlainHttpNeedsSha256).
+// "wrapper", "checksum", "version", "sha256", "size" and "mirrors" (the last three optional), that
+// is missing or fails its check (see ConfigDocument), a plain http wrapper without "sha256"
+// (kPlainHttpNeedsSha256), or "mirrors" without "sha256" (kMirrorsNeedSha256).
 // Otherwise true with every field of config filled.
 [[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);
 
@@ -48,5 +54,11 @@ inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 // requireValidCertificate: refuse invalid TLS certificates. A fetch that takes longer than
 // kConfigFetchDeadlineMs in all (a server that trickles its answer) is false.
 [[nodiscard]] bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text);
+
+// The same fetch as FetchConfiguration: a failure Status (the request's last error as code) when
+// the request fails, whose detail is the line to log before the run's own when the exchange was
+// refused (a redirect the stub does not follow, a proxy asking for more than the user's logon),
+// "" otherwise; else the response text.
+[[nodiscard]] Result<std::wstring> FetchConfigurationText(const wchar_t* url, bool requireValidCertificate);
 
 }  // namespace orv

@@ -4,12 +4,18 @@
 
 namespace orv {
 
-bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text) {
+Result<std::wstring> FetchConfigurationText(const wchar_t* url, bool requireValidCertificate) {
   HttpClient client(url ? url : L"");
   client.setRequireValidCertificate(requireValidCertificate);
   client.setTotalDeadline(kConfigFetchDeadlineMs);
-  if (!client.execute(L"GET")) return false;
-  text = client.responseText();
+  if (!client.execute(L"GET")) return Status::Failure(client.lastError(), client.failureDetail());
+  return client.responseText();
+}
+
+bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text) {
+  Result<std::wstring> fetched = FetchConfigurationText(url, requireValidCertificate);
+  if (!fetched.ok()) return false;
+  text = std::move(fetched.value());
   return true;
 }
 

@@ -7,7 +7,7 @@ namespace {
 // 2^31: the first quotient that no longer fits a signed 32-bit integer after truncation.
 constexpr double kFirstOverflowingQuotient = 2147483648.0;
 
-void PercentageStep(uint32_t progress, uint32_t maximum, int32_t& lastPercent, ProgressSink& sink) {
+void PercentageStep(uint64_t progress, uint64_t maximum, int32_t& lastPercent, ProgressSink& sink) {
   const std::optional<int32_t> percent = ProgressPercent(progress, maximum);
   if (!percent || *percent <= lastPercent) return;
   sink.LogLine(std::to_string(*percent));
@@ -22,21 +22,20 @@ const char* StageText(uint32_t statusCode) {
     case kStatusBeginDownloadData: return "Begin download";
     case kStatusSendingRequest: return "Sending request...";
     case kStatusMimeTypeAvailable: return "Mime type available";
-    case kStatusCacheFileNameAvailable: return "Cache filename available";
     default: return nullptr;
   }
 }
 
 }  // namespace
 
-std::optional<int32_t> ProgressPercent(uint32_t progress, uint32_t maximum) {
+std::optional<int32_t> ProgressPercent(uint64_t progress, uint64_t maximum) {
   if (maximum == 0) return std::nullopt;
   const double quotient = static_cast<double>(progress) * 100.0 / static_cast<double>(maximum);
   if (quotient >= kFirstOverflowingQuotient) return std::nullopt;
   return static_cast<int32_t>(quotient);
 }
 
-void HandleDownloadStatus(uint32_t progress, uint32_t maximum, uint32_t statusCode, int32_t& lastPercent,
+void HandleDownloadStatus(uint64_t progress, uint64_t maximum, uint32_t statusCode, int32_t& lastPercent,
                           ProgressSink& sink) {
   if (statusCode == kStatusDownloadingData) {
     PercentageStep(progress, maximum, lastPercent, sink);

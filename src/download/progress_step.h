@@ -17,7 +17,8 @@ class ProgressSink {
   virtual void EndProgressDialog() = 0;
 };
 
-// Download status codes that get their own treatment (the BINDSTATUS values).
+// Download status codes that get their own treatment (numbered as the platform's BINDSTATUS values
+// that the log lines once came from). The download writes straight into its file: no cache file.
 enum DownloadStatus : uint32_t {
   kStatusFindingResource = 1,
   kStatusConnecting = 2,
@@ -26,16 +27,15 @@ enum DownloadStatus : uint32_t {
   kStatusEndDownloadData = 6,
   kStatusSendingRequest = 11,
   kStatusMimeTypeAvailable = 13,
-  kStatusCacheFileNameAvailable = 14,
 };
 
 // progress * 100 / maximum, truncated toward zero, as a whole percentage. Empty when maximum is 0
 // or the quotient does not fit a signed 32-bit integer. Values above 100 are returned as they are.
-std::optional<int32_t> ProgressPercent(uint32_t progress, uint32_t maximum);
+std::optional<int32_t> ProgressPercent(uint64_t progress, uint64_t maximum);
 
 // Acts on one status report: logs the stage, moves the bar when the percentage rose above
 // lastPercent (which it then updates), and ends the dialog at the end of the data.
-void HandleDownloadStatus(uint32_t progress, uint32_t maximum, uint32_t statusCode, int32_t& lastPercent,
+void HandleDownloadStatus(uint64_t progress, uint64_t maximum, uint32_t statusCode, int32_t& lastPercent,
                           ProgressSink& sink);
 
 }  // namespace orv

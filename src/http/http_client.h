@@ -14,7 +14,9 @@ namespace orv {
 
 // One HTTP or HTTPS request per execute() over WinHTTP, with certificate leniency, up to three
 // attempts and proxy discovery; the response stays in the object. One object serves one URL; its
-// session opens on the first execute() and stays open until the object is destroyed.
+// session opens on the first execute() and stays open until the object is destroyed. A GET follows
+// redirects by the stub's rule (JudgeRedirect, never to plain http), and a proxy's 407 is answered
+// with the user's logon where JudgeProxyChallenge allows it.
 class HttpClient {
  public:
   using ProgressCallback = void (*)(double percent);
@@ -33,8 +35,9 @@ class HttpClient {
   // Performs the request with verb "GET" or "POST" (any letter case). True when a complete
   // response arrived, whatever its HTTP status; false otherwise, with lastError() set: 3 empty
   // URL, 87 other verb, 13 a GET page cut off after "<html>" three times, ERROR_NOT_ENOUGH_MEMORY
-  // when the body exceeds BodyBuffer::kMaxBodyBytes or cannot be stored, else a system error.
-  // Never throws.
+  // when the body exceeds BodyBuffer::kMaxBodyBytes or cannot be stored, ERROR_WINHTTP_REDIRECT_FAILED
+  // for a refused redirect and ERROR_WINHTTP_LOGIN_FAILURE for a proxy challenge not answered (both
+  // with failureDetail()), else a system error. Never throws.
   [[nodiscard]] bool execute(const std::wstring& verb);
 
   // Settings, used by the next execute().
@@ -84,6 +87,9 @@ class HttpClient {
   uint32_t contentLength() const { return fields.contentLength; }
   // Cookies from Set-Cookie headers, "a=1; b=2;", accumulated over calls.
   const std::wstring& responseCookies() const { return fields.responseCookies; }
+  // "" unless the last execute() refused a redirect ("redirect to <address> refused: <why>") or a
+  // proxy's challenge (JudgeProxyChallenge's line): then that text, for the log.
+  const std::string& failureDetail() const { return fields.failureDetail; }
   // Digits directly after "Location: ", if a response had them.
   const std::wstring& location() const { return fields.location; }
   // Whether the WinHTTP session is open.
@@ -96,6 +102,15 @@ class HttpClient {
     Failed,      // the body could not be stored: no further attempt
   };
 
+  // Opens a connection and a request for url with verb and the request's options; fields.host
+  // takes url's host. False when url cannot be split or a handle cannot be made.
+  bool openRequest(const std::wstring& url, const wchar_t* verb, WinHttpHandle& connection, WinHttpHandle& request);
+  // After a complete response: Answered when the request was set up again (a followed redirect or a
+  // proxy answered) and must be sent once more, Refused (lastError and failureDetail set) when the
+  // exchange ends, Final otherwise.
+  enum class Turn { Final, Answered, Refused };
+  Turn answerRedirectOrProxy(const wchar_t* verb, std::wstring& current, int& redirects, bool& proxyAnswered,
+                             WinHttpHandle& connection, WinHttpHandle& request);
   void addRequestHeaders(HINTERNET request);
   void setExplicitProxy(HINTERNET request);
   // Sends the request; true when it went out. Stores the error of a failed send.
@@ -138,6 +153,7 @@ class HttpClient {
     std::wstring proxyUser;
     std::wstring proxyPassword;
     std::wstring location;
+    std::string failureDetail;
     int resolveTimeout = 0;
     int connectTimeout = 60000;
     int sendTimeout = 30000;

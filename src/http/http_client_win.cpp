@@ -5,9 +5,15 @@
 #include <stdexcept>
 
 #include "http/body_buffer.h"
+#include "http/proxy_auth.h"
+#include "http/redirect_rule.h"
 #include "http/response_headers.h"
+#include "http/user_proxy.h"
+#include "http/winhttp_query.h"
 #include "http/winhttp_api.h"
 #include "text/ascii_case.h"
+#include "text/log_escape.h"
+#include "text/utf8.h"
 
 namespace orv {
 
@@ -66,6 +72,7 @@ bool HttpClient::execute(const std::wstring& verbText) {
       return false;
     }
     fields.deadline = ExchangeDeadline(GetTickCount64(), fields.totalDeadlineMs);
+    fields.failureDetail.clear();
 
     if (!fields.sessionHandle) {
       // An explicit proxy is also given to the session: Wine routes requests only through a
@@ -85,36 +92,12 @@ bool HttpClient::execute(const std::wstring& verbText) {
     WinHttp().SetTimeouts(fields.sessionHandle.get(), fields.resolveTimeout, fields.connectTimeout, fields.sendTimeout,
                        fields.receiveTimeout);
 
-    std::wstring hostBuffer(kHostChars, L'\0');
-    std::wstring pathBuffer(kPathChars, L'\0');
-    URL_COMPONENTS parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwSchemeLength = 1;
-    parts.lpszHostName = &hostBuffer[0];
-    parts.dwHostNameLength = kHostChars;
-    parts.lpszUrlPath = &pathBuffer[0];
-    parts.dwUrlPathLength = kPathChars;
-    if (!WinHttp().CrackUrl(fields.url.c_str(), static_cast<DWORD>(fields.url.size()), 0, &parts)) return false;
-    fields.host.assign(hostBuffer.c_str(), parts.dwHostNameLength);
-    const std::wstring path(pathBuffer.c_str(), parts.dwUrlPathLength);
-    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-
-    WinHttpHandle connection(WinHttp().Connect(fields.sessionHandle.get(), fields.host.c_str(), parts.nPort, 0));
-    if (!connection) return false;
-    WinHttpHandle request(WinHttp().OpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                             WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) return false;
-    // The receive time-out also bounds the wait for the response head: Wine applies only this
-    // option there, and would otherwise wait for a silent server without limit.
-    if (fields.receiveTimeout > 0) {
-      DWORD headTimeout = static_cast<DWORD>(fields.receiveTimeout);
-      WinHttp().SetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
-    }
-
-    if (!fields.requireValidCertificate && secure) {
-      DWORD flags = kIgnoreCertificateErrors;
-      WinHttp().SetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
-    }
+    WinHttpHandle connection;
+    WinHttpHandle request;
+    std::wstring current = fields.url;
+    if (!openRequest(current, verb, connection, request)) return false;
+    int redirects = 0;
+    bool proxyAnswered = false;
 
     bool complete = false;
     bool stored = true;
@@ -136,6 +119,13 @@ bool HttpClient::execute(const std::wstring& verbText) {
       const ReadOutcome outcome = readResponse(request.get());
       if (outcome == ReadOutcome::Failed) stored = false;
       if (outcome != ReadOutcome::Read) continue;
+      const Turn turn = isGet ? answerRedirectOrProxy(verb, current, redirects, proxyAnswered, connection, request)
+                              : Turn::Final;
+      if (turn == Turn::Refused) return false;
+      if (turn == Turn::Answered) {
+        --attempt;  // bounded: kMaxRedirects redirects and one proxy answer per address
+        continue;
+      }
       complete = true;
       if (isGet && IsCutOffPage(fields.responseText)) {
         fields.lastError = ERROR_INVALID_DATA;  // 13
@@ -151,6 +141,87 @@ bool HttpClient::execute(const std::wstring& verbText) {
     fields.lastError = ERROR_INTERNAL_ERROR;
   }
   return false;
+}
+
+bool HttpClient::openRequest(const std::wstring& url, const wchar_t* verb, WinHttpHandle& connection,
+                             WinHttpHandle& request) {
+  request.reset();
+  connection.reset();
+  std::wstring hostBuffer(kHostChars, L'\0');
+  std::wstring pathBuffer(kPathChars, L'\0');
+  URL_COMPONENTS parts = {};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = 1;
+  parts.lpszHostName = &hostBuffer[0];
+  parts.dwHostNameLength = kHostChars;
+  parts.lpszUrlPath = &pathBuffer[0];
+  parts.dwUrlPathLength = kPathChars;
+  if (!WinHttp().CrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+  fields.host.assign(hostBuffer.c_str(), parts.dwHostNameLength);
+  const std::wstring path(pathBuffer.c_str(), parts.dwUrlPathLength);
+  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+
+  connection.reset(WinHttp().Connect(fields.sessionHandle.get(), fields.host.c_str(), parts.nPort, 0));
+  if (!connection) return false;
+  request.reset(WinHttp().OpenRequest(connection.get(), verb, path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0));
+  if (!request) return false;
+  // Redirects are followed by answerRedirectOrProxy, by the stub's own rule.
+  DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+  WinHttp().SetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &disable, sizeof(disable));
+  // The receive time-out also bounds the wait for the response head: Wine applies only this
+  // option there, and would otherwise wait for a silent server without limit.
+  if (fields.receiveTimeout > 0) {
+    DWORD headTimeout = static_cast<DWORD>(fields.receiveTimeout);
+    WinHttp().SetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headTimeout, sizeof(headTimeout));
+  }
+  if (!fields.requireValidCertificate && secure) {
+    DWORD flags = kIgnoreCertificateErrors;
+    WinHttp().SetOption(request.get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
+  }
+  return true;
+}
+
+HttpClient::Turn HttpClient::answerRedirectOrProxy(const wchar_t* verb, std::wstring& current, int& redirects,
+                                                   bool& proxyAnswered, WinHttpHandle& connection,
+                                                   WinHttpHandle& request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!WinHttp().QueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return Turn::Final;
+  }
+  if (status == 407) {
+    const std::string proxy = orv::ProxyNameForLog(request.get(), fields.proxy);
+    const orv::ProxyAuthDecision decision =
+        orv::JudgeProxyChallenge(orv::OfferedAuthSchemes(request.get()), proxyAnswered, proxy);
+    if (decision.answer && WinHttp().SetCredentials(request.get(), WINHTTP_AUTH_TARGET_PROXY, decision.scheme,
+                                                    nullptr, nullptr, nullptr)) {
+      proxyAnswered = true;
+      return Turn::Answered;
+    }
+    fields.lastError = ERROR_WINHTTP_LOGIN_FAILURE;
+    fields.failureDetail = decision.answer ? "the user's logon cannot be given to proxy " + proxy : decision.refusal;
+    return Turn::Refused;
+  }
+  if (!orv::IsFollowedRedirectStatus(status)) return Turn::Final;
+  const std::wstring location =
+      orv::QueryHeaderText(request.get(), WINHTTP_QUERY_LOCATION, kMaxResponseHeaderChars).value_or(L"");
+  orv::RedirectDecision decision = orv::JudgeRedirect(current, location, redirects, /*plainHttpAllowed=*/false);
+  if (!decision.follow) {
+    fields.lastError = ERROR_WINHTTP_REDIRECT_FAILED;
+    fields.failureDetail = "redirect to " + EscapeLogValue(ToUtf8(location)) + " refused: " + decision.refusal;
+    return Turn::Refused;
+  }
+  ++redirects;
+  current = std::move(decision.target);
+  proxyAnswered = false;
+  if (!openRequest(current, verb, connection, request)) {
+    fields.lastError = ERROR_WINHTTP_REDIRECT_FAILED;
+    fields.failureDetail = "redirect to " + EscapeLogValue(ToUtf8(current)) + " cannot be followed";
+    return Turn::Refused;
+  }
+  return Turn::Answered;
 }
 
 void HttpClient::addRequestHeaders(HINTERNET request) {
@@ -197,50 +268,23 @@ bool HttpClient::send(HINTERNET request) {
 }
 
 bool HttpClient::discoverProxy(HINTERNET request) {
-  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
-  if (!WinHttp().GetIEProxyConfigForCurrentUser(&config)) {
-    fields.lastError = GetLastError();
+  const orv::Result<std::optional<orv::ProxyServer>> found = orv::FindUserProxy(fields.url);
+  if (!found.ok()) {
+    fields.lastError = found.status().code();
     return false;
   }
-  const GlobalString autoConfigUrl(config.lpszAutoConfigUrl);
-  const GlobalString proxy(config.lpszProxy);
-  const GlobalString bypass(config.lpszProxyBypass);
-
-  if (HasText(autoConfigUrl)) {
-    WINHTTP_AUTOPROXY_OPTIONS options = {};
-    options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT | WINHTTP_AUTOPROXY_CONFIG_URL;
-    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP;
-    options.lpszAutoConfigUrl = autoConfigUrl.get();
-    options.lpvReserved = nullptr;
-    options.dwReserved = 0;
-    options.fAutoLogonIfChallenged = TRUE;
-    WINHTTP_PROXY_INFO info = {};
-    BOOL found = WinHttp().GetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
-    if (!found && GetLastError() == ERROR_INVALID_PARAMETER) {
-      // Some WinHTTP implementations (Wine) refuse auto-detection combined with a script URL;
-      // the script alone is what the user's settings name.
-      options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-      options.dwAutoDetectFlags = 0;
-      found = WinHttp().GetProxyForUrl(fields.sessionHandle.get(), fields.url.c_str(), &options, &info);
-    }
-    if (!found) {
-      fields.lastError = GetLastError();
-      return false;
-    }
-    const GlobalString scriptProxy(info.lpszProxy);
-    const GlobalString scriptBypass(info.lpszProxyBypass);
-    if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) return false;
-    return send(request);
+  if (!found.value()) return false;
+  // Server and bypass list are handed over whole, however long.
+  std::wstring server = found.value()->proxy;
+  std::wstring bypass = found.value()->bypass;
+  WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0], bypass.empty() ? nullptr : &bypass[0]};
+  if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) {
+    // The script's proxy is tried at once and records nothing; the settings' proxy serves the
+    // next attempt.
+    if (!found.value()->fromScript) fields.lastError = GetLastError();
+    return false;
   }
-  if (HasText(proxy)) {
-    // Server and bypass list are handed over whole, however long.
-    std::wstring server = WritableCopy(proxy.get());
-    std::wstring bypassList = WritableCopy(bypass.get());
-    WINHTTP_PROXY_INFO info = {WINHTTP_ACCESS_TYPE_NAMED_PROXY, &server[0],
-                               HasText(bypass) ? &bypassList[0] : nullptr};
-    if (!WinHttp().SetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info))) fields.lastError = GetLastError();
-  }
-  return false;
+  return found.value()->fromScript && send(request);
 }
 
 bool HttpClient::applyDeadline(HINTERNET request) {

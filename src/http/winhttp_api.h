@@ -25,6 +25,11 @@ struct WinHttpApi {
   decltype(&::WinHttpReadData) ReadData = nullptr;
   decltype(&::WinHttpGetIEProxyConfigForCurrentUser) GetIEProxyConfigForCurrentUser = nullptr;
   decltype(&::WinHttpGetProxyForUrl) GetProxyForUrl = nullptr;
+  decltype(&::WinHttpSetStatusCallback) SetStatusCallback = nullptr;
+  decltype(&::WinHttpQueryOption) QueryOption = nullptr;
+  decltype(&::WinHttpQueryAuthSchemes) QueryAuthSchemes = nullptr;
+  decltype(&::WinHttpSetCredentials) SetCredentials = nullptr;
+  decltype(&::WinHttpGetDefaultProxyConfiguration) GetDefaultProxyConfiguration = nullptr;
 };
 
 // The table, loaded on first use (thread-safe) and never unloaded; loaded is false when

@@ -24,7 +24,12 @@ WinHttpApi Load() {
                    BindProcedure(module, "WinHttpQueryDataAvailable", api.QueryDataAvailable) &&
                    BindProcedure(module, "WinHttpReadData", api.ReadData) &&
                    BindProcedure(module, "WinHttpGetIEProxyConfigForCurrentUser", api.GetIEProxyConfigForCurrentUser) &&
-                   BindProcedure(module, "WinHttpGetProxyForUrl", api.GetProxyForUrl);
+                   BindProcedure(module, "WinHttpGetProxyForUrl", api.GetProxyForUrl) &&
+                   BindProcedure(module, "WinHttpSetStatusCallback", api.SetStatusCallback) &&
+                   BindProcedure(module, "WinHttpQueryOption", api.QueryOption) &&
+                   BindProcedure(module, "WinHttpQueryAuthSchemes", api.QueryAuthSchemes) &&
+                   BindProcedure(module, "WinHttpSetCredentials", api.SetCredentials) &&
+                   BindProcedure(module, "WinHttpGetDefaultProxyConfiguration", api.GetDefaultProxyConfiguration);
   if (!all) return WinHttpApi{};
   api.loaded = true;
   return api;

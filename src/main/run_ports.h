@@ -8,10 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "download/download_policy.h"
+#include "download/download_course.h"
 #include "util/log_sink.h"
 #include "download/progress_step.h"
 #include "util/file_sums.h"
+#include "util/file_writer.h"
 #include "main/publisher_check.h"
 #include "util/status.h"
 
@@ -65,18 +66,6 @@ class CheckedInstaller {
   // otherwise it runs, started from folder, with parameters.
   [[nodiscard]] virtual Result<std::unique_ptr<StartedInstaller>> Start(const RunFolder& folder,
                                                                         const std::wstring& parameters) = 0;
-};
-
-// The download file's bytes as the download writes them: one writer at a time, from any thread.
-class FileWriter {
- public:
-  virtual ~FileWriter() = default;
-  // The bytes the file holds now.
-  virtual uint64_t size() const = 0;
-  // A failure with the platform's code when the size bytes at data cannot be added at the end.
-  [[nodiscard]] virtual Status Append(const void* data, size_t size) = 0;
-  // A failure with the platform's code when the file cannot be cut back to no bytes.
-  [[nodiscard]] virtual Status Truncate() = 0;
 };
 
 // The installer's file while the download writes it: made new by this run, written by it alone.
@@ -144,14 +133,15 @@ class UserInterface {
 class Network {
  public:
   virtual ~Network() = default;
-  // A failure when the configuration request fails; otherwise the response's text.
+  // A failure when the configuration request fails (its detail, when not empty, the line that
+  // says why the exchange was refused: a redirect or a proxy); otherwise the response's text.
   [[nodiscard]] virtual Result<std::wstring> FetchConfiguration() = 0;
   // The cache-busting number: 0 to 32767, drawn anew for each run.
   virtual unsigned DrawCacheBuster() = 0;
-  // One attempt at downloading url into file, reporting to progress. The data may not go past
-  // size (when given) or 4 GiB, and must then be exactly size bytes.
-  [[nodiscard]] virtual DownloadResult DownloadOnce(const std::wstring& url, DownloadFile& file,
-                                                    std::optional<uint64_t> size, ProgressScope& progress) = 0;
+  // The installer's download attempts, one at a time, into file (through its writer) within
+  // timings; each attempt has ended when it returns. Lives no longer than file.
+  [[nodiscard]] virtual std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file,
+                                                                      const DownloadTimings& timings) = 0;
   // Sends one GET of url (the analytics hit); its outcome is not reported.
   virtual void SendFailureHit(const std::wstring& url) = 0;
 };

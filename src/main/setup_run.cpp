@@ -12,34 +12,33 @@
 namespace orv {
 namespace {
 
-// How the download ended for the run.
-enum class Downloaded { Yes, No, ClosedByUser };
-
 uint32_t Fail(const RunPorts& ports, RunError error) {
   ports.ui.ShowErrorBox(ErrorBoxText(error));
   return static_cast<uint32_t>(error);
 }
 
-// Up to kDownloadAttempts attempts, pausing between them; every failed attempt is logged with its
-// reason (a Warning when another attempt follows, an Error for the last).
-Downloaded DownloadWithRetries(const RunPorts& ports, ProgressScope& progress, const std::wstring& url,
-                               DownloadFile& file, std::optional<uint64_t> size) {
-  for (int attempt = 1;; ++attempt) {
-    const DownloadResult result = ports.network.DownloadOnce(url, file, size, progress);
-    if (result.closedByUser) return Downloaded::ClosedByUser;
-    const DownloadVerdict verdict = JudgeDownload(result);
-    if (verdict == DownloadVerdict::Done) return Downloaded::Yes;
-    const std::string failed = "Download attempt " + std::to_string(attempt) + " of " +
-                               std::to_string(kDownloadAttempts) + " failed (" + DownloadFailureReason(result) + ")";
-    if (verdict == DownloadVerdict::Fail || attempt == kDownloadAttempts) {
-      ports.log.Log(LogLevel::Error, failed);
-      return Downloaded::No;
-    }
-    const uint32_t delayMs = RetryDelayMs(attempt);
-    ports.log.Log(LogLevel::Warning, failed + ". Trying again in " + std::to_string(delayMs / 1000) + " s");
-    if (!progress.Pace(delayMs)) return Downloaded::ClosedByUser;
-    progress.Restart();
-  }
+// The progress dialog as the download's course sees it: its bar and its end through the dialog's
+// sink, the pauses between attempts through its pace (which the user's close ends).
+class DialogCourse final : public DownloadProgress, public DownloadPacer {
+ public:
+  explicit DialogCourse(ProgressScope& progress) : progress_(progress) {}
+  void SetBarPosition(int32_t percent) override { progress_.sink().SetBarPosition(percent); }
+  void EndProgressDialog() override { progress_.sink().EndProgressDialog(); }
+  bool Pause(uint32_t ms) override { return progress_.Pace(ms); }
+
+ private:
+  ProgressScope& progress_;
+};
+
+// The addresses to download from, in order: the wrapper with the cache-busting value, then the
+// mirrors as the document gives them.
+DownloadPlan PlanDownload(const StubConfig& config, unsigned cacheBuster) {
+  DownloadPlan plan;
+  plan.addresses.push_back(AppendCacheBuster(config.wrapper, cacheBuster));
+  plan.addresses.insert(plan.addresses.end(), config.mirrors.begin(), config.mirrors.end());
+  plan.plainHttpAllowed = config.sha256.has_value();
+  plan.configuredSize = config.size;
+  return plan;
 }
 
 // Deletes the installer, then (when that worked) the run's folder that holds it.
@@ -66,6 +65,8 @@ Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
   ports.log.Log(LogLevel::Info, "Downloading config file");
   const Result<std::wstring> text = ports.network.FetchConfiguration();
   if (!text.ok()) {
+    // A refused redirect or proxy says why; a network failure has nothing to add.
+    if (!text.status().detail().empty()) ports.log.Log(LogLevel::Error, text.status().detail());
     ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
     return Status::Error(RunError::ConfigFetch, "");
   }
@@ -120,15 +121,21 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
     return Fail(ports, RunError::Download);
   }
   const std::wstring installerPath = (*file)->path();
-  const std::wstring downloadUrl = AppendCacheBuster(config->wrapper, ports.network.DrawCacheBuster());
-  switch (DownloadWithRetries(ports, *progress, downloadUrl, **file, config->size)) {
-    case Downloaded::ClosedByUser:
+  const DownloadPlan plan = PlanDownload(*config, ports.network.DrawCacheBuster());
+  DialogCourse dialog(*progress);
+  DownloadOutcome downloaded;
+  {
+    const std::unique_ptr<DownloadTransfer> transfer = ports.network.OpenTransfer(**file, settings.downloadTimings);
+    downloaded = DownloadInstaller(*transfer, dialog, ports.log, dialog, plan, settings.downloadTimings);
+  }
+  switch (downloaded.end) {
+    case DownloadEnd::Closed:
       ports.log.Log(LogLevel::Info, "Download closed by the user");
       return 0;
-    case Downloaded::No:
+    case DownloadEnd::Failed:
       ports.log.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));
       return Fail(ports, RunError::Download);
-    case Downloaded::Yes:
+    case DownloadEnd::Done:
       break;
   }
   progress.reset();

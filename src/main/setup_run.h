@@ -14,10 +14,11 @@ struct RunSettings {
   std::wstring cancelPageBase;  // http address ending in "/installation-cancelled/?v="
   std::wstring analyticsHost;   // host[:port] that receives the failure hit
   std::optional<Sha256Digest> publisherPin;  // SHA-256 of the certificate that must sign the installer
+  DownloadTimings downloadTimings;           // the product's unless a test build shortens them
 };
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),
-// download with retries, checksum gate (and the publisher's signature when pinned), installer
+// download (DownloadInstaller: resumed attempts, then the mirrors), checksum gate (and the publisher's signature when pinned), installer
 // launch and outcome, clean-up, every log line and error box, all through ports. Returns the
 // process exit code: 0 when another stub runs or the user closed the progress dialog, an error
 // code (1, 3, 4, 5, 6, 7) after its error box, otherwise the installer's exit code.

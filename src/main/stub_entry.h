@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "download/attempt_budget.h"
 #include "main/endpoints.h"
 #include "util/file_signature.h"
 
@@ -16,8 +17,9 @@ struct PublisherPinning {
 };
 
 // The whole run of one stub with the given endpoints and the process's command line (null for
-// none), and the publisher pin when pinning is not null; the process exit code (see SetupRun).
+// none), the publisher pin when pinning is not null, and the download's timings (the product's
+// unless a test build gives shorter ones); the process exit code (see SetupRun).
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
-                      const PublisherPinning* pinning);
+                      const PublisherPinning* pinning, const DownloadTimings& timings = DownloadTimings());
 
 }  // namespace orv

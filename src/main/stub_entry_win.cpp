@@ -6,12 +6,13 @@
 namespace orv {
 
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
-                      const PublisherPinning* pinning) {
+                      const PublisherPinning* pinning, const DownloadTimings& timings) {
   orv::RunSettings settings;
   settings.commandLine = commandLine ? commandLine : L"";
   settings.cancelPageBase = endpoints.cancelPageBase ? endpoints.cancelPageBase : L"";
   settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
   if (pinning) settings.publisherPin = pinning->pin;
+  settings.downloadTimings = timings;
   orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr);
   return orv::SetupRun(ports.ports(), settings);
 }

@@ -38,14 +38,13 @@ class WindowsUserInterface final : public UserInterface {
 };
 
 // The configuration fetch and the failure hit over WinHTTP, the installer's download attempts
-// (each ended at once when userClosed is set).
+// (WinHttpTransfer; each ended at once when userClosed is set).
 class WindowsNetwork final : public Network {
  public:
   WindowsNetwork(const Endpoints& endpoints, HANDLE userClosed) : endpoints_(endpoints), userClosed_(userClosed) {}
   Result<std::wstring> FetchConfiguration() override;
   unsigned DrawCacheBuster() override;
-  DownloadResult DownloadOnce(const std::wstring& url, DownloadFile& file, std::optional<uint64_t> size,
-                              ProgressScope& progress) override;
+  std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file, const DownloadTimings& timings) override;
   void SendFailureHit(const std::wstring& url) override;
 
  private:

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "download/installer_download.h"
+#include "download/winhttp_transfer.h"
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
@@ -73,18 +73,6 @@ class DialogScope final : public ProgressScope {
   std::unique_ptr<ProgressSink> sink_;
 };
 
-// Hands the attempt's reports on to the dialog's sink; the attempt stops reporting once given up.
-class ForwardingSink final : public ProgressSink {
- public:
-  explicit ForwardingSink(ProgressSink& target) : target_(target) {}
-  void LogLine(const std::string& message) override { target_.LogLine(message); }
-  void SetBarPosition(int32_t percent) override { target_.SetBarPosition(percent); }
-  void EndProgressDialog() override { target_.EndProgressDialog(); }
-
- private:
-  ProgressSink& target_;
-};
-
 }  // namespace
 
 void WindowsRunLog::Start() { InitLogging(); }
@@ -101,11 +89,7 @@ std::unique_ptr<ProgressScope> WindowsUserInterface::StartProgress() {
 }
 
 Result<std::wstring> WindowsNetwork::FetchConfiguration() {
-  std::wstring text;
-  if (!orv::FetchConfiguration(endpoints_.configUrl, !endpoints_.allowInvalidCertificates, text)) {
-    return Status::Failure(0, kConfigFetchFailedLine);
-  }
-  return text;
+  return FetchConfigurationText(endpoints_.configUrl, !endpoints_.allowInvalidCertificates);
 }
 
 unsigned WindowsNetwork::DrawCacheBuster() {
@@ -113,9 +97,8 @@ unsigned WindowsNetwork::DrawCacheBuster() {
   return static_cast<unsigned>(std::rand());
 }
 
-DownloadResult WindowsNetwork::DownloadOnce(const std::wstring& url, DownloadFile& file, std::optional<uint64_t> size,
-                                            ProgressScope& progress) {
-  return DownloadInstallerOnce(url, file.path(), std::make_unique<ForwardingSink>(progress.sink()), size, userClosed_);
+std::unique_ptr<DownloadTransfer> WindowsNetwork::OpenTransfer(DownloadFile& file, const DownloadTimings& timings) {
+  return std::make_unique<WinHttpTransfer>(file.writer(), userClosed_, timings);
 }
 
 void WindowsNetwork::SendFailureHit(const std::wstring& url) {

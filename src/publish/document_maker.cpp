@@ -20,6 +20,14 @@ bool MakeDocument(const DocumentRequest& request, std::string& text, std::string
       return false;
     }
   }
+  std::vector<std::wstring> mirrors;
+  for (const std::string& mirror : request.mirrors) {
+    if (!IsUtf8(mirror)) {
+      error = "mirror " + std::to_string(mirrors.size() + 1) + " is not valid UTF-8";
+      return false;
+    }
+    mirrors.push_back(FromUtf8(mirror));
+  }
   nlohmann::ordered_json document;
   document["shortcut"] = request.shortcut;
   document["wrapper"] = request.wrapper;
@@ -27,6 +35,7 @@ bool MakeDocument(const DocumentRequest& request, std::string& text, std::string
   document["version"] = request.version;
   document["sha256"] = Sha256Hex(request.installer.sha256);
   document["size"] = request.installer.size;
+  if (!request.mirrors.empty()) document["mirrors"] = request.mirrors;
   const std::string made = document.dump(2) + "\n";
 
   StubConfig read;
@@ -37,7 +46,8 @@ bool MakeDocument(const DocumentRequest& request, std::string& text, std::string
   }
   const bool same = read.shortcut == request.shortcut && read.wrapper == FromUtf8(request.wrapper) &&
                     read.checksum == request.installer.crc32 && read.version == FromUtf8(request.version) &&
-                    read.sha256 == request.installer.sha256 && read.size == request.installer.size;
+                    read.sha256 == request.installer.sha256 && read.size == request.installer.size &&
+                    read.mirrors == mirrors;
   if (!same) {
     error = "the document does not read back as written";
     return false;

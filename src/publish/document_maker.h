@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "util/file_sums.h"
 
@@ -11,12 +12,14 @@ struct DocumentRequest {
   std::string wrapper;  // UTF-8
   std::string version;  // UTF-8
   FileSums installer;   // the installer's size, CRC-32 and SHA-256
+  std::vector<std::string> mirrors = {};  // UTF-8; further addresses of the installer, in order
 };
 
 // False with error set (one line) when the stub would refuse the document: "wrapper is not valid
-// UTF-8", or the stub's own log line "Error parsing file. Error: <reason>". Otherwise true with
-// text = the document (keys "shortcut", "wrapper", "checksum", "version", "sha256", "size"; UTF-8,
-// ending in a newline), which the stub reads back to exactly request's values.
+// UTF-8" (or "mirror <n> is not valid UTF-8"), or the stub's own log line "Error parsing file.
+// Error: <reason>". Otherwise true with text = the document (keys "shortcut", "wrapper", "checksum",
+// "version", "sha256", "size", and "mirrors" when there are any; UTF-8, ending in a newline), which
+// the stub reads back to exactly request's values.
 [[nodiscard]] bool MakeDocument(const DocumentRequest& request, std::string& text, std::string& error);
 
 }  // namespace orv

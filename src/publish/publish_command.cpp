@@ -9,9 +9,11 @@ namespace {
 struct Option {
   const char* name;
   bool takesValue;
+  bool repeatable = false;
 };
 
-const Option kMakeOptions[] = {{"--wrapper", true}, {"--version", true}, {"--no-shortcut", false}, {"-o", true}};
+const Option kMakeOptions[] = {
+    {"--wrapper", true}, {"--version", true}, {"--no-shortcut", false}, {"-o", true}, {"--mirror", true, true}};
 const Option kCheckOptions[] = {{"--installer", true}};
 const Option kVerifyOptions[] = {{"--ca-file", true}};
 
@@ -46,7 +48,7 @@ bool Split(const std::string& command, const std::vector<std::string>& args, con
       return false;
     }
     for (const auto& seen : split.options) {
-      if (seen.first == name) {
+      if (seen.first == name && !option->repeatable) {
         error = command + ": " + name + " is given twice";
         return false;
       }
@@ -125,6 +127,9 @@ bool ParsePublishCommand(const std::vector<std::string>& args, PublishCommand& c
       return false;
     }
     parsed.shortcut = Value(split, "--no-shortcut") == nullptr;
+    for (const auto& option : split.options) {
+      if (option.first == "--mirror") parsed.mirrors.push_back(option.second);
+    }
     if (const std::string* output = Value(split, "-o")) parsed.output = *output == "-" ? "" : *output;
   } else if (name == "check") {
     if (!Split(name, args, kCheckOptions, split, error)) return false;
@@ -143,10 +148,12 @@ bool ParsePublishCommand(const std::vector<std::string>& args, PublishCommand& c
 
 std::string PublishHelp(std::string_view topic) {
   if (topic == "make") {
-    return "usage: orvpublish make INSTALLER --wrapper URL --version TEXT [--no-shortcut] [-o FILE]\n"
+    return "usage: orvpublish make INSTALLER --wrapper URL --version TEXT [--mirror URL]... [--no-shortcut]\n"
+           "                         [-o FILE]\n"
            "Writes the configuration document for INSTALLER, to be served at the stub's /orv.json:\n"
            "its CRC-32, SHA-256 and exact size, the address the stub downloads it from (URL) and\n"
-           "the version it is given. --no-shortcut: a cancelled installation leaves no resume\n"
+           "the version it is given. --mirror (at most 8, in order): further addresses of the same\n"
+           "file, tried when the ones before fail. --no-shortcut: a cancelled installation leaves no resume\n"
            "shortcut. The document is read back as the stub reads it before it is written; what the\n"
            "stub would refuse is not written (exit 1, with the stub's reason). Without -o (or with\n"
            "-o -) it goes to standard output; FILE is replaced only once the whole document is written.\n";
@@ -162,14 +169,14 @@ std::string PublishHelp(std::string_view topic) {
     return "usage: orvpublish verify URL [--ca-file PEM]\n"
            "Fetches the document at the https URL with the server's certificate checked (against the\n"
            "system's authorities, or those in PEM; the Windows build takes its certificate store only),\n"
-           "then the installer it names, and checks both as the stub does: the document's values, the\n"
-           "size limit, the CRC-32 and the SHA-256. Prints each transfer's HTTP status, size, time and\n"
-           "throughput. Nothing is stored.\n"
-           "Exit status: 0 a stub would install from it, 1 it would not, 2 bad arguments.\n";
+           "then the installer from its address and from each mirror, and checks them as the stub does:\n"
+           "the document's values, the size limit, the CRC-32 and the SHA-256. Prints each transfer's\n"
+           "HTTP status, size, time and throughput. Nothing is stored.\n"
+           "Exit status: 0 a stub would install from every address, 1 it would not, 2 bad arguments.\n";
   }
   return "usage: orvpublish COMMAND [ARGUMENTS]\n"
          "Publishing tool of the orvsetup stub: writes and checks its configuration document.\n"
-         "  make INSTALLER --wrapper URL --version TEXT [--no-shortcut] [-o FILE]\n"
+         "  make INSTALLER --wrapper URL --version TEXT [--mirror URL]... [--no-shortcut] [-o FILE]\n"
          "  check FILE [--installer INSTALLER]\n"
          "  verify URL [--ca-file PEM]\n"
          "orvpublish COMMAND --help describes a command.\n";

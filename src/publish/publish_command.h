@@ -12,6 +12,7 @@ struct PublishCommand {
   std::string topic;      // Help: "", "make", "check" or "verify"
   std::string installer;  // Make: the installer; Check: the optional installer to check
   std::string wrapper;    // Make: the installer's address
+  std::vector<std::string> mirrors;  // Make: further addresses (--mirror, in the order given)
   std::string version;    // Make
   bool shortcut = true;   // Make: false with --no-shortcut
   std::string output;     // Make: the document's file, "" for standard output

@@ -90,6 +90,9 @@ std::string DescribeConfig(const StubConfig& config) {
   text += "sha256: " + (config.sha256 ? Sha256Hex(*config.sha256) : std::string("none")) + "\n";
   text += "size: " + (config.size ? std::to_string(*config.size) + " bytes" : std::string("none (at most 4 GiB)")) +
           "\n";
+  for (size_t i = 0; i < config.mirrors.size(); ++i) {
+    text += "mirror " + std::to_string(i + 1) + ": " + ToUtf8(config.mirrors[i]) + "\n";
+  }
   return text;
 }
 

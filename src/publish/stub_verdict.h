@@ -37,7 +37,8 @@ StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums);
 // redirects before), else code 0.
 StubVerdict JudgeInstallerStatus(int httpStatus);
 
-// The values the stub read, one "name: value" line each ("size: none (at most 4 GiB)" when absent).
+// The values the stub read, one "name: value" line each ("size: none (at most 4 GiB)" when absent),
+// then "mirror <n>: <address>" for each mirror.
 std::string DescribeConfig(const StubConfig& config);
 // The sums of an installer, one line each.
 std::string DescribeSums(const FileSums& sums);

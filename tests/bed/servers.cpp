@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -227,8 +228,9 @@ int RefusedPort() {
   return port;
 }
 
-TestProxy::TestProxy()
-    : raw_([this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
+TestProxy::TestProxy(Answer answer)
+    : answer_(std::move(answer)),
+      raw_([this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
 
 std::vector<std::string> TestProxy::RequestLines() const {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -248,6 +250,13 @@ void TestProxy::Serve(int socket, const std::atomic<bool>& stopping) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.push_back(method + " " + target);
+  }
+  if (answer_) {
+    const std::string own = answer_(method + " " + target);
+    if (!own.empty()) {
+      SendAll(socket, own);
+      return;
+    }
   }
   std::string hostPort = target;
   std::string rest;
@@ -270,6 +279,89 @@ void TestProxy::Serve(int socket, const std::atomic<bool>& stopping) {
                                          : SendAll(upstream, rest);
   if (ready) Relay(socket, upstream, stopping);
   close(upstream);
+}
+
+namespace {
+
+// Waits until the client has taken every byte sent (or 5 s passed).
+void Drain(int socket) {
+  for (int i = 0; i < 500; ++i) {
+    int pending = 0;
+    if (ioctl(socket, TIOCOUTQ, &pending) != 0 || pending == 0) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace
+
+RangeFileServer::RangeFileServer(std::string payload, std::function<Behaviour(int connection)> behave)
+    : payload_(std::move(payload)),
+      behave_(std::move(behave)),
+      raw_([this](int socket, const std::atomic<bool>& stopping) { Serve(socket, stopping); }) {}
+
+std::vector<std::string> RangeFileServer::Ranges() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return ranges_;
+}
+
+void RangeFileServer::Serve(int socket, const std::atomic<bool>& stopping) {
+  const std::string head = ReadRequestHead(socket);
+  if (head.empty()) return;
+  const Behaviour how = behave_(connections_++);
+  std::string lower = head;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  size_t start = 0;
+  const size_t range = lower.find("\r\nrange: bytes=");
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ranges_.push_back(range == std::string::npos ? "" : head.substr(range + 15, head.find("\r\n", range + 2) - range - 15));
+  }
+  if (how.status != 200) {
+    SendAll(socket, "HTTP/1.1 " + std::to_string(how.status) + " Other\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    return;
+  }
+  if (range != std::string::npos && how.honourRange) start = std::stoull(head.substr(range + 15));
+  std::string answer = start > 0 ? "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(start) +
+                                       "-" + std::to_string(payload_.size() - 1) + "/" +
+                                       std::to_string(payload_.size()) + "\r\n"
+                                 : std::string("HTTP/1.1 200 OK\r\n");
+  answer += "Content-Type: application/octet-stream\r\nETag: \"v1\"\r\nContent-Length: " +
+            std::to_string(payload_.size() - start) + "\r\nConnection: close\r\n\r\n";
+  if (!SendAll(socket, answer)) return;
+  size_t at = start;
+  const size_t stopAt = how.resetAfter ? std::min(payload_.size(), start + how.resetAfter) : payload_.size();
+  while (at < stopAt && !stopping) {
+    const size_t piece = std::min<size_t>(64 * 1024, stopAt - at);
+    if (!SendAll(socket, payload_.substr(at, piece))) {
+      cut_ = true;
+      return;
+    }
+    sent_ += piece;
+    at += piece;
+    if (how.pieceMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(how.pieceMs));
+  }
+  if (at == payload_.size()) return;
+  Drain(socket);
+  if (how.stallMs > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(how.stallMs));
+    if (SendAll(socket, std::string(payload_.size() - at, how.lateByte))) lateSent_ = true;
+    lateTried_ = true;
+    return;
+  }
+  const linger abortive{1, 0};
+  setsockopt(socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+}
+
+std::string Payload(size_t size) {
+  std::string bytes(size, '\0');
+  uint32_t state = 2463534242u;
+  for (char& c : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    c = static_cast<char>(state);
+  }
+  return bytes;
 }
 
 }  // namespace bed

@@ -109,7 +109,9 @@ int RefusedPort();
 // recorded ("CONNECT localhost:40001", "GET http://localhost:40002/x").
 class TestProxy {
  public:
-  TestProxy();
+  // Gives the proxy's own answer to a request line instead of passing it on; "" passes it on.
+  using Answer = std::function<std::string(const std::string& requestLine)>;
+  explicit TestProxy(Answer answer = nullptr);
   // False when no port could be bound.
   [[nodiscard]] bool Start() { return raw_.Start(); }
   void Stop() { raw_.Stop(); }
@@ -120,7 +122,54 @@ class TestProxy {
   void Serve(int socket, const std::atomic<bool>& stopping);
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
+  Answer answer_;
   RawServer raw_;
 };
+
+// What one connection of a RangeFileServer does.
+struct Behaviour {
+  bool honourRange = true;  // answer "Range: bytes=N-" with a 206
+  size_t resetAfter = 0;    // reset the connection after this many body bytes reached the client (0: never)
+  int stallMs = 0;          // after resetAfter bytes: stay silent this long instead of resetting ...
+  char lateByte = 0;        // ... then send the rest of the body as this byte
+  int status = 200;         // another status: a short page instead of the file
+  int pieceMs = 0;          // pause after each 64 KiB piece
+};
+
+// A plain HTTP server of one file (strong ETag "v1") whose every connection behaves as its
+// function says: ranges honoured or not, resets, stalls, other statuses, throttling.
+class RangeFileServer {
+ public:
+  RangeFileServer(std::string payload, std::function<Behaviour(int connection)> behave);
+  [[nodiscard]] bool Start() { return raw_.Start(); }
+  // Its address, ".../setup.exe" (every path gives the file).
+  std::string Url() const { return "http://localhost:" + std::to_string(raw_.port()) + "/setup.exe"; }
+  // Body bytes written to the clients' sockets, in all.
+  size_t BodyBytesSent() const { return sent_; }
+  // Whether a stalled connection has tried to send its other bytes, and whether the socket took them.
+  bool LateBytesTried() const { return lateTried_; }
+  bool LateBytesSent() const { return lateSent_; }
+  // Whether a client went away in the middle of the body.
+  bool Cut() const { return cut_; }
+  // The "Range: bytes=" value of each request, in order ("" for none).
+  std::vector<std::string> Ranges() const;
+
+ private:
+  void Serve(int socket, const std::atomic<bool>& stopping);
+
+  std::string payload_;
+  std::function<Behaviour(int)> behave_;
+  std::atomic<int> connections_{0};
+  std::atomic<size_t> sent_{0};
+  std::atomic<bool> lateSent_{false};
+  std::atomic<bool> lateTried_{false};
+  std::atomic<bool> cut_{false};
+  mutable std::mutex mutex_;
+  std::vector<std::string> ranges_;
+  RawServer raw_;
+};
+
+// size bytes of a fixed pseudo-random sequence.
+std::string Payload(size_t size);
 
 }  // namespace bed

@@ -486,6 +486,78 @@ TEST_F(HttpClientWine, ProxyDiscoveryFromTheUserSettings) {
   }
 }
 
+// Redirects are followed by the stub's own rule: within https, at most 10 in a row, never down to
+// plain http (the configuration fetch has no SHA-256 to check what such a page gives).
+TEST_F(HttpClientWine, RedirectsFollowTheStubsRule) {
+  TestServer plain;
+  plain.server().Get("/orv.json", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content("{}", "application/json");
+  });
+  ASSERT_TRUE(plain.Start());
+  const std::string plainUrl = "http://localhost:" + std::to_string(plain.port()) + "/orv.json";
+  Serve(
+      [&](httplib::Server& s) {
+        s.Get("/down", [&](const httplib::Request&, httplib::Response& r) { r.set_redirect(plainUrl.c_str(), 302); });
+        s.Get("/moved", [](const httplib::Request&, httplib::Response& r) { r.set_redirect("/here.json", 301); });
+        Text(s, "/here.json", "here");
+        s.Get(R"(/loop(\d+))", [](const httplib::Request& q, httplib::Response& r) {
+          r.set_redirect(("/loop" + std::to_string(std::stoi(q.matches[1]) + 1)).c_str(), 307);
+        });
+      },
+      true, CertKind::Trusted);
+  struct Case {
+    const char* path;
+    bool result;
+    unsigned lastError;
+    std::string detail;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"/down", false, 12156, "redirect to " + plainUrl + " refused: a redirect from https to http", ""},
+      {"/moved", true, 0, "", "here"},
+      {"/loop0", false, 12156, "redirect to /loop11 refused: more than 10 redirects", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    Json report;
+    std::string error;
+    ASSERT_TRUE(RunProbe({"--url", LocalUrl(c.path, true), "--strict"}, report, error)) << error;
+    const Json& run = report["runs"][0];
+    EXPECT_EQ(run["result"], c.result) << Brief(report);
+    if (!c.result) {
+      EXPECT_EQ(run["lastError"], c.lastError) << Brief(report);
+    }
+    EXPECT_EQ(run["failureDetail"], c.detail) << Brief(report);
+    if (c.result) {
+      EXPECT_EQ(run["responseText"], c.text) << Brief(report);
+    }
+  }
+  EXPECT_EQ(plain.Count("/orv.json"), 0u) << "the refused redirect was not fetched";
+}
+
+// A proxy asking for a password ends the exchange with a line that names it and its schemes;
+// nothing but the user's own logon (Negotiate, NTLM) is ever offered to a proxy.
+TEST_F(HttpClientWine, AProxyAskingForBasicAuthenticationEndsTheExchange) {
+  std::atomic<bool> credentialsSent{false};
+  RawServer proxy([&](int socket, const std::atomic<bool>&) {
+    const std::string head = ReadRequestHead(socket);
+    if (head.find("Proxy-Authorization") != std::string::npos) credentialsSent = true;
+    SendAll(socket, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"corp\"\r\n"
+                    "Proxy-Authenticate: Digest realm=\"corp\", nonce=\"1\"\r\nContent-Length: 0\r\n\r\n");
+  });
+  ASSERT_TRUE(proxy.Start());
+  const std::string address = "127.0.0.1:" + std::to_string(proxy.port());
+  Json report;
+  std::string error;
+  ASSERT_TRUE(RunProbe({"--url", "http://orv-behind-proxy.invalid/orv.json", "--proxy", address}, report, error)) << error;
+  const Json& run = report["runs"][0];
+  EXPECT_FALSE(run["result"]) << Brief(report);
+  EXPECT_EQ(run["lastError"], 12015) << Brief(report);
+  EXPECT_EQ(run["failureDetail"], "Proxy " + address + " asks for authentication by Basic, Digest; only Negotiate and "
+                                  "NTLM are answered, with the user's logon") << Brief(report);
+  EXPECT_FALSE(credentialsSent.load());
+}
+
 // Servers that break the protocol: each request ends false in bounded time and memory.
 TEST_F(HttpClientWine, HostileServers) {
   struct Case {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/config_document.h"
 #include "config/stub_config.h"
@@ -258,4 +259,39 @@ TEST(ConfigDocumentRead, FailedReadLeavesTheValueAlone) {
   EXPECT_EQ(wrapper, L"before");
   EXPECT_EQ(checksum, 9u);
   EXPECT_EQ(version, L"before");
+}
+
+TEST(ConfigDocumentRead, MirrorsAreHeldToTheWrappersRulesAndNeedASha256) {
+  const std::wstring sha = L", \"sha256\": \"" + kAbcHex + L"\"";
+  std::wstring nine = L"[";
+  for (int i = 0; i < 9; ++i) nine += std::wstring(i ? L", " : L"") + L"\"https://m" + std::to_wstring(i) + L"/i.exe\"";
+  nine += L"]";
+  struct Case {
+    std::wstring extra;
+    const char* error;  // "" when usable
+    std::vector<std::wstring> mirrors;
+  };
+  const Case cases[] = {
+      {sha + L", \"mirrors\": [\"https://m1/i.exe\", \"HTTP://m2:81/i.exe?x=1\"]", "",
+       {L"https://m1/i.exe", L"HTTP://m2:81/i.exe?x=1"}},
+      {sha + L", \"mirrors\": []", "", {}},
+      {sha, "", {}},
+      {L", \"mirrors\": [\"https://m1/i.exe\"]", kMirrorsNeedSha256, {}},
+      {L", \"mirrors\": []", kMirrorsNeedSha256, {}},
+      {sha + L", \"mirrors\": \"https://m1/i.exe\"", "mirrors is not an array", {}},
+      {sha + L", \"mirrors\": " + nine, "mirrors holds more than 8 addresses", {}},
+      {sha + L", \"mirrors\": [\"https://m1/i.exe\", 7]", "mirror 2 is not a string", {}},
+      {sha + L", \"mirrors\": [\"ftp://m1/i.exe\"]", "mirror 1 is not an http or https URL", {}},
+      {sha + L", \"mirrors\": [\"https://m1/a b.exe\"]", "mirror 1 is not an http or https URL", {}},
+      // A bad "mirrors" is named before the missing "sha256".
+      {L", \"mirrors\": {}", "mirrors is not an array", {}},
+  };
+  for (const Case& c : cases) {
+    const std::wstring text = DocumentWith(kWrapper, c.extra);
+    const ReadResult r = ReadAll(text);
+    EXPECT_EQ(r.error, c.error) << ToUtf8(text);
+    if (r.error.empty()) {
+      EXPECT_EQ(r.config.mirrors, c.mirrors) << ToUtf8(text);
+    }
+  }
 }

@@ -6,7 +6,6 @@
 
 #include "config/config_document.h"
 #include "config/stub_config.h"
-#include "download/download_size_limit.h"
 #include "http/exchange_deadline.h"
 
 namespace {
@@ -40,46 +39,6 @@ TEST(ExchangeDeadline, CutsEachStepToTheTimeThatRemains) {
                               " step " + std::to_string(c.step) + " now " + std::to_string(c.now);
     EXPECT_EQ(deadline.Expired(c.now), c.expired) << where;
     EXPECT_EQ(deadline.StepTimeoutMs(c.step, c.now), c.timeout) << where;
-  }
-}
-
-struct Report {
-  uint32_t status;
-  uint32_t progress;
-  uint32_t total;
-};
-
-// Whether every report passes, and the bytes counted at the end.
-std::pair<bool, uint64_t> Watch(uint64_t limit, const std::vector<Report>& reports) {
-  DownloadSizeWatch watch(limit);
-  bool passed = true;
-  for (const Report& r : reports) passed = watch.Observe(r.status, r.progress, r.total) && passed;
-  return {passed, watch.received()};
-}
-
-TEST(DownloadSizeWatch, StopsTheDownloadPastItsLimit) {
-  constexpr uint32_t kTop = 0xFFFFFFF0u;
-  struct Case {
-    const char* name;
-    uint64_t limit;
-    std::vector<Report> reports;
-    bool passes;
-    uint64_t received;
-  };
-  const Case cases[] = {
-      {"within the limit", 100, {{2, 0, 0}, {4, 10, 100}, {5, 60, 100}, {6, 100, 100}}, true, 100},
-      {"one byte too many", 100, {{5, 60, 0}, {5, 101, 0}}, false, 101},
-      {"announced size too large", 100, {{4, 0, 101}}, false, 0},
-      {"other statuses are not counted", 100, {{5, 50, 0}, {14, 0, 0}, {13, 999, 0}, {6, 50, 0}}, true, 50},
-      {"a wrap above 4 GiB counts", kMaxInstallerBytes, {{5, kTop, 0}, {5, 0x20, 0}}, false, 0x100000020ull},
-      {"4 GiB exactly passes", kMaxInstallerBytes, {{5, kTop, 0}, {5, 0, 0}}, true, kMaxInstallerBytes},
-      {"a small drop is a new start", 1000, {{5, 900, 0}, {4, 0, 0}, {5, 800, 0}}, true, 800},
-      {"stays stopped", 100, {{5, 200, 0}, {5, 0, 0}}, false, 200},
-  };
-  for (const Case& c : cases) {
-    const auto [passed, received] = Watch(c.limit, c.reports);
-    EXPECT_EQ(passed, c.passes) << c.name;
-    EXPECT_EQ(received, c.received) << c.name;
   }
 }
 

@@ -18,11 +18,12 @@ using namespace orv;
 struct Scenario {
   bool anotherStubRuns = false;
   std::optional<std::wstring> config;       // nullopt: the fetch fails
+  std::string refusal;                      // with the fetch failing: the refusal it names
   std::wstring folder = L"C:\\P\\Orvandel Setup\\run0a1b2c3d\\";  // empty: no run folder
   bool noDownloadFile = false;              // the download's file cannot be made
   bool folderStays = false;                 // the run's folder cannot be removed
   unsigned cacheBuster = 7;
-  std::vector<DownloadResult> downloads;    // one per attempt; attempts beyond the list succeed
+  std::vector<AttemptReport> downloads;     // one per attempt; attempts beyond the list complete
   bool closeDuringPause = false;            // the user closes the dialog during the first pause
   std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
   Sha256Digest sha256{};                    // the file's SHA-256
@@ -70,14 +71,12 @@ class RecordingPorts final : public RunLog,
   // Network
   Result<std::wstring> FetchConfiguration() override {
     Note("fetch config");
-    if (!s_.config) return Status::Failure(12029, "no answer");
+    if (!s_.config) return Status::Failure(12029, s_.refusal);
     return *s_.config;
   }
   unsigned DrawCacheBuster() override { return s_.cacheBuster; }
-  DownloadResult DownloadOnce(const std::wstring& url, DownloadFile& file, std::optional<uint64_t>,
-                              ProgressScope&) override {
-    Note("download " + ToUtf8(url) + " -> " + ToUtf8(file.path()));
-    return attempt_ < s_.downloads.size() ? s_.downloads[attempt_++] : DownloadResult{};
+  std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file, const DownloadTimings&) override {
+    return std::make_unique<Transfer>(*this, file.path());
   }
   void SendFailureHit(const std::wstring& url) override { Note("hit " + ToUtf8(url)); }
 
@@ -151,6 +150,26 @@ class RecordingPorts final : public RunLog,
     void EndProgressDialog() override { ports_.Note("dialog ends itself"); }
     RecordingPorts& ports_;
     bool closed_ = false;
+  };
+
+  // The download's attempts as the scenario scripts them; its end is the transfer's end.
+  class Transfer final : public DownloadTransfer {
+   public:
+    Transfer(RecordingPorts& ports, std::wstring path) : ports_(ports), path_(std::move(path)) {}
+    ~Transfer() override { ports_.Note("transfer end"); }
+    AttemptReport Run(const AttemptRequest& request, DownloadReporter&) override {
+      std::string line = "download " + ToUtf8(request.address);
+      if (request.point.offset > 0) line += " from byte " + std::to_string(request.point.offset);
+      ports_.Note(line + " -> " + ToUtf8(path_));
+      if (ports_.attempt_ < ports_.s_.downloads.size()) return ports_.s_.downloads[ports_.attempt_++];
+      AttemptReport complete;
+      complete.end = AttemptEnd::Complete;
+      return complete;
+    }
+
+   private:
+    RecordingPorts& ports_;
+    std::wstring path_;
   };
 
   class Installer final : public StartedInstaller {

@@ -27,7 +27,11 @@ const std::wstring kSha256Config =
     L"{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 1, \"version\": \"4.1\","
     L" \"sha256\": \"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\"}";
 constexpr uint32_t kGoodCrc = 1;  // the low 32 bits of the configured checksum
-constexpr int32_t kCannotConnect = static_cast<int32_t>(0x800C0004u);
+// The good document with "sha256", a size and two mirrors.
+const std::wstring kMirrorConfig =
+    L"{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 1, \"version\": \"4.1\","
+    L" \"sha256\": \"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\", \"size\": 1000,"
+    L" \"mirrors\": [\"https://m1.example.net/i.exe\", \"http://m2.example.org/i.exe\"]}";
 const char kFolder[] = "C:\\P\\Orvandel Setup\\run0a1b2c3d\\";
 const char kFile[] = "C:\\P\\Orvandel Setup\\run0a1b2c3d\\orv1.tmp.exe";
 const std::string kPath = std::string("\"") + kFile + "\"";
@@ -48,7 +52,8 @@ Lines Downloading() {
   return Parsed() + Lines{"dialog start", "INFO Downloading wrapper", "make folder", "create file"} + Attempt();
 }
 Lines Downloaded() {
-  return Lines{"dialog end", "INFO Wrapper successfully downloaded to " + kPath, std::string("check ") + kFile};
+  return Lines{"transfer end", "dialog end", "INFO Wrapper successfully downloaded to " + kPath,
+               std::string("check ") + kFile};
 }
 // The installer and the run's folder deleted.
 Lines Removed() {
@@ -91,7 +96,7 @@ Lines Without(Lines lines, size_t count) {
 Lines FailedWith(const std::string& box) { return Lines{"box " + box} + Released(); }
 // A failed download: the box while the dialog is up, then the run's folder and the dialog go.
 Lines DownloadFails() {
-  return Lines{"ERROR Can't download wrapper to " + kPath, "box Cannot obtain installer. Error code 4",
+  return Lines{"transfer end", "ERROR Can't download wrapper to " + kPath, "box Cannot obtain installer. Error code 4",
                "remove folder and its files", "dialog end"} +
          Released();
 }
@@ -103,12 +108,26 @@ Lines CorruptAfterCheck(const std::string& error) {
 Lines Retry(int attempt, const std::string& reason, int seconds) {
   return Lines{"WARNING Download attempt " + std::to_string(attempt) + " of 3 failed (" + reason + "). Trying again in " +
                    std::to_string(seconds) + " s",
-               "pause " + std::to_string(seconds * 1000), "dialog restart"} +
+               "pause " + std::to_string(seconds * 1000)} +
          Attempt();
 }
-// The user closed the dialog: one line, then every owning object ends, without a box.
+// The user closed the dialog: the attempt ends, one line, then every owning object ends, without a box.
 Lines ClosedByUser() {
-  return Lines{"INFO Download closed by the user", "remove folder and its files", "dialog end"} + Released();
+  return Lines{"transfer end", "INFO Download closed by the user", "remove folder and its files", "dialog end"} +
+         Released();
+}
+// An attempt that ended as end says, having left fileBytes of total in the file, for reason.
+AttemptReport Ended(AttemptEnd end, const std::string& reason, uint64_t fileBytes = 0,
+                    std::optional<uint64_t> total = std::nullopt) {
+  AttemptReport report;
+  report.end = end;
+  report.fileBytes = fileBytes;
+  report.total = total;
+  if (!reason.empty()) report.failure = Status::Failure(0, reason);
+  return report;
+}
+AttemptReport Broke(const std::string& reason, uint64_t fileBytes = 0, std::optional<uint64_t> total = std::nullopt) {
+  return Ended(AttemptEnd::Interrupted, reason, fileBytes, total);
 }
 Lines Cancelled(uint32_t code) {
   return {"INFO Installer execution canceled. Exit code " + std::to_string(code),
@@ -157,6 +176,15 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"configuration fetch fails", Good([](Scenario& s) { s.config.reset(); }), L"", 1,
        Started() + Lines{"ERROR Can't download config file"} +
            FailedWith("Cannot obtain configuration. Error code 1")},
+      {"a refused exchange names why before the run's line",
+       Good([](Scenario& s) {
+         s.config.reset();
+         s.refusal = "redirect to http://h/orv.json refused: a redirect from https to http";
+       }),
+       L"", 1,
+       Started() + Lines{"ERROR redirect to http://h/orv.json refused: a redirect from https to http",
+                         "ERROR Can't download config file"} +
+           FailedWith("Cannot obtain configuration. Error code 1")},
       {"configuration is not JSON", Good([](Scenario& s) { s.config = L"<html>"; }), L"", 3,
        Parsed() +
            Lines{"ERROR Error parsing file. Error: syntax error while parsing value - invalid literal; last read: "
@@ -193,23 +221,61 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
            Lines{std::string("WARNING Unable to delete download folder \"") + kFolder + "\". Error code 145",
                  "INFO Tavlin wrapper exiting", "remove folder and its files"} +
            Released()},
-      {"404 is not retried; the folder goes after the box", Good([](Scenario& s) { s.downloads = {{0, 404}}; }), L"",
-       4, Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
-      {"503 three times", Good([](Scenario& s) { s.downloads = {{0, 503}, {0, 503}, {0, 503}}; }), L"", 4,
+      {"404 is not retried; the folder goes after the box",
+       Good([](Scenario& s) { s.downloads = {Ended(AttemptEnd::Refused, "HTTP status 404")}; }), L"", 4,
+       Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} + DownloadFails()},
+      {"503 three times",
+       Good([](Scenario& s) { s.downloads = {Broke("HTTP status 503"), Broke("HTTP status 503"), Broke("HTTP status 503")}; }),
+       L"", 4,
        Downloading() + Retry(1, "HTTP status 503", 1) + Retry(2, "HTTP status 503", 3) +
            Lines{"ERROR Download attempt 3 of 3 failed (HTTP status 503)"} + DownloadFails()},
-      {"503 twice, then the installer", Good([](Scenario& s) { s.downloads = {{0, 503}, {0, 503}}; }), L"", 0,
+      {"503 twice, then the installer",
+       Good([](Scenario& s) { s.downloads = {Broke("HTTP status 503"), Broke("HTTP status 503")}; }), L"", 0,
        Downloading() + Retry(1, "HTTP status 503", 1) + Retry(2, "HTTP status 503", 3) + LaunchedAfterDownload() +
            Succeeded()},
       {"a refused connection, then a stall, then the installer",
-       Good([](Scenario& s) { s.downloads = {{kCannotConnect, 0}, {kCannotConnect, 200, true}}; }), L"", 0,
-       Downloading() + Retry(1, "error code 2148270084", 1) + Retry(2, "no data for too long", 3) +
+       Good([](Scenario& s) { s.downloads = {Broke("error code 12029"), Broke("no data for too long")}; }), L"", 0,
+       Downloading() + Retry(1, "error code 12029", 1) + Retry(2, "no data for too long", 3) +
            LaunchedAfterDownload() + Succeeded()},
-      {"the user closes the dialog during the download", Good([](Scenario& s) { s.downloads = {{0, 200, false, true}}; }),
-       L"", 0, Downloading() + ClosedByUser()},
+      {"a broken connection: the next attempt resumes",
+       Good([](Scenario& s) { s.downloads = {Broke("error code 12030", 400, 1000)}; }), L"", 0,
+       Downloading() +
+           Lines{"WARNING Download attempt 1 of 20 broke off at 400 of 1000 bytes (error code 12030). Trying again in 1 s",
+                 "pause 1000", "INFO Resuming download at 400 of 1000 bytes",
+                 std::string("download https://dl.example.com/i.exe?rn=7 from byte 400 -> ") + kFile} +
+           LaunchedAfterDownload() + Succeeded()},
+      {"a failing wrapper address: the mirrors in turn, the bytes carried over",
+       Good([](Scenario& s) {
+         s.config = kMirrorConfig;
+         s.sha256 = Sha256Of("abc", 3);
+         s.downloads = {Ended(AttemptEnd::Refused, "HTTP status 404"), Broke("error code 12030", 600, 1000)};
+       }),
+       L"", 0,
+       Downloading() +
+           Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)", "INFO Trying mirror https://m1.example.net/i.exe",
+                 std::string("download https://m1.example.net/i.exe -> ") + kFile,
+                 "WARNING Download attempt 1 of 20 broke off at 600 of 1000 bytes (error code 12030). Trying again in 1 s",
+                 "pause 1000", "INFO Resuming download at 600 of 1000 bytes",
+                 std::string("download https://m1.example.net/i.exe from byte 600 -> ") + kFile} +
+           LaunchedAfterDownload() + Succeeded()},
+      {"a refused redirect ends an address like a 4xx",
+       Good([](Scenario& s) {
+         s.downloads = {Ended(AttemptEnd::Refused, "redirect to http://h/i.exe refused: a redirect from https to http")};
+       }),
+       L"", 4,
+       Downloading() +
+           Lines{"ERROR Download attempt 1 of 3 failed (redirect to http://h/i.exe refused: a redirect from https to http)"} +
+           DownloadFails()},
+      {"the download file cannot be written", Good([](Scenario& s) {
+         s.downloads = {Ended(AttemptEnd::FileFailed, "the download file cannot be written")};
+       }),
+       L"", 4, Downloading() + Lines{"ERROR Download stopped (the download file cannot be written)"} + DownloadFails()},
+      {"the user closes the dialog during the download",
+       Good([](Scenario& s) { s.downloads = {Ended(AttemptEnd::Closed, "")}; }), L"", 0,
+       Downloading() + ClosedByUser()},
       {"the user closes the dialog between two attempts",
        Good([](Scenario& s) {
-         s.downloads = {{0, 503}};
+         s.downloads = {Broke("HTTP status 503")};
          s.closeDuringPause = true;
        }),
        L"", 0,
@@ -379,7 +445,8 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
   };
   for (const Case& c : cases) {
     RecordingPorts fake(c.scenario);
-    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin};
+    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
+                         DownloadTimings{}};
     EXPECT_EQ(SetupRun(fake.ports(), settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }

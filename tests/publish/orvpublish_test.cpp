@@ -215,6 +215,66 @@ TEST_F(Orvpublish, VerifyFollowsTheStubsChecksOverHttps) {
   }
 }
 
+TEST_F(Orvpublish, MirrorsAreWrittenCheckedAndVerifiedAsTheStubJudgesThem) {
+  const std::string out = dir_ + "/orv.json";
+  bed::TestServer files(CertKind::Trusted);
+  ASSERT_TRUE(files.Bind());
+  const std::string filesUrl = "https://localhost:" + std::to_string(files.port());
+  files.server().Get("/setup.exe", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(installer_, "application/octet-stream");
+  });
+  files.server().Get("/short.exe", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_content(installer_.substr(1), "application/octet-stream");
+  });
+  ASSERT_TRUE(files.Start());
+  const struct {
+    const char* name;
+    std::vector<std::string> mirrors;
+    std::string verdict;
+  } cases[] = {
+      {"two good mirrors", {filesUrl + "/setup.exe", filesUrl + "/setup.exe?m=2"}, "verdict: accepted"},
+      {"a missing file", {filesUrl + "/setup.exe", filesUrl + "/gone.exe"},
+       "verdict: code 4: mirror 2: the installer's address answers with HTTP status 404"},
+      {"another file", {filesUrl + "/short.exe"},
+       "verdict: code 4: mirror 1: the installer has 70017 bytes, the document's size is 70018"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> make = {"make", dir_ + "/setup.exe", "--wrapper", filesUrl + "/setup.exe", "--version", "1",
+                                     "-o", out};
+    for (const std::string& mirror : c.mirrors) make.insert(make.end(), {"--mirror", mirror});
+    const bed::ProcessResult made = Run(make);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const bed::ProcessResult checked = Run({"check", out});
+    EXPECT_EQ(Verdict(checked.out), "verdict: accepted") << checked.out;
+    for (size_t i = 0; i < c.mirrors.size(); ++i) {
+      EXPECT_NE(checked.out.find("mirror " + std::to_string(i + 1) + ": " + c.mirrors[i] + "\n"), std::string::npos)
+          << checked.out;
+    }
+    std::string document;
+    ASSERT_TRUE(bed::ReadFile(out, document));
+    bed::TestServer config(CertKind::Trusted);
+    config.server().Get("/orv.json", [&](const httplib::Request&, httplib::Response& response) {
+      response.set_content(document, "application/json; charset=utf-8");
+    });
+    ASSERT_TRUE(config.Start());
+    const bed::ProcessResult verified =
+        Run({"verify", "https://localhost:" + std::to_string(config.port()) + "/orv.json", "--ca-file",
+             bed::GetBed().certs + "/ca.pem"});
+    EXPECT_EQ(Verdict(verified.out), c.verdict) << verified.out << verified.err;
+  }
+  // More than 8 mirrors, or mirrors the stub refuses, are never written.
+  std::vector<std::string> nine = {"make", dir_ + "/setup.exe", "--wrapper", "https://h/i.exe", "--version", "1"};
+  for (int i = 0; i < 9; ++i) nine.insert(nine.end(), {"--mirror", "https://m" + std::to_string(i) + "/i.exe"});
+  EXPECT_EQ(Run(nine).err,
+            "orvpublish: make: the stub would refuse this document: Error parsing file. Error: mirrors holds more than 8 "
+            "addresses\n");
+  EXPECT_EQ(Run({"make", dir_ + "/setup.exe", "--wrapper", "https://h/i.exe", "--version", "1", "--mirror", "ftp://m/i"})
+                .err,
+            "orvpublish: make: the stub would refuse this document: Error parsing file. Error: mirror 1 is not an http "
+            "or https URL\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

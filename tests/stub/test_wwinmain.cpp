@@ -1,9 +1,11 @@
 // Entry of the test builds of the stub: the product's run, with the endpoints taken from the
 // environment that the test bed sets (its servers' ports are chosen when they start), and the
-// publisher pin from ORV_TEST_PUBLISHER_PIN. Variables
+// publisher pin from ORV_TEST_PUBLISHER_PIN, and shorter download timings from
+// ORV_TEST_DOWNLOAD_TIMINGS ("<trickle window ms>,<first>,<second>,<later pause ms>"). Variables
 // that are not set leave the endpoint compiled in. The product is never built from this file.
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,18 @@ std::wstring FromEnvironment(const wchar_t* name, const wchar_t* compiledIn) {
   return length > 0 && length < needed ? std::wstring(value.data(), length) : std::wstring(compiledIn);
 }
 
+// The product's timings, or the ones the test bed names (a value that does not read leaves them).
+DownloadTimings TimingsFromEnvironment() {
+  DownloadTimings timings;
+  const std::wstring text = FromEnvironment(L"ORV_TEST_DOWNLOAD_TIMINGS", L"");
+  DownloadTimings given = timings;
+  if (swscanf(text.c_str(), L"%u,%u,%u,%u", &given.trickleWindowMs, &given.firstPauseMs, &given.secondPauseMs,
+              &given.laterPauseMs) == 4) {
+    timings = given;
+  }
+  return timings;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
@@ -39,5 +53,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring pin = FromEnvironment(L"ORV_TEST_PUBLISHER_PIN", ORV_BUILD_PUBLISHER_PIN);
   PublisherPinning pinning{{}, &ReadFileSignature};
   if (!pin.empty()) static_cast<void>(ParseSha256Hex(pin, pinning.pin));
-  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning));
+  return static_cast<int>(
+      RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, TimingsFromEnvironment()));
 }

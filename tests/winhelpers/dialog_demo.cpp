@@ -1,9 +1,9 @@
-// Shows the progress dialog of this module's resources and feeds a CallbackHandler a throttled
-// download sequence, for a look at the dialog (and a screenshot) without a server.
+// Shows the progress dialog of this module's resources and feeds it a throttled download sequence
+// through the download's own reporter, for a look at the dialog (and a screenshot) without a server.
 // Usage: dialog_demo [step delay in ms] [hold before the end in ms]
 //        dialog_demo early
 // Prints the dialog's window text, styles, rectangle and the bar's position at the hold, then
-// moves the bar to the full count, prints its position again and ends the dialog with status 6.
+// moves the bar to the full count, prints its position again and reports the end of the data.
 // "early" reports the end of the download before the dialog is started; the dialog must then
 // close itself as soon as it initialises.
 // Exit code 0 when the dialog came up and was closed, 1 otherwise.
@@ -13,10 +13,10 @@
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "download/callback_handler.h"
-#include "download/download_watch.h"
+#include "download/download_reporter.h"
 #include "main/progress_dialog.h"
 #include "resource.h"
 
@@ -61,6 +61,17 @@ class QuietLog final : public LogSink {
   void Log(LogLevel, const std::string&) override {}
 };
 
+// The dialog's sink as the reporter moves it.
+class DialogProgress final : public DownloadProgress {
+ public:
+  explicit DialogProgress(ProgressSink& sink) : sink_(sink) {}
+  void SetBarPosition(int32_t percent) override { sink_.SetBarPosition(percent); }
+  void EndProgressDialog() override { sink_.EndProgressDialog(); }
+
+ private:
+  ProgressSink& sink_;
+};
+
 bool OnScreen(HWND dialog) { return IsWindow(dialog) && IsWindowVisible(dialog); }
 
 // Waits up to two seconds for the dialog to leave the screen; prints and returns the exit code.
@@ -76,11 +87,11 @@ int ReportClosed(HWND dialog) {
 int wmain(int argc, wchar_t** argv) {
   ProgressDialog dialog;
   QuietLog log;
-  auto watch = std::make_shared<DownloadWatch>(MakeDialogProgressSink(dialog.channel(), log), GetTickCount());
-  CallbackHandler handler(watch);
-  IBindStatusCallback* callback = &handler;
+  const std::unique_ptr<ProgressSink> sink = MakeDialogProgressSink(dialog.channel(), log);
+  DialogProgress progress(*sink);
+  DownloadReporter reporter(log, progress);
   const bool early = argc > 1 && std::wcscmp(argv[1], L"early") == 0;
-  if (early) callback->OnProgress(0, 0, 6, L"");
+  if (early) reporter.Complete(0, std::nullopt);
   dialog.Start(GetModuleHandleW(nullptr));
   if (!dialog.WaitUntilShown(10000)) {
     std::fputs("the dialog did not come up\n", stderr);
@@ -91,23 +102,23 @@ int wmain(int argc, wchar_t** argv) {
 
   const DWORD stepMs = Argument(argc, argv, 1, 40);
   const DWORD holdMs = Argument(argc, argv, 2, 0);
-  const ULONG total = 1000000;
-  callback->OnProgress(0, 0, 2, L"");
-  callback->OnProgress(0, 0, 11, L"");
-  callback->OnProgress(0, total, 4, L"");
-  ULONG last = 0;
-  for (ULONG done = 0; done <= total * 2 / 3; done += total / 50) {
-    callback->OnProgress(done, total, 5, L"");
+  const uint64_t total = 1000000;
+  reporter.Stage(kStatusConnecting);
+  reporter.Stage(kStatusSendingRequest);
+  reporter.Stage(kStatusBeginDownloadData);
+  uint64_t last = 0;
+  for (uint64_t done = 0; done <= total * 2 / 3; done += total / 50) {
+    reporter.Bytes(done, total);
     last = done;
     Sleep(stepMs);
   }
   Describe(window, static_cast<LRESULT>(static_cast<double>(last) * 100.0 / total));
   Sleep(holdMs);
-  callback->OnProgress(total, total, 5, L"");
+  reporter.Bytes(total, total);
   std::printf("final bar=%ld\n", static_cast<long>(BarPositionOnce(window, 100)));
   std::fflush(stdout);
   const DWORD before = GetTickCount();
-  callback->OnProgress(total, total, 6, L"");
+  reporter.Complete(total, total);
   std::printf("end took %lu ms\n", static_cast<unsigned long>(GetTickCount() - before));
   return ReportClosed(window);
 }

@@ -119,6 +119,7 @@ nlohmann::json Report(const HttpClient& client, bool result, DWORD elapsedMs) {
   nlohmann::json run;
   run["result"] = result;
   run["lastError"] = client.lastError();
+  run["failureDetail"] = client.failureDetail();
   run["statusCode"] = ToUtf8(client.statusCode());
   run["host"] = ToUtf8(client.host());
   PutText(run, "responseHeaders", client.responseHeaders());

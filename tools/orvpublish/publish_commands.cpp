@@ -3,6 +3,8 @@
 #include <chrono>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -76,6 +78,7 @@ int RunMake(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   request.shortcut = command.shortcut;
   request.wrapper = command.wrapper;
   request.version = command.version;
+  request.mirrors = command.mirrors;
   std::string document;
   if (!MakeDocument(request, document, error)) {
     return Error(err, kExitRefused, "make: the stub would refuse this document: " + error);
@@ -118,6 +121,39 @@ int Refused(std::FILE* out, RunError error, const std::string& reason) {
   return kExitRefused;
 }
 
+// Fetches the installer from address (label names it in the report) and judges it as the stub
+// judges a download: its HTTP status, the size rule and the sums.
+StubVerdict VerifyInstaller(const std::string& label, const std::string& address, const StubConfig& config,
+                            const std::string& caFile, std::FILE* out, std::FILE* err) {
+  FetchLimits limits;
+  limits.maxBytes = DownloadSizeLimit(config.size);
+  FileSumsBuilder builder;
+  FetchResult fetched;
+  bool arrived = false;
+  {
+    ProgressLine progress(err, config.size);
+    uint64_t received = 0;
+    arrived = Fetch(address, caFile, limits, [&](const char* data, std::size_t size) {
+      builder.Add(data, size);
+      received += size;
+      progress.Update(received);
+      return true;
+    }, fetched);
+  }
+  Print(out, DescribeTransfer(label, fetched.figures) + "\n");
+  if (!arrived) {
+    return StubVerdict{static_cast<uint32_t>(RunError::Download), "the " + label + "'s download fails: " + fetched.error};
+  }
+  StubVerdict verdict = JudgeInstallerStatus(fetched.figures.status);
+  if (verdict.code == 0) {
+    const FileSums sums = builder.Finish();
+    Print(out, DescribeSums(sums));
+    verdict = JudgeInstaller(config, sums);
+  }
+  if (verdict.code != 0 && label != "installer") verdict.reason = label + ": " + verdict.reason;
+  return verdict;
+}
+
 int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   if (!CanFetch()) {
     return Error(err, kExitUsage, "verify: this build of orvpublish cannot fetch (no HTTPS client)");
@@ -151,29 +187,17 @@ int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   }
   Print(out, DescribeConfig(config));
 
+  // The wrapper with the stub's cache-busting value, then every mirror as the document gives it.
   std::random_device random;
-  const std::string installerUrl = ToUtf8(AppendCacheBuster(config.wrapper, random() % 32768u));
-  FetchLimits installerLimits;
-  installerLimits.maxBytes = DownloadSizeLimit(config.size);
-  FileSumsBuilder builder;
-  bool arrived = false;
-  {
-    ProgressLine progress(err, config.size);
-    uint64_t received = 0;
-    arrived = Fetch(installerUrl, command.caFile, installerLimits, [&](const char* data, std::size_t size) {
-      builder.Add(data, size);
-      received += size;
-      progress.Update(received);
-      return true;
-    }, fetched);
+  std::vector<std::pair<std::string, std::string>> addresses{
+      {"installer", ToUtf8(AppendCacheBuster(config.wrapper, random() % 32768u))}};
+  for (size_t i = 0; i < config.mirrors.size(); ++i) {
+    addresses.emplace_back("mirror " + std::to_string(i + 1), ToUtf8(config.mirrors[i]));
   }
-  Print(out, DescribeTransfer("installer", fetched.figures) + "\n");
-  if (!arrived) return Refused(out, RunError::Download, "the installer's download fails: " + fetched.error);
-  StubVerdict verdict = JudgeInstallerStatus(fetched.figures.status);
-  if (verdict.code == 0) {
-    const FileSums sums = builder.Finish();
-    Print(out, DescribeSums(sums));
-    verdict = JudgeInstaller(config, sums);
+  StubVerdict verdict;
+  for (const auto& [label, address] : addresses) {
+    verdict = VerifyInstaller(label, address, config, command.caFile, out, err);
+    if (verdict.code != 0) break;
   }
   Print(out, DescribeVerdict(verdict));
   return verdict.code == 0 ? kExitAccepted : kExitRefused;
