@@ -16,7 +16,8 @@ struct PublisherPinning {
 };
 
 // The whole run of one stub with the given endpoints and the process's command line (null for
-// none), and the publisher pin when pinning is not null; the process exit code (see SetupRun).
+// none), and the publisher pin when pinning is not null; silent (no window) with "-silent" or on a
+// window station that no user sees. The process exit code (see SetupRun).
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
                       const PublisherPinning* pinning);
 

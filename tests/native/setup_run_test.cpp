@@ -2,11 +2,13 @@
 // retries, the order of the log lines, boxes and effects, and the clean-up on every way out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "main/setup_run.h"
+#include "main/silent_user_interface.h"
 #include "recording_ports.h"
 
 namespace orv_test {
@@ -379,10 +381,100 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
   };
   for (const Case& c : cases) {
     RecordingPorts fake(c.scenario);
-    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin};
+    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin, {}};
     EXPECT_EQ(SetupRun(fake.ports(), settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }
+}
+
+// A silent run: the fake's ports with the silent user interface, which logs to the fake.
+TEST(SetupRun, SilentRunsSayWhyAtTheStartAndShowNothing) {
+  const std::string bySwitch = "INFO Silent run: -silent on the command line. No progress dialog and no error box";
+  const std::string byStation =
+      "INFO Silent run: the window station \"Service-0x0-3e7$\" is not visible to a user (a service or the system "
+      "account). No progress dialog and no error box";
+  // The start, with the silent line right after the start line.
+  auto start = [](const std::string& why, const Lines& rest) {
+    Lines lines = rest;
+    lines.insert(lines.begin() + 3, why);
+    return lines;
+  };
+  // A run without the dialog's start and end.
+  auto withoutDialog = [](Lines lines) {
+    Lines kept;
+    for (const std::string& line : lines) {
+      if (line != "dialog start" && line != "dialog end") kept.push_back(line);
+    }
+    return kept;
+  };
+  struct SilentCase {
+    const char* name;
+    Scenario scenario;
+    bool silentSwitch;
+    Result<WindowStation> station;
+    uint32_t exitCode;
+    Lines expected;
+  };
+  const WindowStation desktop{L"WinSta0", kWindowStationVisible};
+  const WindowStation service{L"Service-0x0-3e7$", 0};
+  const SilentCase cases[] = {
+      {"unreachable configuration: the box's text is logged", Good([](Scenario& s) { s.config.reset(); }), true,
+       desktop, 1,
+       start(bySwitch, Started()) +
+           Lines{"ERROR Can't download config file",
+                 "ERROR Error box not shown in a silent run: Cannot obtain configuration. Error code 1"} +
+           Released()},
+      {"success", Good(), false, service, 0, start(byStation, withoutDialog(Launched() + Succeeded()))},
+      {"a failed download", Good([](Scenario& s) { s.downloads = {{0, 404}}; }), true, service, 4,
+       [&] {
+         Lines lines = withoutDialog(Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} +
+                                     DownloadFails());
+         lines.insert(lines.begin() + 3,
+                      "INFO Silent run: -silent on the command line, and the window station "
+                      "\"Service-0x0-3e7$\" is not visible to a user (a service or the system account). No "
+                      "progress dialog and no error box");
+         std::replace(lines.begin(), lines.end(), std::string("box Cannot obtain installer. Error code 4"),
+                      std::string("ERROR Error box not shown in a silent run: Cannot obtain installer. Error code 4"));
+         return lines;
+       }()},
+      {"cancelled: no page, the resume copy and shortcut all the same", Good([](Scenario& s) { s.exitCode = 2; }),
+       true, desktop, 2,
+       start(bySwitch, withoutDialog(Launched()) +
+                           Lines{"INFO Installer execution canceled. Exit code 2",
+                                 "INFO Cancellation page not opened in a silent run"} +
+                           ResumeCopy() + Lines{std::string("INFO Successfully created shortcut \"") + kLink + "\""} +
+                           Finished())},
+      {"the window station unread: a run with windows, with a warning", Good([](Scenario& s) { s.config.reset(); }),
+       false, Status::Failure(6, "Reading the window station's flags failed"), 1,
+       start("WARNING Unable to read the window station; taken as visible. Reading the window station's flags "
+             "failed. Error code 6",
+             Started()) +
+           Lines{"ERROR Can't download config file"} + FailedWith("Cannot obtain configuration. Error code 1")},
+  };
+  for (const SilentCase& c : cases) {
+    RecordingPorts fake(c.scenario);
+    RunSettings settings{L"", L"http://w/installation-cancelled/?v=", L"stats.example", std::nullopt,
+                         DecideSilent(c.silentSwitch, c.station)};
+    SilentUserInterface silentUi(fake);
+    RunPorts ports = fake.ports();
+    const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
+                          ports.shortcuts, ports.processes};
+    EXPECT_EQ(SetupRun(chosen, settings), c.exitCode) << c.name;
+    EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
+  }
+}
+
+TEST(SilentUserInterface, TheDownloadsStagesAreLoggedAndNothingElseHappens) {
+  RecordingPorts fake(Scenario{});
+  SilentUserInterface silentUi(fake);
+  const std::unique_ptr<ProgressScope> progress = silentUi.StartProgress();
+  progress->sink().LogLine("Begin download");
+  progress->sink().SetBarPosition(40);
+  progress->Restart();
+  progress->sink().EndProgressDialog();
+  EXPECT_TRUE(progress->Pace(0));
+  EXPECT_FALSE(progress->closedByUser());
+  EXPECT_EQ(Join(fake.trace), Join({"INFO Begin download"}));
 }
 
 }  // namespace orv_test
