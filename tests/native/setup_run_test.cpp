@@ -2,11 +2,11 @@
 // retries, the order of the log lines, boxes and effects, and the clean-up on every way out.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "main/command_line.h"
 #include "main/setup_run.h"
 #include "main/silent_user_interface.h"
 #include "recording_ports.h"
@@ -122,6 +122,26 @@ Lines ResumeCopy() {
           std::string("INFO Attempting to create shortcut \"") + kLink + "\"",
           std::string("link ") + kLink + " -> " + kCopy};
 }
+
+// A silent run's reason, right after the start line.
+const char kSilentBySwitch[] = "INFO Silent run: -silent on the command line. No progress dialog and no error box";
+const char kSilentByStation[] =
+    "INFO Silent run: the window station \"Service-0x0-3e7$\" is not visible to a user (a service or the system "
+    "account). No progress dialog and no error box";
+Lines SaidAtStart(const std::string& line, Lines lines) {
+  lines.insert(lines.begin() + 3, line);
+  return lines;
+}
+// A silent run's lines: no dialog, and the box's text in the log in place of the box.
+Lines Silent(const Lines& lines) {
+  Lines silent;
+  for (const std::string& line : lines) {
+    if (line == "dialog start" || line == "dialog end") continue;
+    silent.push_back(line.rfind("box ", 0) == 0 ? "ERROR Error box not shown in a silent run: " + line.substr(4) : line);
+  }
+  return silent;
+}
+const WindowStation kServiceStation{L"Service-0x0-3e7$", 0};
 
 std::string Join(const Lines& lines) {
   std::ostringstream out;
@@ -378,85 +398,49 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
          s.signature = Signed(kPin);
        }),
        L"", 6, Downloading() + Downloaded() + CorruptAfterCheck("Mismatch of the wrapper SHA-256")},
+      {"silent: an unreachable configuration logs the box's text", Good([](Scenario& s) { s.config.reset(); }),
+       L"/S -SILENT", 1,
+       SaidAtStart(kSilentBySwitch,
+                   Silent(Started() + Lines{"ERROR Can't download config file"} +
+                          FailedWith("Cannot obtain configuration. Error code 1")))},
+      {"silent on a service's window station: success", Good([](Scenario& s) { s.station = kServiceStation; }), L"",
+       0, SaidAtStart(kSilentByStation, Silent(Launched() + Succeeded()))},
+      {"silent for both reasons: a failed download",
+       Good([](Scenario& s) {
+         s.station = kServiceStation;
+         s.downloads = {{0, 404}};
+       }),
+       L"-silent", 4,
+       SaidAtStart("INFO Silent run: -silent on the command line, and the window station \"Service-0x0-3e7$\" is "
+                   "not visible to a user (a service or the system account). No progress dialog and no error box",
+                   Silent(Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} +
+                          DownloadFails()))},
+      {"silent: a cancellation opens no page and leaves the copy and the shortcut",
+       Good([](Scenario& s) { s.exitCode = 2; }), L"-silent", 2,
+       SaidAtStart(kSilentBySwitch,
+                   Silent(Launched("-silent") +
+                          Lines{"INFO Installer execution canceled. Exit code 2",
+                                "INFO Cancellation page not opened in a silent run"} +
+                          ResumeCopy() + Lines{std::string("INFO Successfully created shortcut \"") + kLink + "\""} +
+                          Finished()))},
+      {"an unreadable window station: a run with windows, and a warning",
+       Good([](Scenario& s) {
+         s.config.reset();
+         s.station = Status::Failure(6, "Reading the window station's flags failed");
+       }),
+       L"", 1,
+       SaidAtStart("WARNING Unable to read the window station; taken as visible. Reading the window station's "
+                   "flags failed. Error code 6",
+                   Started() + Lines{"ERROR Can't download config file"} +
+                       FailedWith("Cannot obtain configuration. Error code 1"))},
   };
   for (const Case& c : cases) {
     RecordingPorts fake(c.scenario);
-    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin, {}};
-    EXPECT_EQ(SetupRun(fake.ports(), settings), c.exitCode) << c.name;
-    EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
-  }
-}
-
-// A silent run: the fake's ports with the silent user interface, which logs to the fake.
-TEST(SetupRun, SilentRunsSayWhyAtTheStartAndShowNothing) {
-  const std::string bySwitch = "INFO Silent run: -silent on the command line. No progress dialog and no error box";
-  const std::string byStation =
-      "INFO Silent run: the window station \"Service-0x0-3e7$\" is not visible to a user (a service or the system "
-      "account). No progress dialog and no error box";
-  // The start, with the silent line right after the start line.
-  auto start = [](const std::string& why, const Lines& rest) {
-    Lines lines = rest;
-    lines.insert(lines.begin() + 3, why);
-    return lines;
-  };
-  // A run without the dialog's start and end.
-  auto withoutDialog = [](Lines lines) {
-    Lines kept;
-    for (const std::string& line : lines) {
-      if (line != "dialog start" && line != "dialog end") kept.push_back(line);
-    }
-    return kept;
-  };
-  struct SilentCase {
-    const char* name;
-    Scenario scenario;
-    bool silentSwitch;
-    Result<WindowStation> station;
-    uint32_t exitCode;
-    Lines expected;
-  };
-  const WindowStation desktop{L"WinSta0", kWindowStationVisible};
-  const WindowStation service{L"Service-0x0-3e7$", 0};
-  const SilentCase cases[] = {
-      {"unreachable configuration: the box's text is logged", Good([](Scenario& s) { s.config.reset(); }), true,
-       desktop, 1,
-       start(bySwitch, Started()) +
-           Lines{"ERROR Can't download config file",
-                 "ERROR Error box not shown in a silent run: Cannot obtain configuration. Error code 1"} +
-           Released()},
-      {"success", Good(), false, service, 0, start(byStation, withoutDialog(Launched() + Succeeded()))},
-      {"a failed download", Good([](Scenario& s) { s.downloads = {{0, 404}}; }), true, service, 4,
-       [&] {
-         Lines lines = withoutDialog(Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} +
-                                     DownloadFails());
-         lines.insert(lines.begin() + 3,
-                      "INFO Silent run: -silent on the command line, and the window station "
-                      "\"Service-0x0-3e7$\" is not visible to a user (a service or the system account). No "
-                      "progress dialog and no error box");
-         std::replace(lines.begin(), lines.end(), std::string("box Cannot obtain installer. Error code 4"),
-                      std::string("ERROR Error box not shown in a silent run: Cannot obtain installer. Error code 4"));
-         return lines;
-       }()},
-      {"cancelled: no page, the resume copy and shortcut all the same", Good([](Scenario& s) { s.exitCode = 2; }),
-       true, desktop, 2,
-       start(bySwitch, withoutDialog(Launched()) +
-                           Lines{"INFO Installer execution canceled. Exit code 2",
-                                 "INFO Cancellation page not opened in a silent run"} +
-                           ResumeCopy() + Lines{std::string("INFO Successfully created shortcut \"") + kLink + "\""} +
-                           Finished())},
-      {"the window station unread: a run with windows, with a warning", Good([](Scenario& s) { s.config.reset(); }),
-       false, Status::Failure(6, "Reading the window station's flags failed"), 1,
-       start("WARNING Unable to read the window station; taken as visible. Reading the window station's flags "
-             "failed. Error code 6",
-             Started()) +
-           Lines{"ERROR Can't download config file"} + FailedWith("Cannot obtain configuration. Error code 1")},
-  };
-  for (const SilentCase& c : cases) {
-    RecordingPorts fake(c.scenario);
-    RunSettings settings{L"", L"http://w/installation-cancelled/?v=", L"stats.example", std::nullopt,
-                         DecideSilent(c.silentSwitch, c.station)};
+    // As the stub's start chooses: a silent run gets the silent user interface, which logs to the fake.
+    RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
+                         DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station)};
     SilentUserInterface silentUi(fake);
-    RunPorts ports = fake.ports();
+    const RunPorts ports = fake.ports();
     const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
                           ports.shortcuts, ports.processes};
     EXPECT_EQ(SetupRun(chosen, settings), c.exitCode) << c.name;
