@@ -8,13 +8,9 @@ namespace orv {
 
 namespace {
 
-bool IsNoShortcut(const std::wstring& argument) {
-  return EqualsIgnoringAsciiCase(argument, L"-ns");
-}
-
-}  // namespace
-
-bool HasNoShortcutSwitch(std::wstring_view commandLine) {
+// True when one of the command line's arguments (split at unquoted spaces and tabs, quotes
+// removed) is name, in any ASCII letter case.
+bool HasArgument(std::wstring_view commandLine, std::wstring_view name) {
   std::wstring argument;
   bool quoted = false;
   bool inArgument = false;
@@ -23,7 +19,7 @@ bool HasNoShortcutSwitch(std::wstring_view commandLine) {
       quoted = !quoted;
       inArgument = true;
     } else if (!quoted && (c == L' ' || c == L'\t')) {
-      if (inArgument && IsNoShortcut(argument)) return true;
+      if (inArgument && EqualsIgnoringAsciiCase(argument, name)) return true;
       argument.clear();
       inArgument = false;
     } else {
@@ -31,7 +27,13 @@ bool HasNoShortcutSwitch(std::wstring_view commandLine) {
       inArgument = true;
     }
   }
-  return inArgument && IsNoShortcut(argument);
+  return inArgument && EqualsIgnoringAsciiCase(argument, name);
 }
+
+}  // namespace
+
+bool HasNoShortcutSwitch(std::wstring_view commandLine) { return HasArgument(commandLine, L"-ns"); }
+
+bool HasSilentSwitch(std::wstring_view commandLine) { return HasArgument(commandLine, L"-silent"); }
 
 }  // namespace orv

@@ -38,9 +38,14 @@ void ActOnOutcome(const RunPorts& ports, const InstallerRunRequest& request, con
       break;
     case InstallerOutcome::Cancelled: {
       ports.log.Log(LogLevel::Info, "Installer execution canceled. Exit code " + std::to_string(exitCode));
-      ports.log.Log(LogLevel::Info, "Navigating user to cancellation page");
-      const Status opened = ports.processes.OpenPage(BuildCancellationPageAddress(request.cancelPageBase, request.version));
-      if (!opened.ok()) ports.log.Log(LogLevel::Error, opened.LogText());
+      if (request.openCancelPage) {
+        ports.log.Log(LogLevel::Info, "Navigating user to cancellation page");
+        const Status opened =
+            ports.processes.OpenPage(BuildCancellationPageAddress(request.cancelPageBase, request.version));
+        if (!opened.ok()) ports.log.Log(LogLevel::Error, opened.LogText());
+      } else {
+        ports.log.Log(LogLevel::Info, "Cancellation page not opened in a silent run");
+      }
       if (request.resumeShortcut) LeaveResumeCopy(ports.log, ports.files, ports.shortcuts, ownImage);
       break;
     }

@@ -13,6 +13,7 @@ struct InstallerRunRequest {
   std::wstring commandLine;     // the stub's own command line, without its program name
   bool resumeShortcut = false;  // a cancellation may leave the resume copy and shortcut
   std::wstring cancelPageBase;  // the cancellation page's address without the version
+  bool openCancelPage = true;   // false in a silent run: nobody is at the screen to read it
   std::wstring analyticsHost;
 };
 
@@ -20,8 +21,9 @@ struct InstallerRunRequest {
 // installer cannot be started or its exit code cannot be read. Otherwise runs the installer held
 // by installer from folder with "-id <new id> -v \"<version>\" <command line>" (letting the hold
 // go once it runs), waits for it and acts on the outcome: success removes the resume shortcut;
-// cancelled opens the cancellation page and, with the flag, leaves the resume copy of ownImage
-// (none when null); failed sends the failure hit. Gives the installer's exit code.
+// cancelled opens the cancellation page (unless openCancelPage is false) and, with the flag,
+// leaves the resume copy of ownImage (none when null); failed sends the failure hit. Gives the
+// installer's exit code.
 [[nodiscard]] Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request,
                                                   const RunFolder& folder,
                                                   std::unique_ptr<CheckedInstaller> installer, OwnImage* ownImage);

@@ -159,6 +159,7 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
   request.commandLine = settings.commandLine;
   request.resumeShortcut = config->shortcut && !HasNoShortcutSwitch(settings.commandLine);
   request.cancelPageBase = settings.cancelPageBase;
+  request.openCancelPage = !settings.silent.silent();
   request.analyticsHost = settings.analyticsHost;
   const Result<uint32_t> exitCode = RunInstallerAndAct(ports, request, folder, std::move(*checked), ownImage);
   DeleteInstaller(ports, folder, installerPath);
@@ -174,6 +175,7 @@ uint32_t SetupRun(const RunPorts& ports, const RunSettings& settings) {
   if (!guard) return 0;
   ports.log.Start();
   ports.log.Log(LogLevel::Info, "Tavlin wrapper started");
+  for (const LogEntry& line : SilentDecisionLines(settings.silent)) ports.log.Log(line.level, line.message);
   Result<std::unique_ptr<OwnImage>> ownImage = ports.files.HoldOwnImage();
   if (!ownImage.ok()) ports.log.Log(LogLevel::Error, ownImage.status().LogText());
   return RunGuarded(ports, settings, ownImage.ok() ? ownImage->get() : nullptr);

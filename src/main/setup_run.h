@@ -4,6 +4,7 @@
 #include <string>
 
 #include "main/run_ports.h"
+#include "main/silent_run.h"
 #include "util/sha256.h"
 
 namespace orv {
@@ -15,11 +16,14 @@ struct RunSettings {
   std::wstring analyticsHost;   // host[:port] that receives the failure hit
   std::optional<Sha256Digest> publisherPin;  // SHA-256 of the certificate that must sign the installer
   DownloadTimings downloadTimings;           // the product's unless a test build shortens them
+  SilentDecision silent;  // whether the run shows its windows, and why (the ports' interface follows it)
 };
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),
-// download (DownloadInstaller: resumed attempts, then the mirrors), checksum gate (and the publisher's signature when pinned), installer
-// launch and outcome, clean-up, every log line and error box, all through ports. Returns the
+// download (DownloadInstaller: resumed attempts, then the mirrors), checksum gate (and the
+// publisher's signature when pinned), installer launch and outcome, clean-up, every log line and
+// error box, all through ports. A silent run says so (and why) right after the start line, and
+// opens no cancellation page. Returns the
 // process exit code: 0 when another stub runs or the user closed the progress dialog, an error
 // code (1, 3, 4, 5, 6, 7) after its error box, otherwise the installer's exit code.
 [[nodiscard]] uint32_t SetupRun(const RunPorts& ports, const RunSettings& settings);

@@ -18,7 +18,8 @@ struct PublisherPinning {
 
 // The whole run of one stub with the given endpoints and the process's command line (null for
 // none), the publisher pin when pinning is not null, and the download's timings (the product's
-// unless a test build gives shorter ones); the process exit code (see SetupRun).
+// unless a test build gives shorter ones); silent (no window) with "-silent" or on a window
+// station that no user sees. The process exit code (see SetupRun).
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
                       const PublisherPinning* pinning, const DownloadTimings& timings = DownloadTimings());
 

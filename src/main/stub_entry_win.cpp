@@ -1,6 +1,8 @@
 #include "main/stub_entry.h"
 
+#include "main/command_line.h"
 #include "main/setup_run.h"
+#include "main/silent_run.h"
 #include "main/windows_ports.h"
 
 namespace orv {
@@ -13,7 +15,8 @@ uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endp
   settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
   if (pinning) settings.publisherPin = pinning->pin;
   settings.downloadTimings = timings;
-  orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr);
+  settings.silent = DecideSilent(HasSilentSwitch(settings.commandLine), ReadProcessWindowStation());
+  orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr, settings.silent.silent());
   return orv::SetupRun(ports.ports(), settings);
 }
 

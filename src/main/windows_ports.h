@@ -9,6 +9,7 @@
 #include "util/com_scope.h"
 #include "main/endpoints.h"
 #include "main/run_ports.h"
+#include "main/silent_user_interface.h"
 #include "util/file_signature.h"
 #include "util/unique_handle.h"
 
@@ -88,17 +89,23 @@ class WindowsProcesses final : public Processes {
 class WindowsPorts {
  public:
   // instance: the module whose resources hold the dialog; endpoints: the addresses built in;
-  // readSignature: how the installer's signature is read (null in builds without a publisher pin).
-  WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature);
+  // readSignature: how the installer's signature is read (null in builds without a publisher pin);
+  // silent: the run shows no window (its user interface only logs).
+  WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature, bool silent = false);
   WindowsPorts(const WindowsPorts&) = delete;
   WindowsPorts& operator=(const WindowsPorts&) = delete;
-  RunPorts ports() { return RunPorts{log_, ui_, network_, files_, shortcuts_, processes_}; }
+  RunPorts ports() {
+    UserInterface& ui = silent_ ? static_cast<UserInterface&>(silentUi_) : ui_;
+    return RunPorts{log_, ui, network_, files_, shortcuts_, processes_};
+  }
 
  private:
   ComScope com_;
   UniqueHandle userClosed_;
   WindowsRunLog log_;
   WindowsUserInterface ui_;
+  SilentUserInterface silentUi_;
+  bool silent_;
   WindowsNetwork network_;
   WindowsFiles files_;
   WindowsShortcuts shortcuts_;

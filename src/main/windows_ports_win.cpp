@@ -131,9 +131,12 @@ Result<std::wstring> WindowsProcesses::NewUuidText() {
 
 Status WindowsProcesses::OpenPage(const std::wstring& address) { return OpenWebPageAsDesktopUser(address); }
 
-WindowsPorts::WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature)
+WindowsPorts::WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature,
+                           bool silent)
     : userClosed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       ui_(instance, log_, userClosed_.get()),
+      silentUi_(log_),
+      silent_(silent),
       network_(endpoints, userClosed_.get()),
       files_(readSignature) {}
 

@@ -96,6 +96,7 @@ StubRun RunStub(const StubOptions& options) {
   if (options.closeAtPos >= 0) args.insert(args.end(), {"--close-at-pos", std::to_string(options.closeAtPos)});
   if (options.answerAfterMs > 0) args.insert(args.end(), {"--answer-after", std::to_string(options.answerAfterMs)});
   if (options.closeOnShow) args.insert(args.end(), {"--close-on-show", "1"});
+  if (options.hiddenStation) args.insert(args.end(), {"--hidden-station", "1"});
   if (!options.screenshot.empty()) {
     args.insert(args.end(), {"--shot", WinPath(options.screenshot), "--shot-at-pos",
                              std::to_string(options.screenshotAtPos < 0 ? 0 : options.screenshotAtPos)});

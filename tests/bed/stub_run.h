@@ -19,6 +19,8 @@ struct StubOptions {
   int screenshotAtPos = -1;           // ... once its bar reaches this position
   int answerAfterMs = 0;              // message boxes stay up this long before OK is pressed
   int timeoutMs = 90000;              // the watcher kills the stub after this
+  bool hiddenStation = false;         // run it on a window station no user sees (as a service's);
+                                      // its windows are then neither seen nor answered
   std::map<std::string, std::string> env;  // extra environment of the watcher, the stub and the installer
 };
 

@@ -41,43 +41,8 @@ std::vector<std::string> LinesAfter(const std::vector<std::string>& messages, co
   return start == messages.end() ? std::vector<std::string>{} : std::vector<std::string>(start + 1, messages.end());
 }
 
-// What a throttled download did on the server's side.
-struct Delivery {
-  std::atomic<size_t> sent{0};
-  std::atomic<bool> complete{false};
-  std::atomic<bool> cut{false};  // the client went away before the end
-};
-
 class DownloadRun : public StubTest {
  protected:
-  // Offers bytes at path on the files server, in `chunks` pieces with a pause after each.
-  std::shared_ptr<Delivery> ServeThrottled(const std::string& path, const std::string& bytes, size_t chunks,
-                                           int pauseMs) {
-    auto delivery = std::make_shared<Delivery>();
-    const size_t piece = (bytes.size() + chunks - 1) / chunks;
-    EXPECT_FALSE(files_->started()) << "the files server serves once: RenewFiles() first";
-    files_->server().Get(path, [=](const httplib::Request&, httplib::Response& response) {
-      response.set_content_provider(
-          bytes.size(), "application/octet-stream",
-          [=](size_t offset, size_t length, httplib::DataSink& sink) {
-            const size_t n = std::min(piece, length);
-            if (!sink.write(bytes.data() + offset, n)) {
-              delivery->cut = true;
-              return false;
-            }
-            delivery->sent += n;
-            if (offset + n == bytes.size()) {
-              delivery->complete = true;
-            } else {
-              std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
-            }
-            return true;
-          });
-    });
-    EXPECT_TRUE(files_->Start()) << "files server";
-    return delivery;
-  }
-
   // The one download request the files server saw.
   RecordedRequest OnlyDownloadRequest() {
     const std::vector<RecordedRequest> requests = files_ ? files_->Requests() : std::vector<RecordedRequest>{};

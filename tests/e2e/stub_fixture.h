@@ -5,10 +5,14 @@
 #include <openssl/evp.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "servers.h"
 #include "stub_run.h"
@@ -71,6 +75,13 @@ inline std::string RunFile(const std::string& windowsPath) {
   return ResumeDir() + "/" + windowsPath.substr(folder + 1, name - folder - 1) + "/" + windowsPath.substr(name + 1);
 }
 
+// What a throttled download did on the server's side.
+struct Delivery {
+  std::atomic<size_t> sent{0};
+  std::atomic<bool> complete{false};
+  std::atomic<bool> cut{false};  // the client went away before the end
+};
+
 class StubTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -125,6 +136,34 @@ class StubTest : public ::testing::Test {
     });
     EXPECT_TRUE(files_->Start()) << "files server";
     return *files_;
+  }
+
+  // Offers bytes at path on the files server, in `chunks` pieces with a pause after each.
+  std::shared_ptr<Delivery> ServeThrottled(const std::string& path, const std::string& bytes, size_t chunks,
+                                           int pauseMs) {
+    auto delivery = std::make_shared<Delivery>();
+    const size_t piece = (bytes.size() + chunks - 1) / chunks;
+    EXPECT_FALSE(files_->started()) << "the files server serves once: RenewFiles() first";
+    files_->server().Get(path, [=](const httplib::Request&, httplib::Response& response) {
+      response.set_content_provider(
+          bytes.size(), "application/octet-stream",
+          [=](size_t offset, size_t length, httplib::DataSink& sink) {
+            const size_t n = std::min(piece, length);
+            if (!sink.write(bytes.data() + offset, n)) {
+              delivery->cut = true;
+              return false;
+            }
+            delivery->sent += n;
+            if (offset + n == bytes.size()) {
+              delivery->complete = true;
+            } else {
+              std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            }
+            return true;
+          });
+    });
+    EXPECT_TRUE(files_->Start()) << "files server";
+    return delivery;
   }
 
   std::unique_ptr<TestServer> config_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "main/run_ports.h"
+#include "main/silent_run.h"
 #include "text/utf8.h"
 
 namespace orv_test {
@@ -42,6 +43,8 @@ struct Scenario {
   bool linkFails = false;
   bool shortcutExists = false;
   std::vector<std::wstring> undeletable;    // paths whose deletion fails
+  // What the window station probe gives (the stub's start decides from it whether the run is silent).
+  Result<WindowStation> station = WindowStation{L"WinSta0", kWindowStationVisible};
 };
 
 class RecordingPorts final : public RunLog,

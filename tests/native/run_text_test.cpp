@@ -26,6 +26,24 @@ TEST(NoShortcutSwitch, FindsTheArgumentAnywhereInAnyCase) {
   }
 }
 
+TEST(SilentSwitch, FindsTheArgumentAnywhereInAnyCaseBesideTheOthers) {
+  struct Case {
+    const wchar_t* commandLine;
+    bool silent;
+    bool noShortcut;
+  };
+  const Case cases[] = {
+      {L"-silent", true, false},        {L"-SILENT", true, false},      {L"/S -Silent -ns", true, true},
+      {L"-ns \"-silent\"", true, true}, {L"-silentx", false, false},    {L"-silen", false, false},
+      {L"x-silent", false, false},      {L"--silent", false, false},    {L"\"a -silent\"", false, false},
+      {L"-s", false, false},            {L"-ns", false, true},          {L"-silent\t-NS", true, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(orv::HasSilentSwitch(c.commandLine), c.silent) << ToUtf8(c.commandLine);
+    EXPECT_EQ(HasNoShortcutSwitch(c.commandLine), c.noShortcut) << ToUtf8(c.commandLine);
+  }
+}
+
 TEST(CacheBuster, AppendsWithQuestionMarkOrAmpersand) {
   EXPECT_EQ(AppendCacheBuster(L"http://h/i.exe", 0), L"http://h/i.exe?rn=0");
   EXPECT_EQ(AppendCacheBuster(L"http://h/i.exe?a=1", 32767), L"http://h/i.exe?a=1&rn=32767");

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "main/command_line.h"
 #include "main/setup_run.h"
+#include "main/silent_user_interface.h"
 #include "recording_ports.h"
 
 namespace orv_test {
@@ -139,6 +141,26 @@ Lines ResumeCopy() {
           std::string("INFO Attempting to create shortcut \"") + kLink + "\"",
           std::string("link ") + kLink + " -> " + kCopy};
 }
+
+// A silent run's reason, right after the start line.
+const char kSilentBySwitch[] = "INFO Silent run: -silent on the command line. No progress dialog and no error box";
+const char kSilentByStation[] =
+    "INFO Silent run: the window station \"Service-0x0-3e7$\" is not visible to a user (a service or the system "
+    "account). No progress dialog and no error box";
+Lines SaidAtStart(const std::string& line, Lines lines) {
+  lines.insert(lines.begin() + 3, line);
+  return lines;
+}
+// A silent run's lines: no dialog, and the box's text in the log in place of the box.
+Lines Silent(const Lines& lines) {
+  Lines silent;
+  for (const std::string& line : lines) {
+    if (line == "dialog start" || line == "dialog end") continue;
+    silent.push_back(line.rfind("box ", 0) == 0 ? "ERROR Error box not shown in a silent run: " + line.substr(4) : line);
+  }
+  return silent;
+}
+const WindowStation kServiceStation{L"Service-0x0-3e7$", 0};
 
 std::string Join(const Lines& lines) {
   std::ostringstream out;
@@ -442,14 +464,67 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
          s.signature = Signed(kPin);
        }),
        L"", 6, Downloading() + Downloaded() + CorruptAfterCheck("Mismatch of the wrapper SHA-256")},
+      {"silent: an unreachable configuration logs the box's text", Good([](Scenario& s) { s.config.reset(); }),
+       L"/S -SILENT", 1,
+       SaidAtStart(kSilentBySwitch,
+                   Silent(Started() + Lines{"ERROR Can't download config file"} +
+                          FailedWith("Cannot obtain configuration. Error code 1")))},
+      {"silent on a service's window station: success", Good([](Scenario& s) { s.station = kServiceStation; }), L"",
+       0, SaidAtStart(kSilentByStation, Silent(Launched() + Succeeded()))},
+      {"silent for both reasons: a failed download",
+       Good([](Scenario& s) {
+         s.station = kServiceStation;
+         s.downloads = {Ended(AttemptEnd::Refused, "HTTP status 404")};
+       }),
+       L"-silent", 4,
+       SaidAtStart("INFO Silent run: -silent on the command line, and the window station \"Service-0x0-3e7$\" is "
+                   "not visible to a user (a service or the system account). No progress dialog and no error box",
+                   Silent(Downloading() + Lines{"ERROR Download attempt 1 of 3 failed (HTTP status 404)"} +
+                          DownloadFails()))},
+      {"silent: a cancellation opens no page and leaves the copy and the shortcut",
+       Good([](Scenario& s) { s.exitCode = 2; }), L"-silent", 2,
+       SaidAtStart(kSilentBySwitch,
+                   Silent(Launched("-silent") +
+                          Lines{"INFO Installer execution canceled. Exit code 2",
+                                "INFO Cancellation page not opened in a silent run"} +
+                          ResumeCopy() + Lines{std::string("INFO Successfully created shortcut \"") + kLink + "\""} +
+                          Finished()))},
+      {"an unreadable window station: a run with windows, and a warning",
+       Good([](Scenario& s) {
+         s.config.reset();
+         s.station = Status::Failure(6, "Reading the window station's flags failed");
+       }),
+       L"", 1,
+       SaidAtStart("WARNING Unable to read the window station; taken as visible. Reading the window station's "
+                   "flags failed. Error code 6",
+                   Started() + Lines{"ERROR Can't download config file"} +
+                       FailedWith("Cannot obtain configuration. Error code 1"))},
   };
   for (const Case& c : cases) {
     RecordingPorts fake(c.scenario);
+    // As the stub's start chooses: a silent run gets the silent user interface, which logs to the fake.
     RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
-                         DownloadTimings{}};
-    EXPECT_EQ(SetupRun(fake.ports(), settings), c.exitCode) << c.name;
+                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station)};
+    SilentUserInterface silentUi(fake);
+    const RunPorts ports = fake.ports();
+    const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
+                          ports.shortcuts, ports.processes};
+    EXPECT_EQ(SetupRun(chosen, settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }
+}
+
+TEST(SilentUserInterface, TheDownloadsStagesAreLoggedAndNothingElseHappens) {
+  RecordingPorts fake(Scenario{});
+  SilentUserInterface silentUi(fake);
+  const std::unique_ptr<ProgressScope> progress = silentUi.StartProgress();
+  progress->sink().LogLine("Begin download");
+  progress->sink().SetBarPosition(40);
+  progress->Restart();
+  progress->sink().EndProgressDialog();
+  EXPECT_TRUE(progress->Pace(0));
+  EXPECT_FALSE(progress->closedByUser());
+  EXPECT_EQ(Join(fake.trace), Join({"INFO Begin download"}));
 }
 
 }  // namespace orv_test

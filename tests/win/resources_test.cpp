@@ -349,4 +349,56 @@ TEST_F(ProductResources, ManifestAsksForAdministratorAndCommonControls6) {
   EXPECT_EQ(identity, expected) << manifest;
 }
 
+// The text of the first element named element within xml whose xmlns is ns; found is false when
+// there is none.
+std::string ElementText(const std::string& xml, const std::string& element, const std::string& ns, bool& found) {
+  std::smatch match;
+  found = std::regex_search(
+      xml, match, std::regex("<" + element + "\\s+xmlns\\s*=\\s*\"" + ns + "\"\\s*>([^<]*)</" + element + ">"));
+  return found ? match[1].str() : std::string();
+}
+
+// The part of xml from the opening tag of element with the namespace ns to its closing tag.
+std::string Block(const std::string& xml, const std::string& element, const std::string& ns) {
+  std::smatch match;
+  const std::regex block("<" + element + "\\s+xmlns\\s*=\\s*\"" + ns + "\"\\s*>[\\s\\S]*?</" + element + ">");
+  return std::regex_search(xml, match, block) ? match.str() : std::string();
+}
+
+TEST_F(ProductResources, ManifestDeclaresPerMonitorScalingAndTheSupportedWindowsVersions) {
+  bool found = false;
+  const std::string manifest = module.Bytes(MAKEINTRESOURCEW(24), 1, found);
+  ASSERT_TRUE(found) << "manifest 1 in language 1033";
+
+  // The scaling settings belong to the v3 application element's windowsSettings.
+  const std::string application = Block(manifest, "application", "urn:schemas-microsoft-com:asm.v3");
+  ASSERT_NE(application.find("<windowsSettings>"), std::string::npos) << manifest;
+  const std::string windowsSettings = application.substr(application.find("<windowsSettings>"));
+  EXPECT_EQ(ElementText(windowsSettings, "dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings", found),
+            "true")
+      << manifest;
+  EXPECT_TRUE(found) << "dpiAware in the 2005 settings namespace: " << manifest;
+  EXPECT_EQ(ElementText(windowsSettings, "dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                        found),
+            "PerMonitorV2")
+      << manifest;
+  EXPECT_TRUE(found) << "dpiAwareness in the 2016 settings namespace: " << manifest;
+
+  // Windows 10 and 11, 8.1, 8 and 7, in the compatibility element.
+  const std::string compatibility = Block(manifest, "compatibility", "urn:schemas-microsoft-com:compatibility.v1");
+  ASSERT_FALSE(compatibility.empty()) << manifest;
+  std::set<std::string> ids;
+  const std::regex supported(R"re(<supportedOS\s+Id\s*=\s*"([^"]*)"\s*/>)re");
+  for (std::sregex_iterator it(compatibility.begin(), compatibility.end(), supported), end; it != end; ++it) {
+    ids.insert((*it)[1]);
+  }
+  const std::set<std::string> expected = {
+      "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+      "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
+      "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
+      "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+  };
+  EXPECT_EQ(ids, expected) << manifest;
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // Runs a program and watches its windows until it ends, writing what it saw to a report file:
 //   orvwatch.exe --report <file> [--close-at-pos N] [--close-on-show] [--shot <file.bmp> --shot-at-pos N]
-//                [--answer-after ms] [--timeout ms] -- <program> [arguments...]
+//                [--answer-after ms] [--timeout ms] [--hidden-station 1] -- <program> [arguments...]
+// --hidden-station starts the program on a window station of its own that no user sees (as a
+// service's or the system account's): none of its windows can be watched or answered there.
 // Report lines (UTF-8, fields separated by tabs, tabs/newlines/backslashes escaped):
 //   msgbox <title> <text> <icon shown 0|1> <progress dialog visible 0|1> <style>
 //   dialog <text> <style> <exstyle> <left> <top> <right> <bottom> <work left> <work top> <work right> <work bottom>
@@ -19,12 +21,14 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "text/utf8.h"
 #include "util/unique_handle.h"
+#include "util/unique_resource.h"
 
 namespace {
 using namespace orv;
@@ -61,7 +65,50 @@ struct Options {
   int shotAtPos = -1;
   DWORD timeoutMs = 120000;
   DWORD answerAfterMs = 0;
+  bool hiddenStation = false;
   std::wstring commandLine;
+};
+
+struct WindowStationTraits {
+  using Handle = HWINSTA;
+  static Handle Null() { return nullptr; }
+  static bool IsValid(Handle station) { return station != nullptr; }
+  static void Close(Handle station) { CloseWindowStation(station); }
+};
+
+struct DesktopTraits {
+  using Handle = HDESK;
+  static Handle Null() { return nullptr; }
+  static bool IsValid(Handle desktop) { return desktop != nullptr; }
+  static void Close(Handle desktop) { CloseDesktop(desktop); }
+};
+
+// A new window station (not the interactive WinSta0, so without WSF_VISIBLE) with a desktop
+// "Default"; empty (error set) when it cannot be made.
+struct HiddenStation {
+  UniqueResource<WindowStationTraits> station;
+  UniqueResource<DesktopTraits> desktop;
+  std::wstring desktopPath;  // "<station>\\Default", for STARTUPINFOW.lpDesktop
+  DWORD error = 0;
+
+  HiddenStation() {
+    const std::wstring name = L"orvwatch-" + std::to_wstring(GetCurrentProcessId());
+    station.reset(CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr));
+    if (!station) {
+      error = GetLastError();
+      return;
+    }
+    // A desktop is made in the process's window station: switch to the new one for the call.
+    HWINSTA own = GetProcessWindowStation();
+    if (!SetProcessWindowStation(station.get())) {
+      error = GetLastError();
+      return;
+    }
+    desktop.reset(CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    if (!desktop) error = GetLastError();
+    SetProcessWindowStation(own);
+    if (desktop) desktopPath = name + L"\\Default";
+  }
 };
 
 class Watcher {
@@ -266,6 +313,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     else if (arg == L"--shot-at-pos") options.shotAtPos = _wtoi(value.c_str());
     else if (arg == L"--timeout") options.timeoutMs = static_cast<DWORD>(_wtoi(value.c_str()));
     else if (arg == L"--answer-after") options.answerAfterMs = static_cast<DWORD>(_wtoi(value.c_str()));
+    else if (arg == L"--hidden-station") options.hiddenStation = value == L"1";
     else return false;
   }
   if (i >= argc || options.report.empty()) return false;
@@ -311,6 +359,15 @@ int wmain(int argc, wchar_t** argv) {
   commandLine.push_back(L'\0');
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  std::unique_ptr<HiddenStation> hidden;
+  if (options.hiddenStation) {
+    hidden = std::make_unique<HiddenStation>();
+    if (hidden->desktopPath.empty()) {
+      const std::vector<std::string> lines{"error\thidden window station " + std::to_string(hidden->error)};
+      return WriteReport(options.report, lines) ? 0 : 1;
+    }
+    startup.lpDesktop = &hidden->desktopPath[0];
+  }
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
     const std::vector<std::string> lines{"error\tCreateProcessW failed " + std::to_string(GetLastError())};
