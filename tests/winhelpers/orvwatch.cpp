@@ -1,6 +1,6 @@
 // Runs a program and watches its windows until it ends, writing what it saw to a report file:
 //   orvwatch.exe --report <file> [--close-at-pos N] [--close-on-show] [--shot <file.bmp> --shot-at-pos N]
-//                [--answer-after ms] [--timeout ms] -- <program> [arguments...]
+//                [--answer-after ms] [--answer-when <file>] [--timeout ms] -- <program> [arguments...]
 // Report lines (UTF-8, fields separated by tabs, tabs/newlines/backslashes escaped):
 //   msgbox <title> <text> <icon shown 0|1> <progress dialog visible 0|1> <style>
 //   dialog <text> <style> <exstyle> <left> <top> <right> <bottom> <work left> <work top> <work right> <work bottom>
@@ -10,7 +10,8 @@
 //   shot <file>
 //   exit <32-bit exit code in decimal>
 //   error <message>
-// Message boxes are answered with OK, after --answer-after milliseconds (default at once). The exit code of orvwatch itself is 0 when the report was written.
+// Message boxes are answered with OK, after --answer-after milliseconds (default at once) and, with
+// --answer-when, not before that file exists. The exit code of orvwatch itself is 0 when the report was written.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -61,6 +62,7 @@ struct Options {
   int shotAtPos = -1;
   DWORD timeoutMs = 120000;
   DWORD answerAfterMs = 0;
+  std::wstring answerWhen;
   std::wstring commandLine;
 };
 
@@ -84,7 +86,9 @@ class Watcher {
         WatchDialog(window, bar);
       } else if (ClassName(window) == L"#32770" && !Answered(window)) {
         if (firstSeen_.first != window) firstSeen_ = {window, GetTickCount()};
-        if (GetTickCount() - firstSeen_.second >= options_.answerAfterMs) AnswerMessageBox(window, dialogVisible);
+        if (GetTickCount() - firstSeen_.second >= options_.answerAfterMs && MayAnswer()) {
+          AnswerMessageBox(window, dialogVisible);
+        }
       }
     }
   }
@@ -104,6 +108,10 @@ class Watcher {
   static HWND ProgressBar(HWND window) {
     HWND bar = GetDlgItem(window, 1001);
     return bar && ClassName(bar) == L"msctls_progress32" ? bar : nullptr;
+  }
+
+  bool MayAnswer() const {
+    return options_.answerWhen.empty() || GetFileAttributesW(options_.answerWhen.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   bool Answered(HWND window) const {
@@ -266,6 +274,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     else if (arg == L"--shot-at-pos") options.shotAtPos = _wtoi(value.c_str());
     else if (arg == L"--timeout") options.timeoutMs = static_cast<DWORD>(_wtoi(value.c_str()));
     else if (arg == L"--answer-after") options.answerAfterMs = static_cast<DWORD>(_wtoi(value.c_str()));
+    else if (arg == L"--answer-when") options.answerWhen = value;
     else return false;
   }
   if (i >= argc || options.report.empty()) return false;
