@@ -100,7 +100,12 @@ for id in $(seq 2 "$slots"); do
   pids+=($!)
 done
 for pid in "${pids[@]}"; do wait "$pid"; done
-for id in $(seq "$slots"); do in_slot "$id" "$ORV_WINESERVER" -p >/dev/null 2>&1 || true; done
+# A persistent wineserver per slot keeps the Wine services running between the tests' programs.
+# Each slot's server from the preparation ends first: -p does not reach a server already running.
+for id in $(seq "$slots"); do
+  in_slot "$id" timeout 120 "$ORV_WINESERVER" -w || true
+  in_slot "$id" "$ORV_WINESERVER" -p >/dev/null 2>&1 || true
+done
 # ctest hands each Wine test one of the slots (the resource "wine" in the tests' registration).
 printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [%s]}]}\n' \
   "$(for id in $(seq "$slots"); do printf '%s{"id": "%s", "slots": 1}' "$([ "$id" = 1 ] || echo ", ")" "$id"; done)" \
