@@ -102,10 +102,18 @@ done
 for pid in "${pids[@]}"; do wait "$pid"; done
 # A persistent wineserver per slot keeps the Wine services running between the tests' programs.
 # Each slot's server from the preparation ends first: -p does not reach a server already running.
+# The first program then starts the services (and their COM server), here without a pipe of its
+# own: a service started by a test's program would keep that program's output open to the end.
+pids=()
 for id in $(seq "$slots"); do
   in_slot "$id" timeout 120 "$ORV_WINESERVER" -w || true
   in_slot "$id" "$ORV_WINESERVER" -p >/dev/null 2>&1 || true
+  report=$(slot_dir "$id")/out/services-started.txt
+  in_slot "$id" timeout 120 "$ORV_WINE" "$win/tests/orvwatch.exe" --report "Z:${report//\//\\}" \
+    -- 'C:\windows\system32\cmd.exe' /c exit </dev/null >/dev/null 2>&1 &
+  pids+=($!)
 done
+for pid in "${pids[@]}"; do wait "$pid"; done
 # ctest hands each Wine test one of the slots (the resource "wine" in the tests' registration).
 printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [%s]}]}\n' \
   "$(for id in $(seq "$slots"); do printf '%s{"id": "%s", "slots": 1}' "$([ "$id" = 1 ] || echo ", ")" "$id"; done)" \
