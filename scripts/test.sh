@@ -46,28 +46,83 @@ cmake -S . -B "$build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clan
   -DORV_WINE_LOADER="$ORV_WINE" >/dev/null
 cmake --build "$build/native" -j"$jobs"
 
-phase "Wine test bed ($ORV_WINE_ARCH)"
+slots=${ORV_WINE_SLOTS:-3}
+case $slots in '' | *[!0-9]* | 0*) echo "ORV_WINE_SLOTS must be a number from 1, not '$slots'" >&2; exit 2 ;; esac
+test_jobs=${ORV_TEST_JOBS:-$((slots + 1))}
+phase "Wine test bed ($ORV_WINE_ARCH, $slots slots)"
+# Every Wine test runs in a slot of its own: a prefix with its wineserver, home (the desktop) and
+# Xvfb display (tests/bed/wine_slot.h). Slot 1 is the prefix that setup-prefix.sh makes; the others
+# are copies of it, kept for later runs like the first.
 bed=$build/wine
 [ "$ORV_WINE_ARCH" = i686 ] || bed=$build/wine-$ORV_WINE_ARCH
-mkdir -p "$bed/home" "$bed/out"
-export ORV_SLOW_TESTS=1 HOME=$bed/home USER=$(id -un) WINEPREFIX=$bed/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export ORV_WIN_BUILD=$win ORV_TESTBED_CERTS=$bed/certs ORV_TESTBED_OUT=$bed/out ORV_PRODUCT_EXE=$build/product/orvsetup.exe
-orv_start_xvfb
+slot_dir() { if [ "$1" = 1 ]; then echo "$bed"; else echo "$bed/slot$1"; fi; }
+in_slot() {
+  local id=$1
+  shift
+  CTEST_RESOURCE_GROUP_COUNT=1 CTEST_RESOURCE_GROUP_0_WINE="id:$id,slots:1" bash tests/bed/in-slot.sh "$@"
+}
+export ORV_SLOW_TESTS=1 USER=$(id -un) WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export ORV_WIN_BUILD=$win ORV_TESTBED_CERTS=$bed/certs ORV_PRODUCT_EXE=$build/product/orvsetup.exe
+export ORV_WINE_SLOT_ENVS=$bed/slots
+# Outside a slot (a test given none) the programs run in slot 1.
+export HOME=$bed/home WINEPREFIX=$bed/prefix ORV_TESTBED_OUT=$bed/out
+xvfb_pids=()
 cleanup() {
-  "$ORV_WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$ORV_XVFB_PID" >/dev/null 2>&1 || true
+  for id in $(seq "$slots"); do
+    [ -f "$ORV_WINE_SLOT_ENVS/$id.env" ] && in_slot "$id" "$ORV_WINESERVER" -k >/dev/null 2>&1
+  done
+  [ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
+rm -rf "$ORV_WINE_SLOT_ENVS"
+mkdir -p "$ORV_WINE_SLOT_ENVS"
+for id in $(seq "$slots"); do
+  dir=$(slot_dir "$id")
+  mkdir -p "$dir/home" "$dir/out"
+  orv_start_xvfb
+  xvfb_pids+=("$ORV_XVFB_PID")
+  printf 'WINEPREFIX=%s\nHOME=%s\nDISPLAY=%s\nORV_TESTBED_OUT=%s\n' "$dir/prefix" "$dir/home" "$DISPLAY" "$dir/out" \
+    >"$ORV_WINE_SLOT_ENVS/$id.env"
+done
 if [ ! -f "$bed/certs/publisher.pem" ]; then
   mkdir -p "$bed/certs"
   "$build/native/tests/orv_make_certs" "$bed/certs"
 fi
-bash tests/bed/setup-prefix.sh "$win" "$WINEPREFIX" "$bed/certs"
-"$ORV_WINESERVER" -p >/dev/null 2>&1 || true
+in_slot 1 bash tests/bed/setup-prefix.sh "$win" "$bed/prefix" "$bed/certs"
+for id in $(seq 2 "$slots"); do
+  dir=$(slot_dir "$id")
+  [ -f "$dir/prefix/system.reg" ] || bash tests/bed/copy-prefix.sh "$bed/prefix" "$bed/home" "$dir/prefix" "$dir/home"
+done
+# The slots' own preparation (the test CA, the URL recorder) at once, each with its wineserver.
+pids=()
+for id in $(seq 2 "$slots"); do
+  in_slot "$id" bash tests/bed/setup-prefix.sh "$win" "$(slot_dir "$id")/prefix" "$bed/certs" &
+  pids+=($!)
+done
+for pid in "${pids[@]}"; do wait "$pid"; done
+# A persistent wineserver per slot keeps the Wine services running between the tests' programs.
+# Each slot's server from the preparation ends first: -p does not reach a server already running.
+# The first program then starts the services (and their COM server), here without a pipe of its
+# own: a service started by a test's program would keep that program's output open to the end.
+pids=()
+for id in $(seq "$slots"); do
+  in_slot "$id" timeout 120 "$ORV_WINESERVER" -w || true
+  in_slot "$id" "$ORV_WINESERVER" -p >/dev/null 2>&1 || true
+  report=$(slot_dir "$id")/out/services-started.txt
+  in_slot "$id" timeout 120 "$ORV_WINE" "$win/tests/orvwatch.exe" --report "Z:${report//\//\\}" \
+    -- 'C:\windows\system32\cmd.exe' /c exit </dev/null >/dev/null 2>&1 &
+  pids+=($!)
+done
+for pid in "${pids[@]}"; do wait "$pid"; done
+# ctest hands each Wine test one of the slots (the resource "wine" in the tests' registration).
+printf '{"version": {"major": 1, "minor": 0}, "local": [{"wine": [%s]}]}\n' \
+  "$(for id in $(seq "$slots"); do printf '%s{"id": "%s", "slots": 1}' "$([ "$id" = 1 ] || echo ", ")" "$id"; done)" \
+  >"$ORV_WINE_SLOT_ENVS/resources.json"
 
-phase "tests"
+phase "tests ($slots Wine slots, ctest -j$test_jobs)"
 status=0
-(cd "$build/native" && ctest --output-on-failure -j1) || status=$?
+(cd "$build/native" && ctest --output-on-failure -j"$test_jobs" --resource-spec-file "$ORV_WINE_SLOT_ENVS/resources.json") ||
+  status=$?
 phase ""
 echo "== all phases took $(( $(date +%s) - started )) s; Windows-side tests ran as $ORV_WINE_ARCH ($ORV_WINE_REASON)"
 exit $status

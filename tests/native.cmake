@@ -25,10 +25,18 @@ find_package(OpenSSL REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(Threads REQUIRED)
 file(GLOB ORV_BED_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/bed/*.cpp")
+list(FILTER ORV_BED_SOURCES EXCLUDE REGEX "_test\\.cpp$")
 add_library(orvbed STATIC ${ORV_BED_SOURCES})
 target_include_directories(orvbed PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/bed")
 target_link_libraries(orvbed PUBLIC PkgConfig::HTTPLIB OpenSSL::SSL OpenSSL::Crypto ZLIB::ZLIB Threads::Threads)
 target_compile_options(orvbed PUBLIC -Wall -Wextra)
+
+# The bed's own plumbing (the Wine slots).
+add_executable(orv_bed_tests bed/wine_slot_test.cpp)
+target_link_libraries(orv_bed_tests PRIVATE orvbed gtest_main)
+target_compile_definitions(orv_bed_tests PRIVATE ORV_TESTS_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+add_test(NAME bed_slots COMMAND orv_bed_tests)
+set_tests_properties(bed_slots PROPERTIES TIMEOUT 120 LABELS "bed")
 
 add_executable(orv_make_certs bed/tools/make_certs.cpp)
 target_link_libraries(orv_make_certs PRIVATE orvbed)
@@ -54,15 +62,23 @@ if(ORV_E2E)
   set(ORV_WINE_LOADER "wine" CACHE STRING "The Wine loader that runs it")
   set(orv_wine "wine_${ORV_WINE_ARCH}")
   include(GoogleTest)
+  # Every Wine test takes one Wine slot (scripts/test.sh: a prefix, wineserver, home and display
+  # of its own) through the resource "wine"; tests in different slots run at once. in-slot.sh
+  # enters the slot for programs that are not the bed's (the bed's own enter it themselves).
+  set(orv_in_slot bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/in-slot.sh")
   gtest_discover_tests(orv_e2e_tests TEST_PREFIX "${orv_wine}."
-                       PROPERTIES RUN_SERIAL TRUE TIMEOUT 600 LABELS "wine;${ORV_WINE_ARCH}" DISCOVERY_TIMEOUT 60)
+                       PROPERTIES RESOURCE_GROUPS "wine:1" TIMEOUT 600 LABELS "wine;${ORV_WINE_ARCH}"
+                       DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(orv_product_tests TEST_PREFIX "product_i686."
                        PROPERTIES LABELS "product;i686" DISCOVERY_TIMEOUT 60)
-  add_test(NAME ${orv_wine}_unit_tests COMMAND "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_unit_tests.exe")
-  set_tests_properties(${orv_wine}_unit_tests PROPERTIES RUN_SERIAL TRUE TIMEOUT 900 LABELS "wine;${ORV_WINE_ARCH}")
+  add_test(NAME ${orv_wine}_unit_tests
+           COMMAND ${orv_in_slot} "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_unit_tests.exe")
+  set_tests_properties(${orv_wine}_unit_tests PROPERTIES RESOURCE_GROUPS "wine:1" TIMEOUT 900 COST 100
+                                                         LABELS "wine;${ORV_WINE_ARCH}")
   if(EXISTS "${ORV_WIN_BUILD_DIR}/tests/orv_win_tests.exe")
-    add_test(NAME ${orv_wine}_win_tests COMMAND "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_win_tests.exe")
-    set_tests_properties(${orv_wine}_win_tests PROPERTIES RUN_SERIAL TRUE LABELS "wine;${ORV_WINE_ARCH}")
+    add_test(NAME ${orv_wine}_win_tests
+             COMMAND ${orv_in_slot} "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_win_tests.exe")
+    set_tests_properties(${orv_wine}_win_tests PROPERTIES RESOURCE_GROUPS "wine:1" LABELS "wine;${ORV_WINE_ARCH}")
   endif()
 endif()
 
@@ -96,7 +112,8 @@ endif()
 if(ORV_E2E)
   # The README's demo, in its Xvfb form, with its log checked.
   add_test(NAME demo_${orv_wine} COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
-  set_tests_properties(demo_${orv_wine} PROPERTIES RUN_SERIAL TRUE TIMEOUT 1200 LABELS "wine;${ORV_WINE_ARCH}")
+  # Its own prefix and Xvfb (scripts/demo.sh): no slot.
+  set_tests_properties(demo_${orv_wine} PROPERTIES TIMEOUT 1200 COST 150 LABELS "wine;${ORV_WINE_ARCH}")
 endif()
 
 # orvpublish run as a publisher runs it, against the bed's HTTPS servers (natively, no Wine).

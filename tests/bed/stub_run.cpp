@@ -95,6 +95,7 @@ StubRun RunStub(const StubOptions& options) {
   std::vector<std::string> args{"--report", WinPath(reportPath), "--timeout", std::to_string(options.timeoutMs)};
   if (options.closeAtPos >= 0) args.insert(args.end(), {"--close-at-pos", std::to_string(options.closeAtPos)});
   if (options.answerAfterMs > 0) args.insert(args.end(), {"--answer-after", std::to_string(options.answerAfterMs)});
+  if (!options.answerWhenFile.empty()) args.insert(args.end(), {"--answer-when", WinPath(options.answerWhenFile)});
   if (options.closeOnShow) args.insert(args.end(), {"--close-on-show", "1"});
   if (options.hiddenStation) args.insert(args.end(), {"--hidden-station", "1"});
   if (!options.screenshot.empty()) {

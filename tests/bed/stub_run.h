@@ -18,6 +18,7 @@ struct StubOptions {
   std::string screenshot;             // Unix path of a .bmp to take of the dialog ...
   int screenshotAtPos = -1;           // ... once its bar reaches this position
   int answerAfterMs = 0;              // message boxes stay up this long before OK is pressed
+  std::string answerWhenFile;         // ... and, when set, until this Unix path exists
   int timeoutMs = 90000;              // the watcher kills the stub after this
   bool hiddenStation = false;         // run it on a window station no user sees (as a service's);
                                       // its windows are then neither seen nor answered

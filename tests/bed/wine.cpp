@@ -1,5 +1,7 @@
 #include "wine.h"
 
+#include "wine_slot.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -27,6 +29,7 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 Bed LoadBed() {
   Bed bed;
+  bed.slot = EnterGivenSlot(bed.slotError);
   bed.winBuild = EnvOr("ORV_WIN_BUILD", "");
   bed.arch = EnvOr("ORV_WINE_ARCH", "i686");
   bed.wine = EnvOr("ORV_WINE", "wine");
@@ -46,8 +49,17 @@ const Bed& GetBed() {
   return bed;
 }
 
+namespace {
+// The slot is entered before main, while the process has one thread: it changes the environment.
+[[maybe_unused]] const bool kSlotEntered = !GetBed().slot.empty();
+}  // namespace
+
 bool BedReady(std::string& error) {
   const Bed& bed = GetBed();
+  if (!bed.slotError.empty()) {
+    error = bed.slotError;
+    return false;
+  }
   if (bed.winBuild.empty() || bed.prefix.empty() || bed.certs.empty()) {
     error = "ORV_WIN_BUILD, WINEPREFIX and ORV_TESTBED_CERTS must be set (run scripts/test.sh)";
     return false;

@@ -9,6 +9,8 @@ namespace bed {
 // ORV_WIN_BUILD (the cross build of the test programs), ORV_WINE_ARCH (its architecture),
 // ORV_WINE (the Wine loader that runs it), ORV_PRODUCT_EXE (the shipped 32-bit program),
 // WINEPREFIX, ORV_TESTBED_CERTS, ORV_TESTBED_OUT (artefacts).
+// A test that ctest runs in a Wine slot (resource "wine", see wine_slot.h) takes the slot's
+// prefix, home, display and artefact folder instead, for itself and every program it starts.
 struct Bed {
   std::string winBuild;
   std::string arch;  // "i686" or "x86_64"
@@ -18,6 +20,8 @@ struct Bed {
   std::string certs;
   std::string out;
   std::string user;  // the prefix user's name (the Unix user)
+  std::string slot;  // the Wine slot's id, or empty outside a slotted run
+  std::string slotError;  // why the slot given by ctest could not be taken, or empty
 };
 
 // The bed, or a failed test assertion message in error when a variable is missing.

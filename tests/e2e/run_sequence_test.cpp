@@ -1,4 +1,5 @@
 // The stub's start, single-instance guard, logging and the configuration-fetch failure.
+#include <chrono>
 #include <regex>
 #include <thread>
 
@@ -30,18 +31,26 @@ TEST_F(RunSequence, UnreachableConfigurationShowsCode1WithoutDialog) {
 }
 
 TEST_F(RunSequence, SecondStubWhileOneRunsExitsZeroSilently) {
-  // The first stub gets a configuration it cannot parse and keeps its error box up for a while.
+  // The first stub gets a configuration it cannot parse and keeps its error box up until the
+  // second one has run.
   TestServer& config = ServeConfig("<html>not a configuration</html>", CertKind::Trusted, "text/html");
+  const std::string answer = GetBed().out + "/first-stub-may-answer";
+  RemoveFile(answer);
   StubRun first;
-  std::thread firstRun([&first] {
+  std::thread firstRun([&first, &answer] {
     StubOptions options;
-    options.answerAfterMs = 8000;
+    options.answerWhenFile = answer;
     first = RunStub(options);
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(4000));
-  const size_t linesBefore = ReadLog().size();
+  // The first stub is at its error box once its error line is in the log.
+  size_t linesBefore = 0;
+  for (int i = 0; i < 600 && (linesBefore = ReadLog().size()) < 5; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   const StubRun second = RunStub();
+  const bool answered = WriteFile(answer, "");
   firstRun.join();
+  ASSERT_TRUE(answered) << answer;
   ASSERT_TRUE(second.watched) << second.report;
   EXPECT_EQ(second.exitCode, 0u);
   EXPECT_TRUE(second.boxes.empty()) << second.report;

@@ -24,6 +24,7 @@ TEST_F(SwapRace, TheSwappersProgramIsNeverStarted) {
   const std::string out = GetBed().out + "/swap-race";
   const std::string mark = out + "-swapped.txt";
   const std::string stop = out + "-stop.txt";
+  const std::string ready = stop + ".ready";
   const std::string record = out + "-installer.txt";
   const std::string decoy = TempDir() + "/decoy.exe";
   int installed = 0;
@@ -33,7 +34,7 @@ TEST_F(SwapRace, TheSwappersProgramIsNeverStarted) {
     SCOPED_TRACE(std::string("run ") + std::to_string(i + 1) + " " + mode);
     ClearLog();
     ClearTemp();
-    for (const std::string& file : {mark, stop, record}) RemoveFile(file);
+    for (const std::string& file : {mark, stop, ready, record}) RemoveFile(file);
     ASSERT_TRUE(WriteFile(decoy, "a program of the user's own"));
     RenewFiles();
     ServeFile("/setup.exe", installer);
@@ -41,16 +42,13 @@ TEST_F(SwapRace, TheSwappersProgramIsNeverStarted) {
 
     ProcessResult swapped;
     std::thread swapping([&] { swapped = RunWine("exe_swapper.exe", {mode, WinPath(stop)}, 240000); });
-    // The blind swapper is at work once the decoy holds its bytes; the other one is given time to start.
+    // The blind swapper is at work once the decoy holds its bytes; the other one once it has
+    // read where the log ends.
     std::string bytes;
-    bool swapping_ = true;
-    if (i % 2 == 0) {
-      for (int wait = 0; wait < 600 && !(ReadFile(decoy, bytes) && bytes == swapper); ++wait) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      }
-      swapping_ = bytes == swapper;
-    } else {
-      std::this_thread::sleep_for(std::chrono::seconds(2));
+    bool swapping_ = false;
+    for (int wait = 0; wait < 600 && !swapping_; ++wait) {
+      swapping_ = i % 2 == 0 ? ReadFile(decoy, bytes) && bytes == swapper : FileExists(ready);
+      if (!swapping_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     StubOptions options;
     options.env = {{"ORV_DEMO_EXIT_CODE", "0"}, {"ORV_DEMO_RECORD", WinPath(record)}, {"ORV_SWAP_MARK", WinPath(mark)}};

@@ -5,8 +5,11 @@
 set -uo pipefail
 src=$1 work=$2 failures=0
 pin=e27c8b682fa5e88bc5741511d0cb44033541c3455f50bfa1e2537a91e0e571d1
+# One build folder for every value: the compilers are found once, and each configuration starts
+# without the stub's generated header, so that only this value's can be found there.
+rm -rf "$work"
 configure() {
-  rm -rf "$work"
+  rm -rf "$work/variants"
   cmake -S "$src" -B "$work" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DORV_BUILD_TESTS=OFF \
     "-DORV_PUBLISHER_PIN=$1" >"$work.log" 2>&1
 }

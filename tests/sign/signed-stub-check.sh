@@ -7,7 +7,11 @@
 set -euo pipefail
 src=$(cd "$1" && pwd)
 work=$2 pki=$2/pki build=$2/build exe=$2/build/orvsetup.exe
-rm -rf "$work"
+# A new PKI every time; the build folder stays for the next run, which then compiles only what
+# changed. Its stub is removed, so that the first build below links and signs it anew.
+mkdir -p "$work"
+find "$work" -mindepth 1 -maxdepth 1 ! -name build -exec rm -rf {} +
+rm -f "$exe"
 mkdir -p "$pki"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }

@@ -6,7 +6,8 @@
 //                                        prints how many files it overwrote
 //   exe_swapper.exe --after-check <stop file>
 //                                        the same, but only from the moment the stub's log
-//                                        (%APPDATA%\Tavlin\ORVD.log) says the checksum is OK
+//                                        (%APPDATA%\Tavlin\ORVD.log) says the checksum is OK;
+//                                        creates <stop file>.ready once it reads the log
 //   exe_swapper.exe --replace <program> <other>
 //                                        renames <program> away (to <program>-old.exe), copies
 //                                        <other> to its name and prints "renamed <error>
@@ -112,6 +113,10 @@ int Swap(const std::wstring& stopFile, bool afterCheck) {
   const DWORD started = GetTickCount();
   // Only what the stub writes after this start counts.
   const size_t logStart = afterCheck ? ReadLog().size() : 0;
+  if (afterCheck) {
+    HANDLE ready = CreateFileW((stopFile + L".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  }
   bool checked = !afterCheck;
   while (GetFileAttributesW(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - started < kLongestSwapMs) {
     if (!checked) {

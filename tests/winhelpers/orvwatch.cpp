@@ -1,6 +1,7 @@
 // Runs a program and watches its windows until it ends, writing what it saw to a report file:
 //   orvwatch.exe --report <file> [--close-at-pos N] [--close-on-show] [--shot <file.bmp> --shot-at-pos N]
-//                [--answer-after ms] [--timeout ms] [--hidden-station 1] -- <program> [arguments...]
+//                [--answer-after ms] [--answer-when <file>] [--timeout ms] [--hidden-station 1]
+//                -- <program> [arguments...]
 // --hidden-station starts the program on a window station of its own that no user sees (as a
 // service's or the system account's): none of its windows can be watched or answered there.
 // Report lines (UTF-8, fields separated by tabs, tabs/newlines/backslashes escaped):
@@ -12,7 +13,8 @@
 //   shot <file>
 //   exit <32-bit exit code in decimal>
 //   error <message>
-// Message boxes are answered with OK, after --answer-after milliseconds (default at once). The exit code of orvwatch itself is 0 when the report was written.
+// Message boxes are answered with OK, after --answer-after milliseconds (default at once) and, with
+// --answer-when, not before that file exists. The exit code of orvwatch itself is 0 when the report was written.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -66,6 +68,7 @@ struct Options {
   DWORD timeoutMs = 120000;
   DWORD answerAfterMs = 0;
   bool hiddenStation = false;
+  std::wstring answerWhen;
   std::wstring commandLine;
 };
 
@@ -131,7 +134,9 @@ class Watcher {
         WatchDialog(window, bar);
       } else if (ClassName(window) == L"#32770" && !Answered(window)) {
         if (firstSeen_.first != window) firstSeen_ = {window, GetTickCount()};
-        if (GetTickCount() - firstSeen_.second >= options_.answerAfterMs) AnswerMessageBox(window, dialogVisible);
+        if (GetTickCount() - firstSeen_.second >= options_.answerAfterMs && MayAnswer()) {
+          AnswerMessageBox(window, dialogVisible);
+        }
       }
     }
   }
@@ -151,6 +156,10 @@ class Watcher {
   static HWND ProgressBar(HWND window) {
     HWND bar = GetDlgItem(window, 1001);
     return bar && ClassName(bar) == L"msctls_progress32" ? bar : nullptr;
+  }
+
+  bool MayAnswer() const {
+    return options_.answerWhen.empty() || GetFileAttributesW(options_.answerWhen.c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
   bool Answered(HWND window) const {
@@ -314,6 +323,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     else if (arg == L"--timeout") options.timeoutMs = static_cast<DWORD>(_wtoi(value.c_str()));
     else if (arg == L"--answer-after") options.answerAfterMs = static_cast<DWORD>(_wtoi(value.c_str()));
     else if (arg == L"--hidden-station") options.hiddenStation = value == L"1";
+    else if (arg == L"--answer-when") options.answerWhen = value;
     else return false;
   }
   if (i >= argc || options.report.empty()) return false;
