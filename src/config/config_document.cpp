@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <new>
 #include <string_view>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
@@ -70,43 +71,46 @@ const char* VersionProblem(std::wstring_view version) {
   return nullptr;
 }
 
+// A document the run cannot use, and why.
+Status Refused(std::string reason) { return Status::Error(RunError::ConfigParse, std::move(reason)); }
+
 }  // namespace
 
 struct ConfigDocument::Impl {
   Json root;  // null until a successful Parse
 
-  // The member named key of the root object, or null with error set.
-  const Json* Member(const char* key, std::string& error) const {
-    if (!root.is_object()) {
-      error = "Not an object";
-      return nullptr;
-    }
+  // The member named key of the root object.
+  Result<const Json*> Member(const char* key) const {
+    if (!root.is_object()) return Refused("Not an object");
     const auto found = root.find(key);
-    if (found == root.end()) {
-      error = std::string(key) + " not found";
-      return nullptr;
-    }
+    if (found == root.end()) return Refused(std::string(key) + " not found");
     return &*found;
   }
 
-  bool ReadString(const char* key, std::wstring& value, std::string& error) const {
-    const Json* member = Member(key, error);
-    if (!member) return false;
-    if (!member->is_string()) {
-      error = "Not a string";
-      return false;
-    }
-    value = FromUtf8(member->get_ref<const std::string&>());
-    return true;
+  Result<std::wstring> ReadString(const char* key) const {
+    const Result<const Json*> member = Member(key);
+    if (!member.ok()) return member.status();
+    if (!(*member)->is_string()) return Refused("Not a string");
+    return FromUtf8((*member)->get_ref<const std::string&>());
+  }
+
+  // The member named key of the root object when there is one; nullopt without it or without a
+  // root object.
+  std::optional<Json::const_iterator> Optional(const char* key) const {
+    if (!root.is_object()) return std::nullopt;
+    const auto found = root.find(key);
+    if (found == root.end()) return std::nullopt;
+    return found;
   }
 };
 
 ConfigDocument::ConfigDocument() : impl_(std::make_unique<Impl>()) {}
 ConfigDocument::~ConfigDocument() = default;
 
-bool ConfigDocument::Parse(const std::wstring& text, std::string& error) {
+Status ConfigDocument::Parse(const std::wstring& text) {
   impl_->root = Json();
   std::string utf8;
+  std::string error;
   try {
     utf8 = ToUtf8(text);
     const auto limitNesting = [](int depth, Json::parse_event_t event, Json&) {
@@ -117,7 +121,7 @@ bool ConfigDocument::Parse(const std::wstring& text, std::string& error) {
       return true;
     };
     impl_->root = Json::parse(utf8, limitNesting, /*allow_exceptions=*/true, /*ignore_comments=*/true);
-    return true;
+    return {};
   } catch (const Json::parse_error& e) {
     std::size_t line = 0;
     std::size_t column = 0;
@@ -131,144 +135,76 @@ bool ConfigDocument::Parse(const std::wstring& text, std::string& error) {
     error = "Out of memory while parsing";
   }
   impl_->root = Json();
-  return false;
+  return Refused(std::move(error));
 }
 
-bool ConfigDocument::ReadShortcut(bool& value, std::string& error) const {
-  const Json* member = impl_->Member("shortcut", error);
-  if (!member) return false;
-  if (!member->is_boolean()) {
-    error = "Not a bool";
-    return false;
-  }
-  value = member->get<bool>();
-  return true;
+Result<bool> ConfigDocument::ReadShortcut() const {
+  const Result<const Json*> member = impl_->Member("shortcut");
+  if (!member.ok()) return member.status();
+  if (!(*member)->is_boolean()) return Refused("Not a bool");
+  return (*member)->get<bool>();
 }
 
-bool ConfigDocument::ReadWrapper(std::wstring& value, std::string& error) const {
-  std::wstring url;
-  if (!impl_->ReadString("wrapper", url, error)) return false;
-  if (!IsWebUrl(url)) {
-    error = "wrapper is not an http or https URL";
-    return false;
-  }
-  value = std::move(url);
-  return true;
+Result<std::wstring> ConfigDocument::ReadWrapper() const {
+  Result<std::wstring> url = impl_->ReadString("wrapper");
+  if (url.ok() && !IsWebUrl(*url)) return Refused("wrapper is not an http or https URL");
+  return url;
 }
 
-bool ConfigDocument::ReadChecksum(uint32_t& value, std::string& error) const {
-  const Json* member = impl_->Member("checksum", error);
-  if (!member) return false;
+Result<uint32_t> ConfigDocument::ReadChecksum() const {
+  const Result<const Json*> member = impl_->Member("checksum");
+  if (!member.ok()) return member.status();
+  const Json& value = **member;
   // Integers beyond 64 bits and fractions are stored as floating point, negative ones as signed;
   // "-0" is a signed zero and still an unsigned value.
-  const bool unsignedValue =
-      member->is_number_unsigned() || (member->is_number_integer() && member->get<int64_t>() == 0);
-  if (!unsignedValue) {
-    error = "Not an unsigned integer";
-    return false;
-  }
-  value = static_cast<uint32_t>(member->get<uint64_t>() & 0xFFFFFFFFu);
-  return true;
+  const bool unsignedValue = value.is_number_unsigned() || (value.is_number_integer() && value.get<int64_t>() == 0);
+  if (!unsignedValue) return Refused("Not an unsigned integer");
+  return static_cast<uint32_t>(value.get<uint64_t>() & 0xFFFFFFFFu);
 }
 
-bool ConfigDocument::ReadVersion(std::wstring& value, std::string& error) const {
-  std::wstring version;
-  if (!impl_->ReadString("version", version, error)) return false;
-  if (const char* problem = VersionProblem(version)) {
-    error = std::string("version ") + problem;
-    return false;
-  }
-  value = std::move(version);
-  return true;
+Result<std::wstring> ConfigDocument::ReadVersion() const {
+  Result<std::wstring> version = impl_->ReadString("version");
+  if (!version.ok()) return version;
+  if (const char* problem = VersionProblem(*version)) return Refused(std::string("version ") + problem);
+  return version;
 }
 
-bool ConfigDocument::ReadSha256(std::optional<Sha256Digest>& value, std::string& error) const {
-  if (!impl_->root.is_object()) {
-    error = "Not an object";
-    return false;
-  }
-  const auto found = impl_->root.find("sha256");
-  if (found == impl_->root.end()) {
-    value.reset();
-    return true;
-  }
+Result<std::optional<Sha256Digest>> ConfigDocument::ReadSha256() const {
+  if (!impl_->root.is_object()) return Refused("Not an object");
+  const std::optional<Json::const_iterator> found = impl_->Optional("sha256");
+  if (!found) return std::optional<Sha256Digest>();
   Sha256Digest digest{};
-  if (!found->is_string() || !ParseSha256Hex(FromUtf8(found->get_ref<const std::string&>()), digest)) {
-    error = "sha256 is not 64 hexadecimal digits";
-    return false;
+  if (!(*found)->is_string() || !ParseSha256Hex(FromUtf8((*found)->get_ref<const std::string&>()), digest)) {
+    return Refused("sha256 is not 64 hexadecimal digits");
   }
-  value = digest;
-  return true;
+  return std::optional<Sha256Digest>(digest);
 }
 
-bool ConfigDocument::ReadSize(std::optional<uint64_t>& value, std::string& error) const {
-  if (!impl_->root.is_object()) {
-    value.reset();
-    return true;
-  }
-  const auto found = impl_->root.find("size");
-  if (found == impl_->root.end()) {
-    value.reset();
-    return true;
-  }
-  if (!found->is_number_unsigned()) {
-    error = "size is not an unsigned integer";
-    return false;
-  }
-  const uint64_t size = found->get<uint64_t>();
-  if (size == 0) {
-    error = "size is 0";
-    return false;
-  }
-  if (size > kMaxInstallerBytes) {
-    error = "size is larger than 4 GiB";
-    return false;
-  }
-  value = size;
-  return true;
+Result<std::optional<uint64_t>> ConfigDocument::ReadSize() const {
+  const std::optional<Json::const_iterator> found = impl_->Optional("size");
+  if (!found) return std::optional<uint64_t>();
+  if (!(*found)->is_number_unsigned()) return Refused("size is not an unsigned integer");
+  const uint64_t size = (*found)->get<uint64_t>();
+  if (size == 0) return Refused("size is 0");
+  if (size > kMaxInstallerBytes) return Refused("size is larger than 4 GiB");
+  return std::optional<uint64_t>(size);
 }
 
-bool ConfigDocument::ReadMirrors(std::optional<std::vector<std::wstring>>& value, std::string& error) const {
-  if (!impl_->root.is_object()) {
-    value.reset();
-    return true;
-  }
-  const auto found = impl_->root.find("mirrors");
-  if (found == impl_->root.end()) {
-    value.reset();
-    return true;
-  }
-  if (!found->is_array()) {
-    error = "mirrors is not an array";
-    return false;
-  }
-  if (found->size() > kMaxMirrors) {
-    error = "mirrors holds more than " + std::to_string(kMaxMirrors) + " addresses";
-    return false;
-  }
+Result<std::optional<std::vector<std::wstring>>> ConfigDocument::ReadMirrors() const {
+  const std::optional<Json::const_iterator> found = impl_->Optional("mirrors");
+  if (!found) return std::optional<std::vector<std::wstring>>();
+  const Json& list = **found;
+  if (!list.is_array()) return Refused("mirrors is not an array");
+  if (list.size() > kMaxMirrors) return Refused("mirrors holds more than " + std::to_string(kMaxMirrors) + " addresses");
   std::vector<std::wstring> mirrors;
-  for (const Json& entry : *found) {
+  for (const Json& entry : list) {
     const std::string number = std::to_string(mirrors.size() + 1);
-    if (!entry.is_string()) {
-      error = "mirror " + number + " is not a string";
-      return false;
-    }
+    if (!entry.is_string()) return Refused("mirror " + number + " is not a string");
     std::wstring url = FromUtf8(entry.get_ref<const std::string&>());
-    if (!IsWebUrl(url)) {
-      error = "mirror " + number + " is not an http or https URL";
-      return false;
-    }
+    if (!IsWebUrl(url)) return Refused("mirror " + number + " is not an http or https URL");
     mirrors.push_back(std::move(url));
   }
-  value = std::move(mirrors);
-  return true;
-}
-
-bool ReadDownloadSize(const std::wstring& configText, std::optional<uint64_t>& size, std::string& error) {
-  size.reset();
-  ConfigDocument document;
-  if (!document.Parse(configText, error)) return false;
-  return document.ReadSize(size, error);
+  return std::optional<std::vector<std::wstring>>(std::move(mirrors));
 }
 
 }  // namespace orv

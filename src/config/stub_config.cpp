@@ -11,28 +11,34 @@ const char kPlainHttpNeedsSha256[] =
     "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
 const char kMirrorsNeedSha256[] = "mirrors are accepted only with a \"sha256\" of the installer";
 
-bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error) {
+Result<StubConfig> ReadStubConfig(const std::wstring& text) {
   ConfigDocument document;
-  if (!document.Parse(text, error)) return false;
+  if (Status parsed = document.Parse(text); !parsed.ok()) return parsed;
+  const Result<bool> shortcut = document.ReadShortcut();
+  if (!shortcut.ok()) return shortcut.status();
+  Result<std::wstring> wrapper = document.ReadWrapper();
+  if (!wrapper.ok()) return wrapper.status();
+  const Result<uint32_t> checksum = document.ReadChecksum();
+  if (!checksum.ok()) return checksum.status();
+  Result<std::wstring> version = document.ReadVersion();
+  if (!version.ok()) return version.status();
+  const Result<std::optional<Sha256Digest>> sha256 = document.ReadSha256();
+  if (!sha256.ok()) return sha256.status();
+  const Result<std::optional<uint64_t>> size = document.ReadSize();
+  if (!size.ok()) return size.status();
+  Result<std::optional<std::vector<std::wstring>>> mirrors = document.ReadMirrors();
+  if (!mirrors.ok()) return mirrors.status();
+  if (IsPlainHttpUrl(*wrapper) && !*sha256) return Status::Error(RunError::ConfigParse, kPlainHttpNeedsSha256);
+  if (*mirrors && !*sha256) return Status::Error(RunError::ConfigParse, kMirrorsNeedSha256);
   StubConfig read;
-  if (!document.ReadShortcut(read.shortcut, error) || !document.ReadWrapper(read.wrapper, error) ||
-      !document.ReadChecksum(read.checksum, error) || !document.ReadVersion(read.version, error) ||
-      !document.ReadSha256(read.sha256, error) || !document.ReadSize(read.size, error)) {
-    return false;
-  }
-  std::optional<std::vector<std::wstring>> mirrors;
-  if (!document.ReadMirrors(mirrors, error)) return false;
-  if (IsPlainHttpUrl(read.wrapper) && !read.sha256) {
-    error = kPlainHttpNeedsSha256;
-    return false;
-  }
-  if (mirrors && !read.sha256) {
-    error = kMirrorsNeedSha256;
-    return false;
-  }
-  if (mirrors) read.mirrors = std::move(*mirrors);
-  config = std::move(read);
-  return true;
+  read.shortcut = *shortcut;
+  read.wrapper = std::move(*wrapper);
+  read.checksum = *checksum;
+  read.version = std::move(*version);
+  read.sha256 = *sha256;
+  read.size = *size;
+  if (*mirrors) read.mirrors = std::move(**mirrors);
+  return read;
 }
 
 uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize) {

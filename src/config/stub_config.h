@@ -26,13 +26,13 @@ extern const char kPlainHttpNeedsSha256[];
 // Why "mirrors" is refused without a "sha256": bytes from several servers may make up the file.
 extern const char kMirrorsNeedSha256[];
 
-// False with error set (the text the run logs after "Error parsing file. Error: ") when text is
-// not a usable configuration document: a parse error, or the first key, in the order "shortcut",
-// "wrapper", "checksum", "version", "sha256", "size" and "mirrors" (the last three optional), that
-// is missing or fails its check (see ConfigDocument), a plain http wrapper without "sha256"
-// (kPlainHttpNeedsSha256), or "mirrors" without "sha256" (kMirrorsNeedSha256).
-// Otherwise true with every field of config filled.
-[[nodiscard]] bool ReadStubConfig(const std::wstring& text, StubConfig& config, std::string& error);
+// A RunError::ConfigParse failure whose detail is the text the run logs after "Error parsing
+// file. Error: " when text is not a usable configuration document: a parse error, or the first
+// key, in the order "shortcut", "wrapper", "checksum", "version", "sha256", "size" and "mirrors"
+// (the last three optional), that is missing or fails its check (see ConfigDocument), a plain
+// http wrapper without "sha256" (kPlainHttpNeedsSha256), or "mirrors" without "sha256"
+// (kMirrorsNeedSha256). Otherwise every value read.
+[[nodiscard]] Result<StubConfig> ReadStubConfig(const std::wstring& text);
 
 // The limit for a download: the configured size when there is one, otherwise kMaxInstallerBytes.
 uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize);
@@ -49,14 +49,10 @@ std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums
 // The whole fetch, every attempt included, ends within this time.
 inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 
-// Fetches the configuration document by GET from url. On success returns true and replaces text
-// with the response text (whatever the HTTP status); returns false exactly when the request fails.
-// requireValidCertificate: refuse invalid TLS certificates. A fetch that takes longer than
-// kConfigFetchDeadlineMs in all (a server that trickles its answer) is false.
-[[nodiscard]] bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text);
-
-// The same fetch as FetchConfiguration: a failure Status (the request's last error as code) when
-// the request fails, whose detail is the line to log before the run's own when the exchange was
+// Fetches the configuration document by GET from url, refusing invalid TLS certificates when
+// requireValidCertificate; every attempt ends within kConfigFetchDeadlineMs in all (a server that
+// trickles its answer fails). A failure Status (the request's last error as code) when the
+// request fails, whose detail is the line to log before the run's own when the exchange was
 // refused (a redirect the stub does not follow, a proxy asking for more than the user's logon),
 // "" otherwise; else the response text.
 [[nodiscard]] Result<std::wstring> FetchConfigurationText(const wchar_t* url, bool requireValidCertificate);

@@ -12,11 +12,4 @@ Result<std::wstring> FetchConfigurationText(const wchar_t* url, bool requireVali
   return client.responseText();
 }
 
-bool FetchConfiguration(const wchar_t* url, bool requireValidCertificate, std::wstring& text) {
-  Result<std::wstring> fetched = FetchConfigurationText(url, requireValidCertificate);
-  if (!fetched.ok()) return false;
-  text = std::move(fetched.value());
-  return true;
-}
-
 }  // namespace orv

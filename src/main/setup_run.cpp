@@ -72,12 +72,8 @@ Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
   }
   ports.log.Log(LogLevel::Info, "Config file has been downloaded successfully");
   ports.log.Log(LogLevel::Info, "Parsing config file");
-  StubConfig config;
-  std::string error;
-  if (!ReadStubConfig(*text, config, error)) {
-    ports.log.Log(LogLevel::Error, ConfigParseLine(error));
-    return Status::Error(RunError::ConfigParse, error);
-  }
+  Result<StubConfig> config = ReadStubConfig(*text);
+  if (!config.ok()) ports.log.Log(LogLevel::Error, ConfigParseLine(config.status().detail()));
   return config;
 }
 

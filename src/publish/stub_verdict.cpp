@@ -33,8 +33,9 @@ StubVerdict JudgeDocument(std::string_view body, StubConfig& config) {
     return Verdict(RunError::ConfigFetch,
                    std::string(kConfigFetchFailedLine) + " (the body opens <html> without closing it)");
   }
-  std::string error;
-  if (!ReadStubConfig(text, config, error)) return Verdict(RunError::ConfigParse, ConfigParseLine(error));
+  Result<StubConfig> read = ReadStubConfig(text);
+  if (!read.ok()) return Verdict(RunError::ConfigParse, ConfigParseLine(read.status().detail()));
+  config = std::move(*read);
   return {};
 }
 

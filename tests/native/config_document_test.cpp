@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/config_document.h"
@@ -20,9 +21,12 @@ struct ReadResult {
 
 ReadResult ReadAll(const std::wstring& text) {
   ReadResult r;
-  if (ReadStubConfig(text, r.config, r.error)) {
-    r.error.clear();
+  Result<StubConfig> read = ReadStubConfig(text);
+  if (read.ok()) {
+    r.config = std::move(*read);
   } else {
+    r.error = read.status().detail();
+    EXPECT_EQ(read.status().error(), RunError::ConfigParse) << ToUtf8(text);
     EXPECT_FALSE(r.error.empty()) << ToUtf8(text);
   }
   return r;
@@ -85,29 +89,26 @@ TEST(ConfigDocumentParse, SyntaxErrorsNameMessageLineAndColumn) {
   };
   for (const Case& c : cases) {
     ConfigDocument document;
-    std::string error;
-    EXPECT_FALSE(document.Parse(c.text, error)) << ToUtf8(c.text);
-    EXPECT_EQ(error, c.error) << ToUtf8(c.text);
+    const Status parsed = document.Parse(c.text);
+    EXPECT_FALSE(parsed.ok()) << ToUtf8(c.text);
+    EXPECT_EQ(parsed.detail(), c.error) << ToUtf8(c.text);
     // A failed parse leaves nothing to read.
-    bool shortcut = false;
-    EXPECT_FALSE(document.ReadShortcut(shortcut, error));
-    EXPECT_EQ(error, "Not an object") << ToUtf8(c.text);
+    EXPECT_EQ(document.ReadShortcut().status().detail(), "Not an object") << ToUtf8(c.text);
   }
 }
 
 TEST(ConfigDocumentParse, RefusesDeepNestingAndCutsLongDetails) {
   ConfigDocument document;
-  std::string error;
   const std::wstring deep = L"{\"x\": " + std::wstring(40, L'[') + std::wstring(40, L']') + L"}";
-  EXPECT_FALSE(document.Parse(deep, error));
-  EXPECT_EQ(error, "Containers nested deeper than 32 levels");
+  EXPECT_EQ(document.Parse(deep).detail(), "Containers nested deeper than 32 levels");
 
   const std::wstring nested31 = L"{\"x\": " + std::wstring(31, L'[') + std::wstring(31, L']') + L"}";
-  EXPECT_TRUE(document.Parse(nested31, error)) << error;
+  const Status nested = document.Parse(nested31);
+  EXPECT_TRUE(nested.ok()) << nested.detail();
 
   // A control character ends a long string token that the parser quotes back.
   const std::wstring longToken = L"{\"" + std::wstring(5000, L'a') + L"\n\": 1}";
-  EXPECT_FALSE(document.Parse(longToken, error));
+  const std::string error = document.Parse(longToken).detail();
   EXPECT_LT(error.size(), 260u) << error;
   EXPECT_NE(error.find("aaa... at line 1, column 5003"), std::string::npos) << error;
 }
@@ -227,38 +228,6 @@ TEST(ConfigDocumentRead, BadValuesGiveTheirErrorText) {
   for (const Case& c : cases) {
     EXPECT_EQ(ReadAll(c.text).error, c.error) << ToUtf8(c.text);
   }
-}
-
-TEST(ConfigDocumentRead, AParseErrorOrOneBadKeyLeavesTheWholeConfigurationAlone) {
-  StubConfig config;
-  config.wrapper = L"before";
-  config.checksum = 9;
-  std::string error;
-  EXPECT_FALSE(ReadStubConfig(L"{\"shortcut\": true,}", config, error));
-  EXPECT_EQ(error.rfind("syntax error while parsing object key", 0), 0u) << error;
-  EXPECT_FALSE(ReadStubConfig(Document(kShortcut, kWrapper, kChecksum, L"\"a\\\"b\""), config, error));
-  EXPECT_EQ(error, "version holds a double quote");
-  EXPECT_FALSE(config.shortcut);
-  EXPECT_EQ(config.wrapper, L"before");
-  EXPECT_EQ(config.checksum, 9u);
-}
-
-TEST(ConfigDocumentRead, FailedReadLeavesTheValueAlone) {
-  ConfigDocument document;
-  std::string error;
-  ASSERT_TRUE(document.Parse(Document(L"0", L"\"ftp://h/\"", L"-5", L"\"a\\\"b\""), error));
-  bool shortcut = true;
-  std::wstring wrapper = L"before";
-  uint32_t checksum = 9;
-  std::wstring version = L"before";
-  EXPECT_FALSE(document.ReadShortcut(shortcut, error));
-  EXPECT_FALSE(document.ReadWrapper(wrapper, error));
-  EXPECT_FALSE(document.ReadChecksum(checksum, error));
-  EXPECT_FALSE(document.ReadVersion(version, error));
-  EXPECT_TRUE(shortcut);
-  EXPECT_EQ(wrapper, L"before");
-  EXPECT_EQ(checksum, 9u);
-  EXPECT_EQ(version, L"before");
 }
 
 TEST(ConfigDocumentRead, MirrorsAreHeldToTheWrappersRulesAndNeedASha256) {

@@ -1,12 +1,14 @@
 // Total deadlines of an HTTP exchange and the installer's size limit.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "config/config_document.h"
 #include "config/stub_config.h"
 #include "http/exchange_deadline.h"
+#include "text/utf8.h"
 
 namespace {
 using namespace orv;
@@ -74,16 +76,13 @@ TEST(DownloadSizeKey, OptionalExactSizeUpToFourGiB) {
       {L"{\"size\": null}", false, std::nullopt, "size is not an unsigned integer"},
   };
   for (const Case& c : cases) {
-    std::optional<uint64_t> size = 99;
-    std::string error;
-    EXPECT_EQ(ReadDownloadSize(c.text, size, error), c.ok) << "error: " << error;
-    EXPECT_EQ(size, c.size) << "error: " << error;
-    EXPECT_EQ(error, c.error);
+    ConfigDocument document;
+    ASSERT_TRUE(document.Parse(c.text).ok()) << ToUtf8(c.text);
+    const Result<std::optional<uint64_t>> size = document.ReadSize();
+    EXPECT_EQ(size.ok(), c.ok) << ToUtf8(c.text);
+    EXPECT_EQ(size.status().detail(), c.error) << ToUtf8(c.text);
+    if (size.ok()) EXPECT_EQ(*size, c.size) << ToUtf8(c.text);
   }
-  std::optional<uint64_t> size;
-  std::string error;
-  EXPECT_FALSE(ReadDownloadSize(L"<html>", size, error));
-  EXPECT_FALSE(error.empty());
 }
 
 }  // namespace

@@ -34,8 +34,9 @@ TEST(MakeDocument, ReadsBackAsTheStubReadsIt) {
   ASSERT_TRUE(MakeDocument(request, text, error)) << error;
   EXPECT_LT(text.find("\"shortcut\""), text.find("\"wrapper\""));
   EXPECT_LT(text.find("\"sha256\""), text.find("\"size\"")) << text;
-  StubConfig config;
-  ASSERT_TRUE(ReadStubConfig(FromUtf8(text), config, error)) << error;
+  const Result<StubConfig> read = ReadStubConfig(FromUtf8(text));
+  ASSERT_TRUE(read.ok()) << read.status().detail();
+  const StubConfig& config = *read;
   EXPECT_FALSE(config.shortcut);
   EXPECT_EQ(config.wrapper, L"https://dl.example.com/setup.exe?channel=beta&x=%22");
   EXPECT_EQ(config.version, FromUtf8("4.1 \xC3\xBC\\x"));
