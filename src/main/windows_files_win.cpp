@@ -113,8 +113,11 @@ class WindowsDownloadFile final : public DownloadFile {
   const std::wstring& path() const override { return path_; }
   FileWriter& writer() override { return writer_; }
   Result<std::unique_ptr<CheckedInstaller>> Check() override {
-    UniqueHandle file = OpenLockedForCheck(path_);
-    if (!file) return LastErrorStatus([&] { return "Failed to open the file " + Quoted(path_) + " for its check"; });
+    Result<UniqueHandle> opened = OpenLockedForCheck(path_);
+    if (!opened.ok()) {
+      return Status::Failure(opened.status().code(), "Failed to open the file " + Quoted(path_) + " for its check");
+    }
+    UniqueHandle file = std::move(*opened);
     HandleByteSource source(file.get());
     FileSums sums;
     if (!ComputeFileSums(source, sums)) {

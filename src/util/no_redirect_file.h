@@ -62,9 +62,10 @@ enum class WriteAccess { ReadWrite, Append };
 
 // The installer held open from its check to its launch: others may read it (the launch opens the
 // image for execution with read sharing) but not write, delete or rename it.
-// An empty handle when the file cannot be opened so (missing, or open for writing elsewhere);
-// GetLastError() then tells why. A reparse point at path is opened itself and refused.
-UniqueHandle OpenLockedForCheck(const std::wstring& path);
+// A failure (the platform's code, no detail) when the file cannot be opened so (missing, or open
+// for writing elsewhere); a reparse point at path is opened itself and refused
+// (ERROR_CANT_ACCESS_FILE), and so is a folder. Otherwise the handle.
+[[nodiscard]] Result<UniqueHandle> OpenLockedForCheck(const std::wstring& path);
 
 // Reads an open file from its current position with ReadFile.
 class HandleByteSource final : public ByteSource {

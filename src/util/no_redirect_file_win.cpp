@@ -227,18 +227,17 @@ Status SaveShellLinkNoRedirect(IUnknown* link, const std::wstring& path) {
   return written;
 }
 
-UniqueHandle OpenLockedForCheck(const std::wstring& path) {
+Result<UniqueHandle> OpenLockedForCheck(const std::wstring& path) {
   UniqueHandle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
                                 nullptr)};
-  if (!file) return file;
+  if (!file) return LastErrorStatus("");
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file.get(), &info)) return UniqueHandle{};
+  if (!GetFileInformationByHandle(file.get(), &info)) return LastErrorStatus("");
   if ((info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    SetLastError(ERROR_CANT_ACCESS_FILE);
-    return UniqueHandle{};
+    return Status::Failure(ERROR_CANT_ACCESS_FILE, "");
   }
-  return file;
+  return Result<UniqueHandle>(std::move(file));
 }
 
 bool HandleByteSource::Read(void* buffer, size_t capacity, size_t& got) {

@@ -127,8 +127,9 @@ TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
   const std::wstring path = folder + L"\\installer.exe";
   ASSERT_TRUE(WriteBytes(path, "123456789"));
   {
-    const UniqueHandle held = OpenLockedForCheck(path);
-    ASSERT_TRUE(held) << GetLastError();
+    const Result<UniqueHandle> opened = OpenLockedForCheck(path);
+    ASSERT_TRUE(opened.ok()) << opened.status().code();
+    const UniqueHandle& held = *opened;
     struct Attempt {
       const char* name;
       DWORD access;
@@ -155,9 +156,9 @@ TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
   {
     UniqueHandle writer{CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
     ASSERT_TRUE(writer);
-    EXPECT_FALSE(OpenLockedForCheck(path));
+    EXPECT_EQ(OpenLockedForCheck(path).status().code(), static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
   }
-  EXPECT_FALSE(OpenLockedForCheck(path + L".missing"));
+  EXPECT_EQ(OpenLockedForCheck(path + L".missing").status().code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(DeleteFileW(path.c_str()));
   EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }

@@ -114,9 +114,11 @@ int wmain(int argc, wchar_t** argv) {
   FileSums fromFile{};
   const Timing fileTime = Best(3, [&] {
     FileSums sums{};
-    UniqueHandle file = OpenLockedForCheck(path);
-    HandleByteSource source(file.get());
-    read = read && file && ComputeFileSums(source, sums);
+    Result<UniqueHandle> file = OpenLockedForCheck(path);
+    read = read && file.ok();
+    if (!file.ok()) return sums;
+    HandleByteSource source(file->get());
+    read = read && ComputeFileSums(source, sums);
     return sums;
   }, fromFile);
   DeleteFileW(path.c_str());
