@@ -3,13 +3,12 @@
 #include <optional>
 #include <utility>
 
-#include "main/cancellation_page.h"
 #include "main/installation_id.h"
 #include "main/installer_outcome.h"
 #include "main/installer_parameters.h"
 #include "main/log_text.h"
 #include "main/resume.h"
-#include "main/tracking_url.h"
+#include "main/run_addresses.h"
 
 namespace orv {
 namespace {

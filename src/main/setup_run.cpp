@@ -5,9 +5,9 @@
 
 #include "config/stub_config.h"
 #include "main/command_line.h"
-#include "main/download_url.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
+#include "main/run_addresses.h"
 
 namespace orv {
 namespace {

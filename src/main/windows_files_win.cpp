@@ -121,7 +121,7 @@ class WindowsDownloadFile final : public DownloadFile {
     HandleByteSource source(file.get());
     FileSums sums;
     if (!ComputeFileSums(source, sums)) {
-      return LastErrorStatus([&] { return "Failed to read the file " + Quoted(path_); });
+      return Status::Failure(source.error(), "Failed to read the file " + Quoted(path_));
     }
     return std::unique_ptr<CheckedInstaller>(
         std::make_unique<WindowsCheckedInstaller>(std::move(file), path_, sums, readSignature_, place_));

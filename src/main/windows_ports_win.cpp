@@ -6,7 +6,7 @@
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
-#include "main/tracking_url.h"
+#include "main/run_addresses.h"
 #include "config/stub_config.h"
 #include "http/http_client.h"
 #include "text/log_escape.h"

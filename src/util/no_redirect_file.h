@@ -72,9 +72,12 @@ class HandleByteSource final : public ByteSource {
  public:
   explicit HandleByteSource(HANDLE file) : file_(file) {}
   [[nodiscard]] bool Read(void* buffer, size_t capacity, size_t& got) override;
+  // 0 until a read fails; then that read's platform error code.
+  uint32_t error() const { return error_; }
 
  private:
   HANDLE file_;
+  uint32_t error_ = 0;
 };
 
 }  // namespace orv

@@ -243,7 +243,10 @@ Result<UniqueHandle> OpenLockedForCheck(const std::wstring& path) {
 bool HandleByteSource::Read(void* buffer, size_t capacity, size_t& got) {
   const DWORD ask = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
   DWORD read = 0;
-  if (!ReadFile(file_, buffer, ask, &read, nullptr)) return false;
+  if (!ReadFile(file_, buffer, ask, &read, nullptr)) {
+    error_ = GetLastError();
+    return false;
+  }
   got = read;
   return true;
 }

@@ -2,12 +2,11 @@
 
 #include <string>
 
-#include "main/cancellation_page.h"
 #include "main/installation_id.h"
 #include "main/installer_outcome.h"
 #include "main/installer_parameters.h"
 #include "main/resume.h"
-#include "main/tracking_url.h"
+#include "main/run_addresses.h"
 #include "text/utf8.h"
 
 namespace {

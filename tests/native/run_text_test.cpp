@@ -3,7 +3,7 @@
 #include <string>
 
 #include "main/command_line.h"
-#include "main/download_url.h"
+#include "main/run_addresses.h"
 #include "text/utf8.h"
 #include "util/status.h"
 

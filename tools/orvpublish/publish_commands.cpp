@@ -14,7 +14,7 @@
 
 #include "config/stub_config.h"
 #include "http/body_buffer.h"
-#include "main/download_url.h"
+#include "main/run_addresses.h"
 #include "publish/document_maker.h"
 #include "util/status.h"
 #include "publish/stub_verdict.h"
