@@ -18,9 +18,6 @@
 namespace orv {
 namespace {
 
-// Length of the ".exe" that MakeTempInstallerPathIn appends to the platform's temporary name.
-constexpr size_t kExeSuffixLength = 4;
-
 Result<std::wstring> ProgramFilesFolder() {
   wchar_t programs[MAX_PATH + 1] = {};
   if (!SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE) || programs[0] == L'\0') {
@@ -141,13 +138,10 @@ class WindowsRunFolder final : public RunFolder {
       : folder_(std::move(folder)), path_(folder_.path() + L"\\"), readSignature_(readSignature) {}
   const std::wstring& path() const override { return path_; }
   Result<std::unique_ptr<DownloadFile>> CreateDownloadFile() override {
-    const std::unique_ptr<wchar_t[]> made = MakeTempInstallerPathIn(path_.c_str());
-    const std::wstring path = made ? made.get() : L"";
-    if (path.size() <= kExeSuffixLength) {
-      return LastErrorStatus([&] { return "Can't make a download name in " + Quoted(path_); });
-    }
+    const Result<std::wstring> path = MakeDownloadPathIn(path_);
+    if (!path.ok()) return Status::Failure(path.status().code(), "Can't make a download name in " + Quoted(path_));
     return std::unique_ptr<DownloadFile>(
-        std::make_unique<WindowsDownloadFile>(path, readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
+        std::make_unique<WindowsDownloadFile>(*path, readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
   }
   Status DeleteFile(const std::wstring& path) override { return DeleteFileNoRedirect(path); }
   Status Remove() override { return folder_.Remove(); }

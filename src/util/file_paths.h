@@ -1,7 +1,8 @@
 #pragma once
 #include <cstddef>
-#include <memory>
 #include <string>
+
+#include "util/status.h"
 
 namespace orv {
 
@@ -17,17 +18,9 @@ bool PathExists(const wchar_t* path);
 // true when both name one file, however they are spelled (case, short names, links).
 bool IsSameFile(const std::wstring& first, const std::wstring& second);
 
-// Capacity, in wide characters, of the buffer handed out below.
-inline constexpr size_t kTempInstallerPathCapacity = 264;
-
-// A new unique download name in the user's temporary folder: the platform's "orvXXXX.tmp" name
-// (whose empty placeholder file it creates) with ".exe" appended, in a buffer of
-// kTempInstallerPathCapacity characters that the caller owns. Empty string when the platform
-// cannot give the folder or the name.
-std::unique_ptr<wchar_t[]> MakeTempInstallerPath();
-
-// As MakeTempInstallerPath, but the name is made in folder (which must exist) instead of the
-// temporary folder. Empty string when the platform cannot give a name there or it does not fit.
-std::unique_ptr<wchar_t[]> MakeTempInstallerPathIn(const wchar_t* folder);
+// A new download name in folder (which must exist and end in a backslash): the platform's unique
+// "orvXXXX.tmp" name, whose empty placeholder file it creates, with ".exe" appended. A failure
+// (the platform's code) when no name can be made there, or when folder is too long for one.
+[[nodiscard]] Result<std::wstring> MakeDownloadPathIn(const std::wstring& folder);
 
 }  // namespace orv

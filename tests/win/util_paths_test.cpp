@@ -48,21 +48,23 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 
 }  // namespace
 
-TEST(TempInstallerPath, TwoCallsGiveDistinctUnusedNamesWithPlaceholders) {
-  const std::unique_ptr<wchar_t[]> first = MakeTempInstallerPath();
-  const std::unique_ptr<wchar_t[]> second = MakeTempInstallerPath();
-  const std::wstring names[] = {first.get(), second.get()};
-  EXPECT_NE(names[0], names[1]);
+TEST(DownloadPath, TwoCallsGiveDistinctUnusedNamesWithPlaceholders) {
   const std::wstring folder = TempFolder();
+  const Result<std::wstring> first = MakeDownloadPathIn(folder);
+  const Result<std::wstring> second = MakeDownloadPathIn(folder);
+  ASSERT_TRUE(first.ok() && second.ok()) << first.status().code() << " " << second.status().code();
+  const std::wstring names[] = {*first, *second};
+  EXPECT_NE(names[0], names[1]);
   for (const std::wstring& name : names) {
     const std::string shown = ToUtf8(name);
-    // <temporary folder>orvXXXX.tmp.exe, XXXX hexadecimal
-    ASSERT_EQ(name.size(), folder.size() + 15) << shown;
+    // <folder>orvX.tmp.exe to <folder>orvXXXX.tmp.exe: the platform's unique number in hexadecimal
+    ASSERT_GE(name.size(), folder.size() + 12) << shown;
+    ASSERT_LE(name.size(), folder.size() + 15) << shown;
     EXPECT_EQ(name.compare(0, folder.size(), folder), 0) << shown;
     const std::wstring file = name.substr(folder.size());
     EXPECT_EQ(file.compare(0, 3, L"orv"), 0) << shown;
-    for (size_t i = 3; i < 7; ++i) EXPECT_TRUE(std::iswxdigit(file[i])) << shown;
-    EXPECT_EQ(file.substr(7), L".tmp.exe") << shown;
+    for (size_t i = 3; i < file.size() - 8; ++i) EXPECT_TRUE(std::iswxdigit(file[i])) << shown;
+    EXPECT_EQ(file.substr(file.size() - 8), L".tmp.exe") << shown;
 
     EXPECT_EQ(GetFileAttributesW(name.c_str()), INVALID_FILE_ATTRIBUTES) << shown << " exists already";
     const std::wstring placeholder = name.substr(0, name.size() - 4);
@@ -71,6 +73,8 @@ TEST(TempInstallerPath, TwoCallsGiveDistinctUnusedNamesWithPlaceholders) {
     EXPECT_EQ(size, 0u) << ToUtf8(placeholder);
     DeleteFileW(placeholder.c_str());
   }
+  EXPECT_EQ(MakeDownloadPathIn(folder + std::wstring(MAX_PATH, L'a') + L"\\").status().code(),
+            static_cast<uint32_t>(ERROR_FILENAME_EXCED_RANGE));
 }
 
 TEST(ResumeShortcutPath, IsTheLinkNameInTheUserDesktopFolder) {
