@@ -3,9 +3,7 @@
 #include <optional>
 #include <utility>
 
-#include "main/installation_id.h"
-#include "main/installer_outcome.h"
-#include "main/installer_parameters.h"
+#include "main/installer_contract.h"
 #include "main/log_text.h"
 #include "main/resume.h"
 #include "main/run_addresses.h"

@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "main/installation_id.h"
-#include "main/installer_outcome.h"
-#include "main/installer_parameters.h"
+#include "main/installer_contract.h"
 #include "main/resume.h"
 #include "main/run_addresses.h"
 #include "text/utf8.h"
