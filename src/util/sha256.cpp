@@ -2,16 +2,8 @@
 
 #include <cstring>
 
+#include "util/cpu_features.h"
 #include "util/sha256_kernels.h"
-
-#if defined(_M_IX86) || defined(_M_X64) || defined(__i386__) || defined(__x86_64__)
-#define ORV_X86 1
-#ifdef _MSC_VER
-#include <intrin.h>
-#else
-#include <cpuid.h>
-#endif
-#endif
 
 namespace orv {
 namespace {
@@ -33,28 +25,12 @@ int HexValue(wchar_t c) {
 }
 
 bool CpuHasShani() {
-#ifdef ORV_X86
   constexpr unsigned kSsse3 = 1u << 9;   // CPUID leaf 1, ECX
   constexpr unsigned kSse41 = 1u << 19;  // CPUID leaf 1, ECX
   constexpr unsigned kSha = 1u << 29;    // CPUID leaf 7 sub-leaf 0, EBX
-#ifdef _MSC_VER
-  int info[4] = {};
-  __cpuid(info, 0);
-  if (info[0] < 7) return false;
-  __cpuid(info, 1);
-  const unsigned ecx = static_cast<unsigned>(info[2]);
-  __cpuidex(info, 7, 0);
-  const unsigned ebx7 = static_cast<unsigned>(info[1]);
-#else
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-  unsigned eax7 = 0, ebx7 = 0, ecx7 = 0, edx7 = 0;
-  if (!__get_cpuid_count(7, 0, &eax7, &ebx7, &ecx7, &edx7)) return false;  // false below leaf 7
-#endif
-  return (ecx & kSsse3) != 0 && (ecx & kSse41) != 0 && (ebx7 & kSha) != 0;
-#else
-  return false;
-#endif
+  const std::optional<CpuidRegisters> leaf1 = ReadCpuid(1);
+  const std::optional<CpuidRegisters> leaf7 = ReadCpuid(7);
+  return leaf1 && leaf7 && (leaf1->ecx & kSsse3) != 0 && (leaf1->ecx & kSse41) != 0 && (leaf7->ebx & kSha) != 0;
 }
 
 }  // namespace
