@@ -41,8 +41,9 @@ cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$ORV_TOOLCHAIN" -DORV_BUILD_TESTS=O
 cmake --build "$win" -j"$jobs"
 
 phase "native build (clang, ASan + UBSan)"
+# The benchmarks are built here so that they keep building; scripts/bench.sh runs them.
 cmake -S . -B "$build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-  -DORV_SANITIZE=ON -DORV_FUZZ=ON -DORV_E2E=ON -DORV_WIN_BUILD_DIR="$win" -DORV_WINE_ARCH="$ORV_WINE_ARCH" \
+  -DORV_SANITIZE=ON -DORV_FUZZ=ON -DORV_E2E=ON -DORV_BENCH=ON -DORV_WIN_BUILD_DIR="$win" -DORV_WINE_ARCH="$ORV_WINE_ARCH" \
   -DORV_WINE_LOADER="$ORV_WINE" >/dev/null
 cmake --build "$build/native" -j"$jobs"
 

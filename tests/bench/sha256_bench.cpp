@@ -23,6 +23,7 @@
 #include "util/sha256_kernels.h"
 
 namespace {
+using namespace orv;
 
 constexpr size_t kShaSize = size_t{64} << 20;
 constexpr size_t kSumsSize = size_t{256} << 20;
