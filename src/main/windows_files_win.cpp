@@ -9,6 +9,7 @@
 #include "main/windows_ports.h"
 #include "util/admin_folder.h"
 #include "util/file_paths.h"
+#include "util/held_file_writer.h"
 #include "util/held_own_image.h"
 #include "util/held_run_folder.h"
 #include "util/last_error.h"
@@ -75,41 +76,15 @@ Result<std::unique_ptr<StartedInstaller>> WindowsCheckedInstaller::Start(const R
   return std::unique_ptr<StartedInstaller>(std::make_unique<WindowsStartedInstaller>(std::move(*started)));
 }
 
-// Writes the download file by its name, for downloads that do not hold it open (the platform's
-// download service writes the name itself).
-class PathWriter final : public FileWriter {
- public:
-  explicit PathWriter(const std::wstring& path) : path_(path) {}
-  uint64_t size() const override {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  }
-  Status Append(const void* data, size_t size) override {
-    UniqueHandle file{CreateFileW(path_.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file) return LastErrorStatus("CreateFileW");
-    DWORD written = 0;
-    if (!WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr)) return LastErrorStatus("WriteFile");
-    if (written != size) return Status::Failure(ERROR_WRITE_FAULT, "WriteFile");
-    return {};
-  }
-  Status Truncate() override {
-    UniqueHandle file{CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file) return LastErrorStatus("CreateFileW");
-    return {};
-  }
-
- private:
-  const std::wstring& path_;
-};
-
 class WindowsDownloadFile final : public DownloadFile {
  public:
-  WindowsDownloadFile(std::wstring path, SignatureReader readSignature, LaunchPlace place)
-      : path_(std::move(path)), readSignature_(readSignature), place_(std::move(place)), writer_(path_) {}
+  WindowsDownloadFile(std::wstring path, HeldFileWriter writer, SignatureReader readSignature, LaunchPlace place)
+      : path_(std::move(path)), writer_(std::move(writer)), readSignature_(readSignature), place_(std::move(place)) {}
   const std::wstring& path() const override { return path_; }
   FileWriter& writer() override { return writer_; }
   Result<std::unique_ptr<CheckedInstaller>> Check() override {
+    // The writer's handle has write access, which the check's hold must refuse to everyone.
+    writer_.Close();
     Result<UniqueHandle> opened = OpenLockedForCheck(path_);
     if (!opened.ok()) {
       return Status::Failure(opened.status().code(), "Failed to open the file " + Quoted(path_) + " for its check");
@@ -126,9 +101,9 @@ class WindowsDownloadFile final : public DownloadFile {
 
  private:
   std::wstring path_;
+  HeldFileWriter writer_;
   SignatureReader readSignature_;
   LaunchPlace place_;
-  PathWriter writer_;
 };
 
 // The run's folder in the administrators-only setup folder; it removes itself unless kept.
@@ -140,8 +115,10 @@ class WindowsRunFolder final : public RunFolder {
   Result<std::unique_ptr<DownloadFile>> CreateDownloadFile() override {
     const Result<std::wstring> path = MakeDownloadPathIn(path_);
     if (!path.ok()) return Status::Failure(path.status().code(), "Can't make a download name in " + Quoted(path_));
-    return std::unique_ptr<DownloadFile>(
-        std::make_unique<WindowsDownloadFile>(*path, readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
+    Result<HeldFileWriter> writer = HeldFileWriter::Create(*path);
+    if (!writer.ok()) return Status::Failure(writer.status().code(), "Can't create the download file " + Quoted(*path));
+    return std::unique_ptr<DownloadFile>(std::make_unique<WindowsDownloadFile>(
+        *path, std::move(*writer), readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
   }
   Status DeleteFile(const std::wstring& path) override { return DeleteFileNoRedirect(path); }
   Status Remove() override { return folder_.Remove(); }

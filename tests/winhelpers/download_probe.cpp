@@ -19,7 +19,7 @@
 
 #include "download/download_course.h"
 #include "download/winhttp_transfer.h"
-#include "util/last_error.h"
+#include "util/held_file_writer.h"
 #include "util/unique_handle.h"
 
 namespace {
@@ -56,35 +56,6 @@ class ProbeProgress final : public DownloadProgress {
  private:
   HANDLE closed_;
   int closeAtPercent_;
-};
-
-// The probe's file, written through the handle that created it.
-class HandleWriter final : public FileWriter {
- public:
-  explicit HandleWriter(HANDLE file) : file_(file) {}
-  uint64_t size() const override { return size_; }
-  Status Append(const void* data, size_t size) override {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(size_);
-    at.OffsetHigh = static_cast<DWORD>(size_ >> 32);
-    DWORD written = 0;
-    if (!WriteFile(file_, data, static_cast<DWORD>(size), &written, &at)) return LastErrorStatus("WriteFile");
-    if (written != size) return Status::Failure(ERROR_WRITE_FAULT, "WriteFile");
-    size_ += written;
-    return Status();
-  }
-  Status Truncate() override {
-    FILE_END_OF_FILE_INFO end = {};
-    if (!SetFileInformationByHandle(file_, FileEndOfFileInfo, &end, sizeof(end))) {
-      return LastErrorStatus("SetFileInformationByHandle");
-    }
-    size_ = 0;
-    return Status();
-  }
-
- private:
-  HANDLE file_;
-  uint64_t size_ = 0;
 };
 
 bool ParseNumber(const wchar_t* text, uint64_t& value) {
@@ -142,17 +113,15 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (out.empty()) return 2;
 
-  UniqueHandle file(CreateFileW(out.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    Print("result=failed code=" + std::to_string(GetLastError()) + " detail=the file cannot be created");
+  Result<HeldFileWriter> writer = HeldFileWriter::Create(out);
+  if (!writer.ok()) {
+    Print("result=failed code=" + std::to_string(writer.status().code()) + " detail=the file cannot be created");
     return 0;
   }
   UniqueHandle closed(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   ProbeLog log;
   ProbeProgress progress(closed.get(), closeAtPercent);
-  HandleWriter writer(file.get());
-  WinHttpTransfer transfer(writer, closed.get(), timings);
+  WinHttpTransfer transfer(*writer, closed.get(), timings);
   EventPacer pacer(closed.get());
   const DWORD started = GetTickCount();
   const DownloadOutcome outcome = DownloadInstaller(transfer, pacer, log, progress, plan, timings);
