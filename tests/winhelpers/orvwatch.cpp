@@ -379,8 +379,17 @@ int wmain(int argc, wchar_t** argv) {
     startup.lpDesktop = &hidden->desktopPath[0];
   }
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    const std::vector<std::string> lines{"error\tCreateProcessW failed " + std::to_string(GetLastError())};
+  // Wine has been seen to fail a start with ERROR_INTERNAL_ERROR on a loaded machine before the
+  // program ran at all; such a start is tried again, at most twice.
+  DWORD startError = ERROR_INTERNAL_ERROR;
+  for (int attempt = 0; attempt < 3 && startError == ERROR_INTERNAL_ERROR; ++attempt) {
+    startError = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &info)
+                     ? ERROR_SUCCESS
+                     : GetLastError();
+  }
+  if (startError != ERROR_SUCCESS) {
+    const std::vector<std::string> lines{"error\tCreateProcessW failed " + std::to_string(startError)};
     return WriteReport(options.report, lines) ? 0 : 1;
   }
   UniqueHandle process(info.hProcess);
