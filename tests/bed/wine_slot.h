@@ -2,7 +2,7 @@
 // Wine slots: scripts/test.sh prepares several Wine prefixes, each with its own wineserver, home
 // and Xvfb display, and describes slot <id> in <ORV_WINE_SLOT_ENVS>/<id>.env (lines KEY=VALUE:
 // WINEPREFIX, HOME, DISPLAY, ORV_TESTBED_OUT). ctest hands each Wine test one slot of its resource
-// "wine" (--resource-spec-file), so tests in different slots run at once without sharing any Wine
+// "wine" (the resources file that scripts/test.sh hands it), so tests in different slots run at once without sharing any Wine
 // state: log file, temporary folder, desktop, program files, registry, named objects.
 #include <map>
 #include <string>

@@ -20,6 +20,8 @@
 #include "util/crc32_kernels.h"
 #include "util/file_sums.h"
 
+#include "random_bytes.h"
+
 namespace {
 using namespace orv;
 
@@ -27,15 +29,7 @@ constexpr size_t kBufferSize = size_t{256} << 20;
 constexpr size_t kFileSize = size_t{1} << 30;
 
 const std::vector<uint8_t>& Buffer() {
-  static const std::vector<uint8_t> buffer = [] {
-    std::vector<uint8_t> bytes(kBufferSize);
-    std::mt19937_64 random(42);
-    for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
-      const uint64_t value = random();
-      std::memcpy(&bytes[i], &value, 8);
-    }
-    return bytes;
-  }();
+  static const std::vector<uint8_t> buffer = bench::RandomBytes(kBufferSize);
   return buffer;
 }
 

@@ -22,6 +22,8 @@
 #include "util/sha256.h"
 #include "util/sha256_kernels.h"
 
+#include "random_bytes.h"
+
 namespace {
 using namespace orv;
 
@@ -29,15 +31,7 @@ constexpr size_t kShaSize = size_t{64} << 20;
 constexpr size_t kSumsSize = size_t{256} << 20;
 
 const std::vector<uint8_t>& Buffer() {
-  static const std::vector<uint8_t> buffer = [] {
-    std::vector<uint8_t> bytes(kSumsSize);
-    std::mt19937_64 random(42);
-    for (size_t i = 0; i + 8 <= bytes.size(); i += 8) {
-      const uint64_t value = random();
-      std::memcpy(&bytes[i], &value, 8);
-    }
-    return bytes;
-  }();
+  static const std::vector<uint8_t> buffer = bench::RandomBytes(kSumsSize);
   return buffer;
 }
 

@@ -14,24 +14,19 @@
 #include "util/file_sums.h"
 #include "util/unique_handle.h"
 
+#include "speed_common.h"
+
 namespace {
 using namespace orv;
-
-double Seconds() {
-  LARGE_INTEGER frequency, now;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Best of `rounds` timings of fn(); returns GB/s for `bytes` bytes.
 template <typename Fn>
 double BestRate(size_t bytes, int rounds, Fn fn, uint32_t& crc) {
   double best = 1e30;
   for (int i = 0; i < rounds; ++i) {
-    const double start = Seconds();
+    const double start = speed::Seconds();
     crc = fn();
-    const double elapsed = Seconds() - start;
+    const double elapsed = speed::Seconds() - start;
     if (elapsed < best) best = elapsed;
   }
   return static_cast<double>(bytes) / best / 1e9;
@@ -40,14 +35,9 @@ double BestRate(size_t bytes, int rounds, Fn fn, uint32_t& crc) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const size_t mib = argc > 1 ? std::wcstoul(argv[1], nullptr, 10) : 256;
+  const size_t mib = speed::MebibytesArgument(argc, argv);
   const size_t size = mib << 20;
-  std::vector<uint8_t> buffer(size);
-  uint32_t state = 12345;
-  for (uint8_t& b : buffer) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(state >> 24);
-  }
+  const std::vector<uint8_t> buffer = speed::Bytes(size);
   std::printf("clmul folding: %s\n", Crc32ClmulUsable() ? "used" : "not available");
 
   uint32_t ours = 0, slicing = 0, bytewise = 0, file = 0;
@@ -60,18 +50,8 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("slicing   %zu MiB in memory: %6.2f GB/s  crc %08x\n", mib, slicingRate, slicing);
   std::printf("bytewise  %zu MiB in memory: %6.2f GB/s  crc %08x\n", mib, bytewiseRate, bytewise);
 
-  wchar_t folder[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, folder);
-  const std::wstring path = std::wstring(folder) + L"orv_crc32_speed.bin";
-  {
-    UniqueHandle out{
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    DWORD written = 0;
-    if (!out || !WriteFile(out.get(), buffer.data(), static_cast<DWORD>(size), &written, nullptr) || written != size) {
-      std::printf("cannot write %ls\n", path.c_str());
-      return 1;
-    }
-  }
+  const std::wstring path = speed::WriteTemporaryFile(L"orv_crc32_speed.bin", buffer);
+  if (path.empty()) return 1;
   const double fileRate = BestRate(size, 3, [&] { return FileCrc32(path); }, file);
   DeleteFileW(path.c_str());
   std::printf("FileCrc32 %zu MiB file:      %6.2f GB/s  crc %08x\n", mib, fileRate, file);

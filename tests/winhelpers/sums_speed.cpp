@@ -17,15 +17,10 @@
 #include "util/sha256_kernels.h"
 #include "util/unique_handle.h"
 
+#include "speed_common.h"
+
 namespace {
 using namespace orv;
-
-double Seconds() {
-  LARGE_INTEGER frequency, now;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // This thread's processor time (user and kernel) in seconds: what the work took on a shared machine.
 double CpuSeconds() {
@@ -45,11 +40,11 @@ template <typename Fn, typename Result>
 Timing Best(int rounds, Fn fn, Result& result) {
   Timing best;
   for (int i = 0; i < rounds; ++i) {
-    const double start = Seconds();
+    const double start = speed::Seconds();
     const double cpuStart = CpuSeconds();
     result = fn();
     const double cpu = CpuSeconds() - cpuStart;
-    const double real = Seconds() - start;
+    const double real = speed::Seconds() - start;
     if (real < best.real) best.real = real;
     if (cpu < best.cpu) best.cpu = cpu;
   }
@@ -66,14 +61,9 @@ void Print(const char* what, size_t bytes, const Timing& t) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const size_t mib = argc > 1 ? std::wcstoul(argv[1], nullptr, 10) : 256;
+  const size_t mib = speed::MebibytesArgument(argc, argv);
   const size_t size = mib << 20;
-  std::vector<uint8_t> buffer(size);
-  uint32_t state = 12345;
-  for (uint8_t& b : buffer) {
-    state = state * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(state >> 24);
-  }
+  const std::vector<uint8_t> buffer = speed::Bytes(size);
   std::printf("SHA extensions: %s (%zu-bit build)\n", orv::Sha256ShaniUsable() ? "used" : "not available",
               sizeof(void*) * 8);
 
@@ -98,18 +88,8 @@ int wmain(int argc, wchar_t** argv) {
   }, inMemory);
   Print(("both sums, " + megs + " in memory").c_str(), size, memoryTime);
 
-  wchar_t folder[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, folder);
-  const std::wstring path = std::wstring(folder) + L"orv_sums_speed.bin";
-  {
-    UniqueHandle out{
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    DWORD written = 0;
-    if (!out || !WriteFile(out.get(), buffer.data(), static_cast<DWORD>(size), &written, nullptr) || written != size) {
-      std::printf("cannot write %ls\n", path.c_str());
-      return 1;
-    }
-  }
+  const std::wstring path = speed::WriteTemporaryFile(L"orv_sums_speed.bin", buffer);
+  if (path.empty()) return 1;
   bool read = true;
   FileSums fromFile{};
   const Timing fileTime = Best(3, [&] {
