@@ -20,7 +20,7 @@ Result<std::wstring> NewInstallationId(const RunPorts& ports) {
   }
   std::optional<std::wstring> formatted = InstallationIdFromUuidText(*text);
   if (!formatted) {
-    ports.log.Log(LogLevel::Error, "Unable to create an installation id from " + Quoted(*text));
+    ports.log.Log(LogLevel::Error, "Unable to create an installation id from " + QuotedPath(*text));
     return Status::Error(RunError::Launch, "not a UUID");
   }
   return std::move(*formatted);
@@ -70,13 +70,13 @@ Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunReq
     return Status::Error(RunError::Launch, "command line too long");
   }
 
-  ports.log.Log(LogLevel::Info, "Launching installer " + Quoted(path + L" " + parameters));
+  ports.log.Log(LogLevel::Info, "Launching installer " + QuotedPath(path + L" " + parameters));
   Result<std::unique_ptr<StartedInstaller>> started = installer->Start(folder, parameters);
   // Once the process exists its image is mapped: nobody can change the file under it any more.
   installer.reset();
   if (!started.ok()) {
     ports.log.Log(LogLevel::Error,
-                  "Unable to run installer " + Quoted(path) + ". Error code " + std::to_string(started.status().code()));
+                  "Unable to run installer " + QuotedPath(path) + ". Error code " + std::to_string(started.status().code()));
     return started.status().As(RunError::Launch);
   }
   ports.log.Log(LogLevel::Info, "Waiting for installer to complete...");

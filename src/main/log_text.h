@@ -14,7 +14,4 @@ inline std::string LogText(std::wstring_view text) { return EscapeLogValue(ToUtf
 // A narrow text from outside (a library's error message) as it is written into a log line.
 inline std::string LogValue(std::string_view text) { return EscapeLogValue(text); }
 
-// A path between double quotes, as the log lines quote paths.
-inline std::string Quoted(std::wstring_view path) { return "\"" + LogText(path) + "\""; }
-
 }  // namespace orv

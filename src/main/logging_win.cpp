@@ -103,7 +103,7 @@ void InitLogging() {
     HeldLog().Replace(std::move(folder), std::move(file));
   }
   if (!opened.ok() && !refused.empty()) {
-    LOG(ERROR) << "Log file refused " << Quoted(refused) << ". Error code " << static_cast<unsigned long>(opened.code());
+    LOG(ERROR) << "Log file refused " << QuotedPath(refused) << ". Error code " << static_cast<unsigned long>(opened.code());
   }
 }
 

@@ -24,32 +24,32 @@ void LeaveResumeCopy(LogSink& log, Files& files, Shortcuts& shortcuts, OwnImage*
   if (copied.ok()) copied = ownImage->CopyTo(copyPath);
   if (!copied.ok()) {
     log.Log(LogLevel::Error,
-            "Failed to copy the wrapper into " + Quoted(copyPath) + ". Error code " + std::to_string(copied.code()));
+            "Failed to copy the wrapper into " + QuotedPath(copyPath) + ". Error code " + std::to_string(copied.code()));
     return;
   }
-  log.Log(LogLevel::Info, "Wrapper successfully copied to " + Quoted(copyPath));
+  log.Log(LogLevel::Info, "Wrapper successfully copied to " + QuotedPath(copyPath));
 
   const std::wstring shortcut = shortcuts.DesktopShortcutPath();
-  log.Log(LogLevel::Info, "Attempting to create shortcut " + Quoted(shortcut));
+  log.Log(LogLevel::Info, "Attempting to create shortcut " + QuotedPath(shortcut));
   const Status written = shortcuts.WriteShortcut(copyPath, shortcut);
   if (written.ok()) {
-    log.Log(LogLevel::Info, "Successfully created shortcut " + Quoted(shortcut));
+    log.Log(LogLevel::Info, "Successfully created shortcut " + QuotedPath(shortcut));
   } else {
     log.Log(LogLevel::Error,
-            "Unable to create shortcut " + Quoted(shortcut) + ". Error code " + std::to_string(written.code()));
+            "Unable to create shortcut " + QuotedPath(shortcut) + ". Error code " + std::to_string(written.code()));
   }
 }
 
 void RemoveResumeShortcut(LogSink& log, Shortcuts& shortcuts) {
   const std::wstring shortcut = shortcuts.DesktopShortcutPath();
   if (shortcut.empty() || !shortcuts.Exists(shortcut)) return;
-  log.Log(LogLevel::Info, "Attempting to delete shortcut " + Quoted(shortcut));
+  log.Log(LogLevel::Info, "Attempting to delete shortcut " + QuotedPath(shortcut));
   const Status removed = shortcuts.RemoveShortcut(shortcut);
   if (removed.ok()) {
-    log.Log(LogLevel::Info, Quoted(shortcut) + " deleted");
+    log.Log(LogLevel::Info, QuotedPath(shortcut) + " deleted");
   } else {
     log.Log(LogLevel::Warning,
-            "Unable to delete " + Quoted(shortcut) + " shortcut. Error code " + std::to_string(removed.code()));
+            "Unable to delete " + QuotedPath(shortcut) + " shortcut. Error code " + std::to_string(removed.code()));
   }
 }
 

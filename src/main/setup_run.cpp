@@ -45,17 +45,17 @@ DownloadPlan PlanDownload(const StubConfig& config, unsigned cacheBuster) {
 void DeleteInstaller(const RunPorts& ports, RunFolder& folder, const std::wstring& path) {
   const Status deleted = folder.DeleteFile(path);
   if (!deleted.ok()) {
-    ports.log.Log(LogLevel::Warning, "Unable to delete installer from temp directory " + Quoted(path) +
+    ports.log.Log(LogLevel::Warning, "Unable to delete installer from temp directory " + QuotedPath(path) +
                                          ". Error code " + std::to_string(deleted.code()));
     folder.Keep();
     return;
   }
-  ports.log.Log(LogLevel::Info, Quoted(path) + " deleted");
+  ports.log.Log(LogLevel::Info, QuotedPath(path) + " deleted");
   const Status removed = folder.Remove();
   if (removed.ok()) {
-    ports.log.Log(LogLevel::Info, "Download folder " + Quoted(folder.path()) + " deleted");
+    ports.log.Log(LogLevel::Info, "Download folder " + QuotedPath(folder.path()) + " deleted");
   } else {
-    ports.log.Log(LogLevel::Warning, "Unable to delete download folder " + Quoted(folder.path()) +
+    ports.log.Log(LogLevel::Warning, "Unable to delete download folder " + QuotedPath(folder.path()) +
                                          ". Error code " + std::to_string(removed.code()));
   }
 }
@@ -129,13 +129,13 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
       ports.log.Log(LogLevel::Info, "Download closed by the user");
       return 0;
     case DownloadEnd::Failed:
-      ports.log.Log(LogLevel::Error, "Can't download wrapper to " + Quoted(installerPath));
+      ports.log.Log(LogLevel::Error, "Can't download wrapper to " + QuotedPath(installerPath));
       return Fail(ports, RunError::Download);
     case DownloadEnd::Done:
       break;
   }
   progress.reset();
-  ports.log.Log(LogLevel::Info, "Wrapper successfully downloaded to " + Quoted(installerPath));
+  ports.log.Log(LogLevel::Info, "Wrapper successfully downloaded to " + QuotedPath(installerPath));
 
   Result<std::unique_ptr<CheckedInstaller>> checked = (*file)->Check();
   file->reset();

@@ -23,7 +23,7 @@ std::vector<LogEntry> SilentDecisionLines(const SilentDecision& decision) {
     if (decision.bySwitch) why = "-silent on the command line";
     if (decision.byWindowStation) {
       if (!why.empty()) why += ", and ";
-      why += "the window station " + Quoted(decision.windowStation) +
+      why += "the window station " + QuotedPath(decision.windowStation) +
              " is not visible to a user (a service or the system account)";
     }
     lines.push_back({LogLevel::Info, "Silent run: " + why + ". No progress dialog and no error box"});

@@ -87,13 +87,13 @@ class WindowsDownloadFile final : public DownloadFile {
     writer_.Close();
     Result<UniqueHandle> opened = OpenLockedForCheck(path_);
     if (!opened.ok()) {
-      return Status::Failure(opened.status().code(), "Failed to open the file " + Quoted(path_) + " for its check");
+      return Status::Failure(opened.status().code(), "Failed to open the file " + QuotedPath(path_) + " for its check");
     }
     UniqueHandle file = std::move(*opened);
     HandleByteSource source(file.get());
     FileSums sums;
     if (!ComputeFileSums(source, sums)) {
-      return Status::Failure(source.error(), "Failed to read the file " + Quoted(path_));
+      return Status::Failure(source.error(), "Failed to read the file " + QuotedPath(path_));
     }
     return std::unique_ptr<CheckedInstaller>(
         std::make_unique<WindowsCheckedInstaller>(std::move(file), path_, sums, readSignature_, place_));
@@ -114,9 +114,9 @@ class WindowsRunFolder final : public RunFolder {
   const std::wstring& path() const override { return path_; }
   Result<std::unique_ptr<DownloadFile>> CreateDownloadFile() override {
     const Result<std::wstring> path = MakeDownloadPathIn(path_);
-    if (!path.ok()) return Status::Failure(path.status().code(), "Can't make a download name in " + Quoted(path_));
+    if (!path.ok()) return Status::Failure(path.status().code(), "Can't make a download name in " + QuotedPath(path_));
     Result<HeldFileWriter> writer = HeldFileWriter::Create(*path);
-    if (!writer.ok()) return Status::Failure(writer.status().code(), "Can't create the download file " + Quoted(*path));
+    if (!writer.ok()) return Status::Failure(writer.status().code(), "Can't create the download file " + QuotedPath(*path));
     return std::unique_ptr<DownloadFile>(std::make_unique<WindowsDownloadFile>(
         *path, std::move(*writer), readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
   }

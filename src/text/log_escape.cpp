@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text/utf8.h"
+
 namespace orv {
 
 namespace {
@@ -80,5 +82,7 @@ std::string EscapeLogValue(std::string_view utf8) {
   }
   return out;
 }
+
+std::string QuotedPath(std::wstring_view path) { return "\"" + EscapeLogValue(ToUtf8(path)) + "\""; }
 
 }  // namespace orv

@@ -9,4 +9,8 @@ namespace orv {
 // bytes that are not UTF-8 \xHH; all else is kept.
 std::string EscapeLogValue(std::string_view utf8);
 
+// Never fails: a path as the log lines quote it, between double quotes, in UTF-8 and escaped as
+// above.
+std::string QuotedPath(std::wstring_view path);
+
 }  // namespace orv

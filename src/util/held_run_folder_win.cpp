@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "text/log_escape.h"
-#include "text/utf8.h"
 #include "util/final_path.h"
 #include "util/handle_facts.h"
 #include "util/last_error.h"
@@ -30,8 +29,6 @@ constexpr DWORD kListBytes = 64 * 1024;
 // current folder it is opens it without delete sharing.
 constexpr DWORD kHoldAccess = FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_READ_ATTRIBUTES |
                               READ_CONTROL | WRITE_DAC;
-
-std::string QuotedPath(std::wstring_view path) { return "\"" + EscapeLogValue(ToUtf8(path)) + "\""; }
 
 Status Failed(DWORD code, const std::string& what, std::wstring_view path) {
   return Status::Failure(code, what + " " + QuotedPath(path));

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "text/log_escape.h"
-#include "text/utf8.h"
 #include "util/final_path.h"
 #include "util/handle_facts.h"
 #include "util/last_error.h"
@@ -18,7 +17,6 @@ constexpr DWORD kCopyChunk = 256 * 1024;
 // A name that disappears between CREATE_NEW and the open of the existing one is tried again.
 constexpr int kOpenAttempts = 4;
 
-std::string QuotedPath(std::wstring_view path) { return "\"" + EscapeLogValue(ToUtf8(path)) + "\""; }
 
 Status Refused(DWORD code, std::wstring_view path) { return Status::Failure(code, "Refused " + QuotedPath(path)); }
 

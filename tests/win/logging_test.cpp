@@ -64,7 +64,7 @@ const char kUmlautAndKanji[] = "J\xc3\xbcrgen \xe6\x97\xa5\xe6\x9c\xac";
 TEST(Logging, WritesLinesAndNonAnsiTextAsUtf8) {
   const std::wstring log = AppDataFolder() + L"\\Tavlin\\ORVD.log";
   InitLogging();
-  LOG(INFO) << "logging test " << LogText(L"J\u00fcrgen \u65e5\u672c") << ' ' << Quoted(L"C:\\x y") << ' ' << 37u;
+  LOG(INFO) << "logging test " << LogText(L"J\u00fcrgen \u65e5\u672c") << ' ' << QuotedPath(L"C:\\x y") << ' ' << 37u;
   const std::string content = ReadAll(log);
   const std::string expected = std::string(" INFO logging test ") + kUmlautAndKanji + " \"C:\\x y\" 37\r\n";
   EXPECT_NE(content.find(expected), std::string::npos) << content;
