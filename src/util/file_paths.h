@@ -14,10 +14,6 @@ bool IsMissingPathError(unsigned long errorCode);
 // read for a reason that does not mean "missing" (access denied, sharing violation, ...).
 bool PathExists(const wchar_t* path);
 
-// False when either path cannot be opened (a missing file included) or they are different files;
-// true when both name one file, however they are spelled (case, short names, links).
-bool IsSameFile(const std::wstring& first, const std::wstring& second);
-
 // A new download name in folder (which must exist and end in a backslash): the platform's unique
 // "orvXXXX.tmp" name, whose empty placeholder file it creates, with ".exe" appended. A failure
 // (the platform's code) when no name can be made there, or when folder is too long for one.

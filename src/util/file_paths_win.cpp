@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "util/last_error.h"
-#include "util/unique_handle.h"
 
 namespace orv {
 
@@ -15,24 +14,6 @@ static_assert(ERROR_FILE_NOT_FOUND == 2 && ERROR_PATH_NOT_FOUND == 3 && ERROR_IN
 bool PathExists(const wchar_t* path) {
   if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return true;
   return !IsMissingPathError(GetLastError());
-}
-
-namespace {
-
-bool IdentityOf(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
-  const UniqueHandle file{CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-  return file && GetFileInformationByHandle(file.get(), &info);
-}
-
-}  // namespace
-
-bool IsSameFile(const std::wstring& first, const std::wstring& second) {
-  BY_HANDLE_FILE_INFORMATION a{};
-  BY_HANDLE_FILE_INFORMATION b{};
-  return IdentityOf(first, a) && IdentityOf(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
 Result<std::wstring> MakeDownloadPathIn(const std::wstring& folder) {

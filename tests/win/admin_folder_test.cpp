@@ -202,24 +202,4 @@ TEST(AdminsOnlyFolder, MakesOrAdoptsAPlainFolderAndRefusesTheRest) {
   EXPECT_TRUE(RemoveDirectoryW(base.c_str()));
 }
 
-TEST(SameFile, KnowsOneFileUnderAnotherSpellingAndNothingElse) {
-  const std::wstring path = TempFolder() + L"orvtest-same-\u00e4.exe";
-  const std::wstring other = TempFolder() + L"orvtest-other.exe";
-  ASSERT_TRUE(WriteBytes(path, "MZ"));
-  ASSERT_TRUE(WriteBytes(other, "MZ"));
-  std::wstring upper = path;
-  CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-  struct Case {
-    std::wstring first, second;
-    bool same;
-  };
-  const Case cases[] = {{path, path, true},          {path, upper, true},  {path, other, false},
-                        {path, path + L".x", false}, {L"", path, false}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(IsSameFile(c.first, c.second), c.same) << ToUtf8(c.first) << " vs " << ToUtf8(c.second);
-  }
-  EXPECT_TRUE(DeleteFileW(path.c_str()));
-  EXPECT_TRUE(DeleteFileW(other.c_str()));
-}
-
 }  // namespace
