@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "util/sha256.h"
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -6,7 +6,7 @@
 
 #include "util/file_sums.h"
 #include "util/sha256.h"
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -2,6 +2,7 @@
 
 #include "config/stub_config.h"
 
+#include "contract/run_error.h"
 #include "text/log_escape.h"
 #include "text/utf8.h"
 

@@ -10,7 +10,7 @@
 #include "download/attempt_budget.h"
 #include "download/download_reporter.h"
 #include "download/range_resume.h"
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

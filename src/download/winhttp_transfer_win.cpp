@@ -14,7 +14,7 @@
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
 #include "http/winhttp_query.h"
-#include "util/last_error.h"
+#include "base/last_error.h"
 #include "text/log_escape.h"
 #include "text/utf8.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "http/winhttp_handle.h"
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -4,8 +4,8 @@
 
 #include "http/winhttp_api.h"
 #include "http/winhttp_query.h"
-#include "util/last_error.h"
-#include "util/unique_handle.h"
+#include "base/last_error.h"
+#include "base/unique_handle.h"
 
 namespace orv {
 

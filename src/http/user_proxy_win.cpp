@@ -5,7 +5,7 @@
 
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
-#include "util/last_error.h"
+#include "base/last_error.h"
 
 namespace orv {
 namespace {

@@ -3,7 +3,7 @@
 #include <winhttp.h>
 
 #include "http/winhttp_api.h"
-#include "util/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace orv {
 

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "download/progress_step.h"
-#include "util/log_sink.h"
-#include "util/unique_handle.h"
+#include "base/log_sink.h"
+#include "base/unique_handle.h"
 
 namespace orv {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "main/silent_run.h"
-#include "util/last_error.h"
+#include "base/last_error.h"
 
 namespace orv {
 

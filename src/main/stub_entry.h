@@ -5,7 +5,7 @@
 
 #include "download/attempt_budget.h"
 #include "main/endpoints.h"
-#include "util/file_signature.h"
+#include "launch/file_signature.h"
 
 namespace orv {
 

@@ -1,3 +1,4 @@
+#include "contract/run_error.h"
 #include "main/windows_ports.h"
 
 #include <shellapi.h>
@@ -6,12 +7,12 @@
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
-#include "main/run_addresses.h"
+#include "contract/run_addresses.h"
 #include "config/stub_config.h"
 #include "http/http_client.h"
 #include "text/log_escape.h"
-#include "util/open_web_page.h"
-#include "util/unique_resource.h"
+#include "launch/open_web_page.h"
+#include "base/unique_resource.h"
 
 #include <rpc.h>
 

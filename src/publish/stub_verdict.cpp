@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "config/stub_config.h"
+#include "contract/run_error.h"
 #include "http/body_buffer.h"
 #include "http/response_headers.h"
 #include "text/utf8.h"
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "contract/run_error.h"
 #include "download/download_course.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "build_endpoints.h"
 #include "main/endpoints.h"
 #include "main/stub_entry.h"
-#include "util/file_signature.h"
+#include "launch/file_signature.h"
 #include "util/sha256.h"
-#include "util/system_library.h"
+#include "base/system_library.h"
 
 namespace {
 using namespace orv;

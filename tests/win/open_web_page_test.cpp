@@ -5,7 +5,7 @@
 #include <string>
 
 #include "text/utf8.h"
-#include "util/open_web_page.h"
+#include "launch/open_web_page.h"
 
 namespace {
 using namespace orv;

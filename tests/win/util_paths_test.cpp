@@ -15,7 +15,7 @@
 #include "util/crc32.h"
 #include "util/file_paths.h"
 #include "util/file_sums.h"
-#include "util/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace {
 using namespace orv;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "main/windows_ports.h"
-#include "util/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace {
 using namespace orv;

@@ -19,8 +19,8 @@
 
 #include "download/download_course.h"
 #include "download/winhttp_transfer.h"
-#include "util/held_file_writer.h"
-#include "util/unique_handle.h"
+#include "held_files/held_file_writer.h"
+#include "base/unique_handle.h"
 
 namespace {
 

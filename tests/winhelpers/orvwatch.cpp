@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "text/utf8.h"
-#include "util/unique_handle.h"
-#include "util/unique_resource.h"
+#include "base/unique_handle.h"
+#include "base/unique_resource.h"
 
 namespace {
 using namespace orv;

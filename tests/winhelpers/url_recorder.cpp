@@ -10,7 +10,7 @@
 #include <string>
 
 #include "text/utf8.h"
-#include "util/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace {
 using namespace orv;
