@@ -1,33 +1,15 @@
 #include "download/download_reporter.h"
 
 namespace orv {
-namespace {
-
-// The status model's sink: its lines to the log at Info, the bar and the end to the dialog.
-class ReporterSink final : public ProgressSink {
- public:
-  ReporterSink(LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
-  void LogLine(const std::string& message) override { log_.Log(LogLevel::Info, message); }
-  void SetBarPosition(int32_t percent) override { progress_.SetBarPosition(percent); }
-  void EndProgressDialog() override { progress_.EndProgressDialog(); }
-
- private:
-  LogSink& log_;
-  DownloadProgress& progress_;
-};
-
-}  // namespace
 
 DownloadReporter::DownloadReporter(LogSink& log, DownloadProgress& progress) : log_(log), progress_(progress) {}
 
 void DownloadReporter::Stage(DownloadStatus stage) {
-  ReporterSink sink(log_, progress_);
-  HandleDownloadStatus(0, 0, stage, lastPercent_, sink);
+  HandleDownloadStatus(0, 0, stage, lastPercent_, log_, progress_);
 }
 
 void DownloadReporter::Step(uint64_t written, std::optional<uint64_t> total, DownloadStatus status) {
-  ReporterSink sink(log_, progress_);
-  HandleDownloadStatus(written, total ? *total : 0, status, lastPercent_, sink);
+  HandleDownloadStatus(written, total ? *total : 0, status, lastPercent_, log_, progress_);
 }
 
 void DownloadReporter::Bytes(uint64_t written, std::optional<uint64_t> total) {

@@ -10,17 +10,6 @@
 
 namespace orv {
 
-// The progress dialog as the download moves it. Called on the download's thread; the
-// implementation reaches the dialog's own thread by itself.
-class DownloadProgress {
- public:
-  virtual ~DownloadProgress() = default;
-  // Moves the bar to percent (its range is 0 to 100).
-  virtual void SetBarPosition(int32_t percent) = 0;
-  // Ends the progress dialog: the data is complete.
-  virtual void EndProgressDialog() = 0;
-};
-
 // Writes the download's status lines to log (Info, unless said otherwise) and moves the bar,
 // keeping the last percentage shown across attempts.
 class DownloadReporter {

@@ -7,11 +7,12 @@ namespace {
 // 2^31: the first quotient that no longer fits a signed 32-bit integer after truncation.
 constexpr double kFirstOverflowingQuotient = 2147483648.0;
 
-void PercentageStep(uint64_t progress, uint64_t maximum, int32_t& lastPercent, ProgressSink& sink) {
+void PercentageStep(uint64_t progress, uint64_t maximum, int32_t& lastPercent, LogSink& log,
+                    DownloadProgress& dialog) {
   const std::optional<int32_t> percent = ProgressPercent(progress, maximum);
   if (!percent || *percent <= lastPercent) return;
-  sink.LogLine(std::to_string(*percent));
-  sink.SetBarPosition(*percent);
+  log.Log(LogLevel::Info, std::to_string(*percent));
+  dialog.SetBarPosition(*percent);
   lastPercent = *percent;
 }
 
@@ -36,21 +37,21 @@ std::optional<int32_t> ProgressPercent(uint64_t progress, uint64_t maximum) {
 }
 
 void HandleDownloadStatus(uint64_t progress, uint64_t maximum, uint32_t statusCode, int32_t& lastPercent,
-                          ProgressSink& sink) {
+                          LogSink& log, DownloadProgress& dialog) {
   if (statusCode == kStatusDownloadingData) {
-    PercentageStep(progress, maximum, lastPercent, sink);
+    PercentageStep(progress, maximum, lastPercent, log, dialog);
     return;
   }
   if (statusCode == kStatusEndDownloadData) {
-    PercentageStep(progress, maximum, lastPercent, sink);
-    sink.LogLine("End download");
-    sink.EndProgressDialog();
+    PercentageStep(progress, maximum, lastPercent, log, dialog);
+    log.Log(LogLevel::Info, "End download");
+    dialog.EndProgressDialog();
     return;
   }
   if (const char* text = StageText(statusCode)) {
-    sink.LogLine(text);
+    log.Log(LogLevel::Info, text);
   } else {
-    sink.LogLine("Status code : " + std::to_string(statusCode));
+    log.Log(LogLevel::Info, "Status code : " + std::to_string(statusCode));
   }
 }
 

@@ -3,17 +3,18 @@
 #include <optional>
 #include <string>
 
+#include "base/log_sink.h"
+
 namespace orv {
 
-// Where the download status decisions are carried out: the log, the progress bar and the dialog.
-class ProgressSink {
+// The progress dialog as the download moves it. Called on the download's thread; the
+// implementation reaches the dialog's own thread by itself.
+class DownloadProgress {
  public:
-  virtual ~ProgressSink() = default;
-  // Writes one Info line whose message is exactly `message`.
-  virtual void LogLine(const std::string& message) = 0;
-  // Moves the progress bar to `percent` (the bar's default range is 0 to 100).
+  virtual ~DownloadProgress() = default;
+  // Moves the bar to percent (its range is 0 to 100).
   virtual void SetBarPosition(int32_t percent) = 0;
-  // Ends the progress dialog with result 0.
+  // Ends the progress dialog: the data is complete.
   virtual void EndProgressDialog() = 0;
 };
 
@@ -33,9 +34,9 @@ enum DownloadStatus : uint32_t {
 // or the quotient does not fit a signed 32-bit integer. Values above 100 are returned as they are.
 std::optional<int32_t> ProgressPercent(uint64_t progress, uint64_t maximum);
 
-// Acts on one status report: logs the stage, moves the bar when the percentage rose above
-// lastPercent (which it then updates), and ends the dialog at the end of the data.
+// Acts on one status report: logs the stage to log at Info, moves the bar when the percentage rose
+// above lastPercent (which it then updates), and ends the dialog at the end of the data.
 void HandleDownloadStatus(uint64_t progress, uint64_t maximum, uint32_t statusCode, int32_t& lastPercent,
-                          ProgressSink& sink);
+                          LogSink& log, DownloadProgress& dialog);
 
 }  // namespace orv

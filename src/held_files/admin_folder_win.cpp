@@ -5,8 +5,8 @@
 #include <sddl.h>
 
 #include "base/last_error.h"
-#include "held_files/held_file.h"
 #include "base/unique_handle.h"
+#include "held_files/held_file.h"
 
 namespace orv {
 

@@ -18,9 +18,9 @@
 #include <cstddef>
 #include <string>
 
-#include "util/file_sums.h"
 #include "base/status.h"
 #include "base/unique_handle.h"
+#include "util/file_sums.h"
 
 namespace orv {
 

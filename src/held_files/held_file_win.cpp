@@ -5,10 +5,10 @@
 
 #include <vector>
 
-#include "text/log_escape.h"
+#include "base/last_error.h"
 #include "held_files/final_path.h"
 #include "held_files/handle_facts.h"
-#include "base/last_error.h"
+#include "text/log_escape.h"
 
 namespace orv {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <psapi.h>
 
+#include "base/last_error.h"
 #include "held_files/final_path.h"
 #include "held_files/handle_facts.h"
-#include "base/last_error.h"
 #include "held_files/held_file.h"
 
 namespace orv {

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "text/log_escape.h"
-#include "held_files/final_path.h"
-#include "held_files/handle_facts.h"
 #include "base/last_error.h"
 #include "held_files/admin_folder.h"
+#include "held_files/final_path.h"
+#include "held_files/handle_facts.h"
+#include "text/log_escape.h"
 
 namespace orv {
 namespace {

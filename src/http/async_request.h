@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "http/winhttp_handle.h"
 #include "base/status.h"
+#include "http/winhttp_handle.h"
 
 namespace orv {
 

@@ -2,10 +2,10 @@
 
 #include <atomic>
 
-#include "http/winhttp_api.h"
-#include "http/winhttp_query.h"
 #include "base/last_error.h"
 #include "base/unique_handle.h"
+#include "http/winhttp_api.h"
+#include "http/winhttp_query.h"
 
 namespace orv {
 

@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "http/winhttp_api.h"
 #include "base/unique_resource.h"
+#include "http/winhttp_api.h"
 
 namespace orv {
 

@@ -10,8 +10,8 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include "text/web_address.h"
 #include "base/com_scope.h"
+#include "text/web_address.h"
 
 namespace orv {
 

@@ -3,10 +3,10 @@
 #include <utility>
 #include <vector>
 
-#include "launch/environment_block.h"
+#include "base/last_error.h"
 #include "held_files/final_path.h"
 #include "held_files/handle_facts.h"
-#include "base/last_error.h"
+#include "launch/environment_block.h"
 
 namespace orv {
 namespace {

@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "contract/installer_contract.h"
+#include "contract/run_addresses.h"
 #include "contract/run_error.h"
 #include "main/log_text.h"
 #include "main/resume.h"
-#include "contract/run_addresses.h"
 
 namespace orv {
 namespace {
@@ -58,7 +58,7 @@ void ActOnOutcome(const RunPorts& ports, const InstallerRunRequest& request, con
 
 }  // namespace
 
-Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request, const RunFolder& folder,
+Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request,
                                     std::unique_ptr<CheckedInstaller> installer, OwnImage* ownImage) {
   const Result<std::wstring> installationId = NewInstallationId(ports);
   if (!installationId.ok()) return installationId.status();
@@ -72,7 +72,7 @@ Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunReq
   }
 
   ports.log.Log(LogLevel::Info, "Launching installer " + QuotedPath(path + L" " + parameters));
-  Result<std::unique_ptr<StartedInstaller>> started = installer->Start(folder, parameters);
+  Result<std::unique_ptr<StartedInstaller>> started = installer->Start(parameters);
   // Once the process exists its image is mapped: nobody can change the file under it any more.
   installer.reset();
   if (!started.ok()) {

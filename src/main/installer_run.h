@@ -19,13 +19,12 @@ struct InstallerRunRequest {
 
 // A failure (logged) when no installation id can be made, the command line is too long, the
 // installer cannot be started or its exit code cannot be read. Otherwise runs the installer held
-// by installer from folder with "-id <new id> -v \"<version>\" <command line>" (letting the hold
+// by installer with "-id <new id> -v \"<version>\" <command line>" (letting the hold
 // go once it runs), waits for it and acts on the outcome: success removes the resume shortcut;
 // cancelled opens the cancellation page (unless openCancelPage is false) and, with the flag,
 // leaves the resume copy of ownImage (none when null); failed sends the failure hit. Gives the
 // installer's exit code.
 [[nodiscard]] Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request,
-                                                  const RunFolder& folder,
                                                   std::unique_ptr<CheckedInstaller> installer, OwnImage* ownImage);
 
 }  // namespace orv

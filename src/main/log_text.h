@@ -11,7 +11,4 @@ namespace orv {
 // control characters escaped, so that a value never starts a line of its own.
 inline std::string LogText(std::wstring_view text) { return EscapeLogValue(ToUtf8(text)); }
 
-// A narrow text from outside (a library's error message) as it is written into a log line.
-inline std::string LogValue(std::string_view text) { return EscapeLogValue(text); }
-
 }  // namespace orv

@@ -4,8 +4,8 @@
 
 #include <easylogging++.h>
 
-#include "main/log_text.h"
 #include "base/log_sink.h"
+#include "main/log_text.h"
 
 namespace orv {
 

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "held_files/held_file.h"
 #include "base/unique_handle.h"
+#include "held_files/held_file.h"
 
 INITIALIZE_EASYLOGGINGPP
 

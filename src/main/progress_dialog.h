@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "download/progress_step.h"
 #include "base/log_sink.h"
 #include "base/unique_handle.h"
+#include "download/progress_step.h"
 
 namespace orv {
 
@@ -76,10 +76,6 @@ class ProgressDialog {
   std::shared_ptr<DialogChannel> channel_;
   UniqueHandle thread_;
 };
-
-// A sink for the download's status decisions: each line goes to log at Info, bar positions and the
-// end are posted to the dialog through channel. Safe to call from any thread when log is.
-std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel, LogSink& log);
 
 // Dialog procedure: on WM_INITDIALOG (lParam: the DialogChannel*) publishes the window and sets its
 // text; moves the bar and ends the dialog on the channel's posted messages; on WM_CLOSE tells the

@@ -35,18 +35,6 @@ DWORD WINAPI DialogThreadProc(LPVOID parameter) {
   return 0;
 }
 
-class DialogSink final : public ProgressSink {
- public:
-  DialogSink(std::shared_ptr<DialogChannel> channel, LogSink& log) : channel_(std::move(channel)), log_(log) {}
-  void LogLine(const std::string& message) override { log_.Log(LogLevel::Info, message); }
-  void SetBarPosition(int32_t percent) override { channel_->PostPosition(percent); }
-  void EndProgressDialog() override { channel_->RequestEnd(); }
-
- private:
-  std::shared_ptr<DialogChannel> channel_;
-  LogSink& log_;
-};
-
 }  // namespace
 
 DialogChannel::DialogChannel(HANDLE userClosed)
@@ -104,10 +92,6 @@ bool ProgressDialog::EndAndWait(DWORD timeoutMs) {
     if (channel_->ending() && !IsWindowVisible(channel_->window())) return true;
     if (GetTickCount() - start >= timeoutMs) return false;
   }
-}
-
-std::unique_ptr<ProgressSink> MakeDialogProgressSink(std::shared_ptr<DialogChannel> channel, LogSink& log) {
-  return std::make_unique<DialogSink>(std::move(channel), log);
 }
 
 INT_PTR CALLBACK DownloadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

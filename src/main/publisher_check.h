@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "util/sha256.h"
 #include "launch/signature_reading.h"
+#include "util/sha256.h"
 
 namespace orv {
 

@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 
-#include "download/download_course.h"
 #include "base/log_sink.h"
+#include "base/status.h"
+#include "download/download_course.h"
 #include "download/progress_step.h"
-#include "util/file_sums.h"
 #include "held_files/file_writer.h"
 #include "main/publisher_check.h"
-#include "base/status.h"
+#include "util/file_sums.h"
 
 namespace orv {
 
@@ -24,23 +24,10 @@ class Scope {
   virtual ~Scope() = default;
 };
 
-// The progress dialog while it is up. Destroying it ends the dialog and waits, within a bound,
-// until it is off the screen.
-class ProgressScope {
- public:
-  virtual ~ProgressScope() = default;
-  // Where the download's statuses go (log lines, the bar, the end of the dialog); any thread.
-  virtual ProgressSink& sink() = 0;
-  // Moves the bar back to its start, for another attempt.
-  virtual void Restart() = 0;
-  // False, at once or as soon as it happens, when the user closes the dialog; otherwise true
-  // after ms milliseconds.
-  [[nodiscard]] virtual bool Pace(uint32_t ms) = 0;
-  // True once the user has closed the dialog.
-  virtual bool closedByUser() const = 0;
-};
-
-class RunFolder;
+// The progress dialog while it is up, as the download's course moves it (its bar, its end) and
+// paces it (a pause ends early when the user closes the dialog). Destroying it ends the dialog and
+// waits, within a bound, until it is off the screen.
+class ProgressScope : public DownloadProgress, public DownloadPacer {};
 
 // The started installer. Destroying it lets go of the process (the installer goes on).
 class StartedInstaller {
@@ -63,9 +50,8 @@ class CheckedInstaller {
   // verdict on the file's signature, read through the hold.
   virtual SignatureReading ReadSignature() = 0;
   // A failure with the platform's code when the held file cannot be started as a program;
-  // otherwise it runs, started from folder, with parameters.
-  [[nodiscard]] virtual Result<std::unique_ptr<StartedInstaller>> Start(const RunFolder& folder,
-                                                                        const std::wstring& parameters) = 0;
+  // otherwise it runs with parameters.
+  [[nodiscard]] virtual Result<std::unique_ptr<StartedInstaller>> Start(const std::wstring& parameters) = 0;
 };
 
 // The installer's file while the download writes it: made new by this run, written by it alone.

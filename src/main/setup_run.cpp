@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "config/stub_config.h"
+#include "contract/run_addresses.h"
 #include "contract/run_error.h"
 #include "main/command_line.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
-#include "contract/run_addresses.h"
 
 namespace orv {
 namespace {
@@ -17,19 +17,6 @@ uint32_t Fail(const RunPorts& ports, RunError error) {
   ports.ui.ShowErrorBox(ErrorBoxText(error));
   return static_cast<uint32_t>(error);
 }
-
-// The progress dialog as the download's course sees it: its bar and its end through the dialog's
-// sink, the pauses between attempts through its pace (which the user's close ends).
-class DialogCourse final : public DownloadProgress, public DownloadPacer {
- public:
-  explicit DialogCourse(ProgressScope& progress) : progress_(progress) {}
-  void SetBarPosition(int32_t percent) override { progress_.sink().SetBarPosition(percent); }
-  void EndProgressDialog() override { progress_.sink().EndProgressDialog(); }
-  bool Pause(uint32_t ms) override { return progress_.Pace(ms); }
-
- private:
-  ProgressScope& progress_;
-};
 
 // The addresses to download from, in order: the wrapper with the cache-busting value, then the
 // mirrors as the document gives them.
@@ -119,11 +106,10 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
   }
   const std::wstring installerPath = (*file)->path();
   const DownloadPlan plan = PlanDownload(*config, ports.network.DrawCacheBuster());
-  DialogCourse dialog(*progress);
   DownloadOutcome downloaded;
   {
     const std::unique_ptr<DownloadTransfer> transfer = ports.network.OpenTransfer(**file, settings.downloadTimings);
-    downloaded = DownloadInstaller(*transfer, dialog, ports.log, dialog, plan, settings.downloadTimings);
+    downloaded = DownloadInstaller(*transfer, *progress, ports.log, *progress, plan, settings.downloadTimings);
   }
   switch (downloaded.end) {
     case DownloadEnd::Closed:
@@ -158,7 +144,7 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
   request.cancelPageBase = settings.cancelPageBase;
   request.openCancelPage = !settings.silent.silent();
   request.analyticsHost = settings.analyticsHost;
-  const Result<uint32_t> exitCode = RunInstallerAndAct(ports, request, folder, std::move(*checked), ownImage);
+  const Result<uint32_t> exitCode = RunInstallerAndAct(ports, request, std::move(*checked), ownImage);
   DeleteInstaller(ports, folder, installerPath);
   if (!exitCode.ok()) return Fail(ports, RunError::Launch);
   ports.log.Log(LogLevel::Info, "Tavlin wrapper exiting");

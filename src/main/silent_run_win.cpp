@@ -1,8 +1,9 @@
+#include "main/silent_run.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "main/silent_run.h"
 #include "base/last_error.h"
 
 namespace orv {

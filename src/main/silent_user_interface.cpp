@@ -8,31 +8,15 @@
 namespace orv {
 namespace {
 
-// The download's statuses without a dialog: only the log lines remain.
-class LogOnlySink final : public ProgressSink {
- public:
-  explicit LogOnlySink(LogSink& log) : log_(log) {}
-  void LogLine(const std::string& message) override { log_.Log(LogLevel::Info, message); }
-  void SetBarPosition(int32_t) override {}
-  void EndProgressDialog() override {}
-
- private:
-  LogSink& log_;
-};
-
+// The download without a dialog: nothing to move, nobody to close it.
 class SilentProgress final : public ProgressScope {
  public:
-  explicit SilentProgress(LogSink& log) : sink_(log) {}
-  ProgressSink& sink() override { return sink_; }
-  void Restart() override {}
-  bool Pace(uint32_t ms) override {
+  void SetBarPosition(int32_t) override {}
+  void EndProgressDialog() override {}
+  bool Pause(uint32_t ms) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return true;
   }
-  bool closedByUser() const override { return false; }
-
- private:
-  LogOnlySink sink_;
 };
 
 }  // namespace
@@ -41,6 +25,6 @@ void SilentUserInterface::ShowErrorBox(const wchar_t* text) {
   log_.Log(LogLevel::Error, "Error box not shown in a silent run: " + LogText(text ? text : L""));
 }
 
-std::unique_ptr<ProgressScope> SilentUserInterface::StartProgress() { return std::make_unique<SilentProgress>(log_); }
+std::unique_ptr<ProgressScope> SilentUserInterface::StartProgress() { return std::make_unique<SilentProgress>(); }
 
 }  // namespace orv

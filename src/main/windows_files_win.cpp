@@ -4,17 +4,17 @@
 #include <string>
 #include <utility>
 
-#include "main/log_text.h"
-#include "main/resume.h"
-#include "main/windows_ports.h"
+#include "base/last_error.h"
 #include "held_files/admin_folder.h"
-#include "util/file_paths.h"
+#include "held_files/held_file.h"
 #include "held_files/held_file_writer.h"
 #include "held_files/held_own_image.h"
 #include "held_files/held_run_folder.h"
-#include "base/last_error.h"
-#include "held_files/held_file.h"
 #include "launch/program_launch.h"
+#include "main/log_text.h"
+#include "main/resume.h"
+#include "main/windows_ports.h"
+#include "util/file_paths.h"
 
 namespace orv {
 namespace {
@@ -49,7 +49,7 @@ class WindowsCheckedInstaller final : public CheckedInstaller {
     return readSignature_(file_.get(), path_);
   }
   // folder made this file; its place came with the file.
-  Result<std::unique_ptr<StartedInstaller>> Start(const RunFolder& folder, const std::wstring& parameters) override;
+  Result<std::unique_ptr<StartedInstaller>> Start(const std::wstring& parameters) override;
 
  private:
   UniqueHandle file_;
@@ -69,8 +69,7 @@ class WindowsStartedInstaller final : public StartedInstaller {
   StartedProcess process_;
 };
 
-Result<std::unique_ptr<StartedInstaller>> WindowsCheckedInstaller::Start(const RunFolder&,
-                                                                        const std::wstring& parameters) {
+Result<std::unique_ptr<StartedInstaller>> WindowsCheckedInstaller::Start(const std::wstring& parameters) {
   Result<StartedProcess> started = StartHeldProgram(file_.get(), parameters, place_);
   if (!started.ok()) return started.status();
   return std::unique_ptr<StartedInstaller>(std::make_unique<WindowsStartedInstaller>(std::move(*started)));

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "base/com_scope.h"
+#include "base/unique_handle.h"
+#include "launch/file_signature.h"
 #include "main/endpoints.h"
 #include "main/run_ports.h"
 #include "main/silent_user_interface.h"
-#include "launch/file_signature.h"
-#include "base/unique_handle.h"
 
 namespace orv {
 

@@ -1,18 +1,18 @@
-#include "contract/run_error.h"
 #include "main/windows_ports.h"
 
 #include <shellapi.h>
 
+#include "base/unique_resource.h"
+#include "config/stub_config.h"
+#include "contract/run_addresses.h"
+#include "contract/run_error.h"
 #include "download/winhttp_transfer.h"
+#include "http/http_client.h"
+#include "launch/open_web_page.h"
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
-#include "contract/run_addresses.h"
-#include "config/stub_config.h"
-#include "http/http_client.h"
 #include "text/log_escape.h"
-#include "launch/open_web_page.h"
-#include "base/unique_resource.h"
 
 #include <rpc.h>
 
@@ -44,11 +44,12 @@ class InstanceGuard final : public Scope {
   UniqueHandle mutex_;
 };
 
-// The progress dialog while it is up: its thread, its sink, the user's close.
+// The progress dialog while it is up: its thread, the bar and the end posted to it from the
+// download's thread, the user's close.
 class DialogScope final : public ProgressScope {
  public:
   DialogScope(HINSTANCE instance, RunLog& log, HANDLE userClosed)
-      : log_(log), userClosed_(userClosed), dialog_(userClosed), sink_(MakeDialogProgressSink(dialog_.channel(), log)) {
+      : log_(log), userClosed_(userClosed), dialog_(userClosed) {
     dialog_.Start(instance);
     // Once the dialog is up every status reaches it; without it the download goes on regardless.
     static_cast<void>(dialog_.WaitUntilShown(kDialogWaitMs));
@@ -56,22 +57,15 @@ class DialogScope final : public ProgressScope {
   ~DialogScope() override {
     if (!dialog_.EndAndWait(kDialogWaitMs)) log_.Log(LogLevel::Warning, "The progress dialog did not close in time");
   }
-  ProgressSink& sink() override { return *sink_; }
-  void Restart() override { dialog_.channel()->PostPosition(0); }
-  bool Pace(uint32_t ms) override {
-    if (!userClosed_) {
-      Sleep(ms);
-      return true;
-    }
-    return WaitForSingleObject(userClosed_, ms) != WAIT_OBJECT_0;
-  }
-  bool closedByUser() const override { return userClosed_ && WaitForSingleObject(userClosed_, 0) == WAIT_OBJECT_0; }
+  void SetBarPosition(int32_t percent) override { dialog_.channel()->PostPosition(percent); }
+  void EndProgressDialog() override { dialog_.channel()->RequestEnd(); }
+  bool Pause(uint32_t ms) override { return pacer_.Pause(ms); }
 
  private:
   RunLog& log_;
   HANDLE userClosed_;
   ProgressDialog dialog_;
-  std::unique_ptr<ProgressSink> sink_;
+  EventPacer pacer_{userClosed_};
 };
 
 }  // namespace

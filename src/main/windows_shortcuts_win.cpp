@@ -2,10 +2,10 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
+#include "held_files/held_file.h"
 #include "main/resume.h"
 #include "main/windows_ports.h"
 #include "util/file_paths.h"
-#include "held_files/held_file.h"
 
 namespace orv {
 

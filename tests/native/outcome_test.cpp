@@ -3,8 +3,8 @@
 #include <string>
 
 #include "contract/installer_contract.h"
-#include "main/resume.h"
 #include "contract/run_addresses.h"
+#include "main/resume.h"
 #include "text/utf8.h"
 
 namespace {

@@ -12,9 +12,11 @@ namespace {
 using namespace orv;
 
 // Records what the dialog side would be asked to do, one entry per call.
-class RecordingSink final : public ProgressSink {
+class RecordingSink final : public LogSink, public DownloadProgress {
  public:
-  void LogLine(const std::string& message) override { events.push_back("log " + message); }
+  void Log(LogLevel level, const std::string& message) override {
+    events.push_back((level == LogLevel::Info ? "log " : "log at another level ") + message);
+  }
   void SetBarPosition(int32_t percent) override { events.push_back("bar " + std::to_string(percent)); }
   void EndProgressDialog() override { events.push_back("end"); }
   std::vector<std::string> events;
@@ -76,7 +78,7 @@ TEST(DownloadStatus, SequencesGiveTheseLinesBarMovesAndEnd) {
     RecordingSink sink;
     int32_t lastPercent = sequence.startPercent;
     for (const Report& report : sequence.reports) {
-      HandleDownloadStatus(report.progress, report.maximum, report.status, lastPercent, sink);
+      HandleDownloadStatus(report.progress, report.maximum, report.status, lastPercent, sink, sink);
     }
     EXPECT_EQ(Join(sink.events), Join(sequence.expected)) << sequence.name;
     EXPECT_EQ(lastPercent, sequence.finalPercent) << sequence.name;

@@ -134,25 +134,19 @@ class RecordingPorts final : public RunLog,
     std::string end_;
   };
 
-  class Progress final : public ProgressScope, private ProgressSink {
+  class Progress final : public ProgressScope {
    public:
     explicit Progress(RecordingPorts& ports) : ports_(ports) {}
     ~Progress() override { ports_.Note("dialog end"); }
-    ProgressSink& sink() override { return *this; }
-    void Restart() override { ports_.Note("dialog restart"); }
-    bool Pace(uint32_t ms) override {
-      ports_.Note("pause " + std::to_string(ms));
-      closed_ = ports_.s_.closeDuringPause;
-      return !closed_;
-    }
-    bool closedByUser() const override { return closed_; }
-
-   private:
-    void LogLine(const std::string& message) override { ports_.Note("INFO " + message); }
     void SetBarPosition(int32_t percent) override { ports_.Note("bar " + std::to_string(percent)); }
     void EndProgressDialog() override { ports_.Note("dialog ends itself"); }
+    bool Pause(uint32_t ms) override {
+      ports_.Note("pause " + std::to_string(ms));
+      return !ports_.s_.closeDuringPause;
+    }
+
+   private:
     RecordingPorts& ports_;
-    bool closed_ = false;
   };
 
   // The download's attempts as the scenario scripts them; its end is the transfer's end.
@@ -201,8 +195,8 @@ class RecordingPorts final : public RunLog,
       ports_.Note("signature " + ToUtf8(path_));
       return ports_.s_.signature;
     }
-    Result<std::unique_ptr<StartedInstaller>> Start(const RunFolder& folder, const std::wstring& parameters) override {
-      ports_.Note("start " + ToUtf8(path_) + " " + ToUtf8(parameters) + " in " + ToUtf8(folder.path()));
+    Result<std::unique_ptr<StartedInstaller>> Start(const std::wstring& parameters) override {
+      ports_.Note("start " + ToUtf8(path_) + " " + ToUtf8(parameters) + " in " + ToUtf8(ports_.s_.folder));
       if (ports_.s_.launchFails) return Status::Failure(193, "not a program");
       return std::unique_ptr<StartedInstaller>(std::make_unique<Installer>(ports_));
     }

@@ -514,17 +514,4 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
   }
 }
 
-TEST(SilentUserInterface, TheDownloadsStagesAreLoggedAndNothingElseHappens) {
-  RecordingPorts fake(Scenario{});
-  SilentUserInterface silentUi(fake);
-  const std::unique_ptr<ProgressScope> progress = silentUi.StartProgress();
-  progress->sink().LogLine("Begin download");
-  progress->sink().SetBarPosition(40);
-  progress->Restart();
-  progress->sink().EndProgressDialog();
-  EXPECT_TRUE(progress->Pace(0));
-  EXPECT_FALSE(progress->closedByUser());
-  EXPECT_EQ(Join(fake.trace), Join({"INFO Begin download"}));
-}
-
 }  // namespace orv_test

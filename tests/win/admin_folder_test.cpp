@@ -6,13 +6,13 @@
 
 #include <string>
 
+#include "base/unique_handle.h"
+#include "held_files/admin_folder.h"
+#include "held_files/held_file.h"
+#include "held_files/held_run_folder.h"
 #include "text/utf8.h"
 #include "util/file_paths.h"
 #include "util/file_sums.h"
-#include "held_files/held_file.h"
-#include "held_files/admin_folder.h"
-#include "held_files/held_run_folder.h"
-#include "base/unique_handle.h"
 
 namespace {
 using namespace orv;

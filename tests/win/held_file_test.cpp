@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "link_fixtures.h"
+#include "held_files/held_file.h"
 #include "main/windows_ports.h"
 #include "text/utf8.h"
-#include "held_files/held_file.h"
 
 namespace {
 using namespace orv;

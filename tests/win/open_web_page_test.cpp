@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "text/utf8.h"
 #include "launch/open_web_page.h"
+#include "text/utf8.h"
 
 namespace {
 using namespace orv;

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "main/windows_ports.h"
 #include "base/unique_handle.h"
+#include "main/windows_ports.h"
 
 namespace {
 using namespace orv;

@@ -28,9 +28,9 @@
 #include <utility>
 #include <vector>
 
-#include "text/utf8.h"
 #include "base/unique_handle.h"
 #include "base/unique_resource.h"
+#include "text/utf8.h"
 
 namespace {
 using namespace orv;

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "util/file_sums.h"
+#include "base/unique_handle.h"
 #include "held_files/held_file.h"
+#include "util/file_sums.h"
 #include "util/sha256.h"
 #include "util/sha256_kernels.h"
-#include "base/unique_handle.h"
 
 #include "speed_common.h"
 

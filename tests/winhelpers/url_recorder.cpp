@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "text/utf8.h"
 #include "base/unique_handle.h"
+#include "text/utf8.h"
 
 namespace {
 using namespace orv;
