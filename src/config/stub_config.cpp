@@ -56,4 +56,16 @@ std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums
   return {};
 }
 
+Status JudgeInstallerFile(const StubConfig& config, const FileSums& sums) {
+  if (!DownloadSizeAcceptable(sums.size, config.size)) {
+    return Status::Error(RunError::Download,
+                         config.size ? "the installer has " + std::to_string(sums.size) +
+                                           " bytes, the document's size is " + std::to_string(*config.size)
+                                     : "the installer has " + std::to_string(sums.size) + " bytes, more than 4 GiB");
+  }
+  std::string mismatch = InstallerSumsMismatch(config, sums);
+  if (!mismatch.empty()) return Status::Error(RunError::ChecksumMismatch, std::move(mismatch));
+  return Status();
+}
+
 }  // namespace orv

@@ -46,6 +46,11 @@ bool DownloadSizeAcceptable(uint64_t fileSize, std::optional<uint64_t> configure
 // checked first, or "Mismatch of the wrapper SHA-256").
 std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums);
 
+// The downloaded installer against the document: RunError::Download when its size fails
+// DownloadSizeAcceptable (the download itself never keeps such a file), RunError::ChecksumMismatch
+// with InstallerSumsMismatch's line; otherwise success.
+[[nodiscard]] Status JudgeInstallerFile(const StubConfig& config, const FileSums& sums);
+
 // The whole fetch, every attempt included, ends within this time.
 inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 

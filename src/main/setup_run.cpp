@@ -68,10 +68,10 @@ Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
 // The checksum gate (and the publisher's signature when pinned); RunError::None when it passes.
 RunError JudgeInstaller(const RunPorts& ports, const RunSettings& settings, const StubConfig& config,
                         CheckedInstaller& installer) {
-  const std::string mismatch = InstallerSumsMismatch(config, installer.sums());
-  if (!mismatch.empty()) {
-    ports.log.Log(LogLevel::Error, mismatch);
-    return RunError::ChecksumMismatch;
+  const Status sums = JudgeInstallerFile(config, installer.sums());
+  if (!sums.ok()) {
+    ports.log.Log(LogLevel::Error, sums.detail());
+    return sums.error();
   }
   if (settings.publisherPin) {
     const SignatureReading reading = installer.ReadSignature();

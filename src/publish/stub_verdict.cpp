@@ -54,16 +54,9 @@ std::string CharsetWarning(const std::wstring& headers, std::string_view body) {
   return "";
 }
 
-StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums) {
-  if (!DownloadSizeAcceptable(sums.size, config.size)) {
-    return Verdict(RunError::Download,
-                   config.size ? "the installer has " + std::to_string(sums.size) + " bytes, the document's size is " +
-                                     std::to_string(*config.size)
-                               : "the installer has " + std::to_string(sums.size) + " bytes, more than 4 GiB");
-  }
-  std::string mismatch = InstallerSumsMismatch(config, sums);
-  if (!mismatch.empty()) return Verdict(RunError::ChecksumMismatch, std::move(mismatch));
-  return {};
+StubVerdict VerdictOf(const Status& judged) {
+  if (judged.ok()) return {};
+  return Verdict(judged.error(), judged.detail());
 }
 
 StubVerdict JudgeInstallerStatus(int httpStatus) {

@@ -28,10 +28,9 @@ StubVerdict JudgeDocument(std::string_view body, StubConfig& config);
 // reads the non-ASCII bytes in the Windows ANSI code page, unlike DocumentTextFromBytes.
 std::string CharsetWarning(const std::wstring& headers, std::string_view body);
 
-// Code 4 when an installer of sums.size bytes fails the download's size rule (the document's
-// exact "size", or at most 4 GiB); code 6 with the stub's log line when the CRC-32 or then the
-// SHA-256 differs; else code 0.
-StubVerdict JudgeInstaller(const StubConfig& config, const FileSums& sums);
+// The stub's verdict as orvpublish reports it: code 0 for a success, else the run error's code and
+// the failure's detail.
+StubVerdict VerdictOf(const Status& judged);
 
 // Code 4 for a final HTTP status on which the stub's download fails (not 2xx; it follows
 // redirects before), else code 0.

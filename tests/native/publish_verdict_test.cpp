@@ -95,7 +95,7 @@ TEST(JudgeDocument, BodiesTheFetchRefusesOrCutsShort) {
   }
 }
 
-TEST(JudgeInstaller, SizeThenCrcThenSha256) {
+TEST(JudgeInstallerFile, SizeThenCrcThenSha256) {
   const FileSums sums = SumsOf("installer bytes");
   StubConfig exact;
   exact.checksum = sums.crc32;
@@ -128,7 +128,7 @@ TEST(JudgeInstaller, SizeThenCrcThenSha256) {
       {"wrong sha", wrongSha, sums, 6, "Mismatch of the wrapper SHA-256"},
   };
   for (const auto& c : cases) {
-    const StubVerdict verdict = JudgeInstaller(c.config, c.sums);
+    const StubVerdict verdict = VerdictOf(JudgeInstallerFile(c.config, c.sums));
     EXPECT_EQ(verdict.code, c.code) << c.name;
     EXPECT_EQ(verdict.reason, c.reason) << c.name;
   }

@@ -28,6 +28,7 @@ struct Scenario {
   bool closeDuringPause = false;            // the user closes the dialog during the first pause
   std::optional<uint32_t> crc;              // nullopt: the file cannot be opened
   Sha256Digest sha256{};                    // the file's SHA-256
+  uint64_t size = 1000;                     // the file's size, as the good document gives it
   SignatureReading signature;               // what reading the file's signature gives
   std::optional<Sha256Digest> pin;          // the run's setting: the build's publisher pin
   std::optional<std::wstring> uuidText = L"6BA7B810-9DAD-11D1-80B4-00C04FD430C8";  // nullopt: fails
@@ -187,6 +188,7 @@ class RecordingPorts final : public RunLog,
     Checked(RecordingPorts& ports, std::wstring path) : ports_(ports), path_(std::move(path)) {
       sums_.crc32 = *ports.s_.crc;
       sums_.sha256 = ports.s_.sha256;
+      sums_.size = ports.s_.size;
     }
     ~Checked() override { ports_.Note("unlock"); }
     const std::wstring& path() const override { return path_; }

@@ -110,7 +110,7 @@ int RunCheck(const PublishCommand& command, std::FILE* out, std::FILE* err) {
       FileSums sums;
       if (!SumFile(command.installer, sums, error)) return Error(err, kExitUsage, "check: " + error);
       Print(out, DescribeSums(sums));
-      verdict = JudgeInstaller(config, sums);
+      verdict = VerdictOf(JudgeInstallerFile(config, sums));
     }
   }
   Print(out, DescribeVerdict(verdict));
@@ -149,7 +149,7 @@ StubVerdict VerifyInstaller(const std::string& label, const std::string& address
   if (verdict.code == 0) {
     const FileSums sums = builder.Finish();
     Print(out, DescribeSums(sums));
-    verdict = JudgeInstaller(config, sums);
+    verdict = VerdictOf(JudgeInstallerFile(config, sums));
   }
   if (verdict.code != 0 && label != "installer") verdict.reason = label + ": " + verdict.reason;
   return verdict;
