@@ -113,20 +113,20 @@ void CheckPlantedLinks(const std::vector<Plant>& plants, std::string& skipped) {
   CoUninitialize();
 }
 
-TEST(NoRedirectFile, PlantedHardLinksAreRefusedAndTheirTargetsStayUntouched) {
+TEST(HeldFile, PlantedHardLinksAreRefusedAndTheirTargetsStayUntouched) {
   std::string skipped;
   CheckPlantedLinks({Plant::HardLink}, skipped);
 }
 
 // Wine 8 makes neither through the Windows calls (the end-to-end tests plant them from the Unix
 // side, where Wine shows a link to a folder as a junction).
-TEST(NoRedirectFile, PlantedSymbolicLinksAndJunctionsAreRefused) {
+TEST(HeldFile, PlantedSymbolicLinksAndJunctionsAreRefused) {
   std::string skipped;
   CheckPlantedLinks({Plant::SymbolicLink, Plant::Junction}, skipped);
   if (!skipped.empty()) GTEST_SKIP() << "this system cannot make a " << skipped << " (ERROR_NOT_SUPPORTED)";
 }
 
-TEST(NoRedirectFile, PlainNamesAreWrittenWhole) {
+TEST(HeldFile, PlainNamesAreWrittenWhole) {
   links::ScratchFolder scratch(L"p");
   ASSERT_TRUE(scratch.ok());
   const std::wstring source = scratch / L"stub.exe";
@@ -153,7 +153,7 @@ TEST(NoRedirectFile, PlainNamesAreWrittenWhole) {
             static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(NoRedirectFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
+TEST(HeldFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
   links::ScratchFolder scratch(L"f");
   ASSERT_TRUE(scratch.ok());
   const std::wstring folder = scratch / L"Tavlin";
