@@ -58,7 +58,7 @@ TEST(WindowsFiles, TheCheckedFileIsHeldUntilItGoesAndTheFolderGoesWithTheRun) {
       EXPECT_FALSE(Writable(path));
       EXPECT_FALSE(DeleteFileW(path.c_str()));
       // Not a program: the launch fails with the platform's code.
-      const orv::Result<std::unique_ptr<orv::StartedInstaller>> started = (*checked)->Start(**folder, L"");
+      const orv::Result<std::unique_ptr<orv::StartedInstaller>> started = (*checked)->Start(L"");
       EXPECT_FALSE(started.ok());
       EXPECT_NE(started.status().code(), 0u);
     }

@@ -61,15 +61,15 @@ class QuietLog final : public LogSink {
   void Log(LogLevel, const std::string&) override {}
 };
 
-// The dialog's sink as the reporter moves it.
+// The dialog as the reporter moves it: posted through its channel, as the run's dialog scope does.
 class DialogProgress final : public DownloadProgress {
  public:
-  explicit DialogProgress(ProgressSink& sink) : sink_(sink) {}
-  void SetBarPosition(int32_t percent) override { sink_.SetBarPosition(percent); }
-  void EndProgressDialog() override { sink_.EndProgressDialog(); }
+  explicit DialogProgress(DialogChannel& channel) : channel_(channel) {}
+  void SetBarPosition(int32_t percent) override { channel_.PostPosition(percent); }
+  void EndProgressDialog() override { channel_.RequestEnd(); }
 
  private:
-  ProgressSink& sink_;
+  DialogChannel& channel_;
 };
 
 bool OnScreen(HWND dialog) { return IsWindow(dialog) && IsWindowVisible(dialog); }
@@ -87,8 +87,7 @@ int ReportClosed(HWND dialog) {
 int wmain(int argc, wchar_t** argv) {
   ProgressDialog dialog;
   QuietLog log;
-  const std::unique_ptr<ProgressSink> sink = MakeDialogProgressSink(dialog.channel(), log);
-  DialogProgress progress(*sink);
+  DialogProgress progress(*dialog.channel());
   DownloadReporter reporter(log, progress);
   const bool early = argc > 1 && std::wcscmp(argv[1], L"early") == 0;
   if (early) reporter.Complete(0, std::nullopt);
