@@ -17,3 +17,6 @@ if [ -f "$win_build/tests/url_recorder.exe" ]; then
   recorder=$("$wine" winepath -w "$win_build/tests/url_recorder.exe")
   "$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve /d "\"$recorder\" \"%1\"" /f >/dev/null
 fi
+# The prefix is copied for the other slots once this script ends: its wineserver must have written
+# the registry and ended by then.
+"$wineserver" -w
