@@ -277,7 +277,11 @@ TEST_F(ExplorerEnded, ThePageStaysClosedWhenTheDesktopShellIsGone) {
   StubRun run;
   {
     WhileTheInstallerRuns during(record_, go_, [&] {
-      killed = RunProcess({GetBed().wine, "taskkill", "/f", "/im", "explorer.exe"}, 60000, {{"WINEDEBUG", "-all"}});
+      // The prefix is 64-bit (with WoW64 for the i686 bed): its explorer is a 64-bit process, which
+      // Wine 8's 32-bit taskkill does not find; the 64-bit loader's does.
+      const char* wine64 = "/usr/lib/wine/wine64";
+      const std::string loader = access(wine64, X_OK) == 0 ? wine64 : GetBed().wine;
+      killed = RunProcess({loader, "taskkill", "/f", "/im", "explorer.exe"}, 60000, {{"WINEDEBUG", "-all"}});
     });
     run = RunStub(options);
     EXPECT_TRUE(during.acted());
