@@ -32,8 +32,13 @@ win=$build/win demo=$build/demo
 [ "$ORV_WINE_ARCH" = i686 ] || win=$build/win-$ORV_WINE_ARCH demo=$build/demo-$ORV_WINE_ARCH
 cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$ORV_TOOLCHAIN" -DORV_BUILD_TESTS=ON -DORV_TEST_ENDPOINTS=ON >/dev/null
 cmake --build "$win" -j"$jobs" --target orvsetup demo_installer orvwatch trustca url_recorder >/dev/null
-cmake -S . -B "$build/demo-native" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/demo-native" -j"$jobs" --target orv_make_certs orv_demo_server >/dev/null
+# ORV_DEMO_NATIVE_BUILD: a native build folder whose orv_make_certs and orv_demo_server are built
+# already (the test command's); otherwise the demo builds them in a folder of its own.
+native=${ORV_DEMO_NATIVE_BUILD:-$build/demo-native}
+if [ -z "${ORV_DEMO_NATIVE_BUILD:-}" ]; then
+  cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$native" -j"$jobs" --target orv_make_certs orv_demo_server >/dev/null
+fi
 
 mkdir -p "$demo/home" "$demo/certs"
 export HOME=$demo/home USER=$(id -un) WINEPREFIX=$demo/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -51,11 +56,11 @@ if [ -z "${DISPLAY:-}" ]; then
   answer_after=0
   echo "== No display: running on a private Xvfb ($DISPLAY); error boxes are answered automatically"
 fi
-[ -f "$demo/certs/ca.der" ] || "$build/demo-native/tests/orv_make_certs" "$demo/certs"
+[ -f "$demo/certs/ca.der" ] || "$native/tests/orv_make_certs" "$demo/certs"
 echo "== Preparing the Wine prefix $WINEPREFIX (the first time takes a while)"
 bash tests/bed/setup-prefix.sh "$win" "$WINEPREFIX" "$demo/certs"
 
-"$build/demo-native/tests/orv_demo_server" --installer "$win/tests/demo_installer.exe" \
+"$native/tests/orv_demo_server" --installer "$win/tests/demo_installer.exe" \
   --version "$version" --shortcut "$shortcut" --rate 128 >"$demo/server.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do grep -q "endpoints" "$demo/server.log" 2>/dev/null && break; sleep 0.1; done

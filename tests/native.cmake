@@ -113,7 +113,8 @@ if(ORV_E2E)
   # The README's demo, in its Xvfb form, with its log checked.
   add_test(NAME demo_${orv_wine} COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/bed/demo-check.sh")
   # Its own prefix and Xvfb (scripts/demo.sh): no slot.
-  set_tests_properties(demo_${orv_wine} PROPERTIES TIMEOUT 1200 COST 150 LABELS "wine;${ORV_WINE_ARCH}")
+  set_tests_properties(demo_${orv_wine} PROPERTIES TIMEOUT 1200 COST 150 LABELS "wine;${ORV_WINE_ARCH}"
+                       ENVIRONMENT "ORV_DEMO_NATIVE_BUILD=${CMAKE_BINARY_DIR}")
 endif()
 
 # orvpublish run as a publisher runs it, against the bed's HTTPS servers (natively, no Wine).
