@@ -504,7 +504,8 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
     RecordingPorts fake(c.scenario);
     // As the stub's start chooses: a silent run gets the silent user interface, which logs to the fake.
     RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
-                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station)};
+                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station), {}};
+    if (c.scenario.signedBuild) settings.configKeys = {"a built-in key"};
     SilentUserInterface silentUi(fake);
     const RunPorts ports = fake.ports();
     const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
