@@ -1,5 +1,5 @@
 // The command line as the platform splits it, and the offline switches read from it: which
-// folder, what the installer is given, and every misuse.
+// folder, what the installer is given (the cut of the switch and its folder), and every misuse.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -35,7 +35,6 @@ TEST(CommandLineSplit, ArgumentsAndTheirPlacesFollowThePlatformsRules) {
       {L"\"a b\" c", "a b@0-5 | c@6-7"},
       {L"a\"b c\"d", "ab cd@0-7"},
       {L"\"\" x", "@0-2 | x@3-4"},
-      {L"\"unclosed x", "unclosed x@0-11"},
       // Backslashes are literal unless a quote follows them.
       {L"C:\\a\\\\b\\", "C:\\a\\\\b\\@0-8"},
       // 2n+1 backslashes and a quote: n backslashes and a literal quote, the quoted part goes on.
@@ -44,34 +43,10 @@ TEST(CommandLineSplit, ArgumentsAndTheirPlacesFollowThePlatformsRules) {
       // 2n backslashes and a quote: n backslashes, and the quote opens or closes.
       {L"\\\\\"a b\"", "\\a b@0-7"},
       {L"\"C:\\x\\\\\" y", "C:\\x\\@0-8 | y@9-10"},
-      // A folder's closing backslash escapes the quote: the rest of the line is one argument.
-      {L"\"C:\\my dir\\\" -ns", "C:\\my dir\" -ns@0-16"},
       // Two quotes inside a quoted part: one literal quote.
       {L"\"a\"\"b\" c", "a\"b@0-6 | c@7-8"},
   };
   for (const Case& c : cases) EXPECT_EQ(Shown(SplitCommandLine(c.line)), c.arguments) << ToUtf8(c.line);
-}
-
-TEST(CommandLineSplit, ACutTakesItsBlanksAndKeepsEveryOtherCharacter) {
-  struct Case {
-    std::wstring line;
-    size_t begin;
-    size_t end;
-    std::wstring rest;
-  };
-  const Case cases[] = {
-      {L"a  b\tc", 3, 4, L"a  c"},
-      {L"a  b", 3, 4, L"a"},
-      {L"b  c", 0, 1, L"c"},
-      {L"b", 0, 1, L""},
-      {L"  b  ", 2, 3, L""},
-      {L"a b", 1, 1, L"a b"},   // an empty range cuts nothing
-      {L"a b", 2, 9, L"a b"},   // nor one past the end
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ToUtf8(CutFromCommandLine(c.line, c.begin, c.end)), ToUtf8(c.rest))
-        << ToUtf8(c.line) << " without " << c.begin << "-" << c.end;
-  }
 }
 
 TEST(OfflineSwitches, TheSwitchAndItsFolderAreCutAndTheRestPassedOnAsGiven) {
@@ -92,7 +67,6 @@ TEST(OfflineSwitches, TheSwitchAndItsFolderAreCutAndTheRestPassedOnAsGiven) {
       {L"\"-LAYOUT\" \\\\srv\\share\\orv\\\\", OfflineMode::Layout, L"\\\\srv\\share\\orv", L"", ""},
       {L"a  -source  D:\\s", OfflineMode::Source, L"D:\\s", L"a", ""},
       {L"-source E:\\ /quiet", OfflineMode::Source, L"E:\\", L"/quiet", ""},
-      {L"-source E:/dir/ x", OfflineMode::Source, L"E:/dir", L"x", ""},
       // The platform's reading of a quoted folder ending in a backslash: the quote is literal.
       {L"/S -layout \"D:\\my layout\\\" -ns", OfflineMode::Layout, L"D:\\my layout\" -ns", L"/S", ""},
       // Everything else reaches the installer byte for byte, blanks and escapes included.

@@ -561,11 +561,6 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
            Released()},
       {"-source without a folder: code 8", Offline(), L"/S -source", 8,
        Held() + Lines{"ERROR Cannot use the command line: -source needs a folder after it", kFolderBox} + Released()},
-      {"both switches: code 8", Offline(), L"-layout a -SOURCE b", 8,
-       Held() +
-           Lines{"ERROR Cannot use the command line: -layout and -source can be given only once, and not together",
-                 kFolderBox} +
-           Released()},
       {"the layout's folder cannot be made: code 8 before the network",
        Offline([](Scenario& s) { s.folderUnusable = true; }), L"-layout D:\\lay", 8,
        Held() + Lines{"INFO Writing an offline layout into \"D:\\lay\"", "open folder D:\\lay (made when missing)",
@@ -573,15 +568,6 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
            Released()},
       {"layout: fetched, downloaded, checked and written; nothing started", Offline(), L"-LAYOUT D:\\lay\\ /S", 0,
        LayoutDownloaded() + LayoutWrites() + Lines{"unlock"} + FolderFinished()},
-      {"layout: the documents cannot be fetched: code 1", Offline([](Scenario& s) { s.config.reset(); }),
-       L"-layout D:\\lay", 1,
-       Without(LayoutStarted(), 2) +
-           Lines{"ERROR Can't download config file", "box Cannot obtain configuration. Error code 1"} +
-           FolderReleased()},
-      {"layout: a changed download is code 6 and nothing is written", Offline([](Scenario& s) { s.crc = 2; }),
-       L"-layout D:\\lay", 6,
-       Without(LayoutDownloaded(), 1) + Without(CorruptAfterCheck("Mismatch of the wrapper checksum"), 2) +
-           FolderReleased()},
       {"layout: a link planted at a name is refused: code 8, the run's folder goes",
        Offline([](Scenario& s) { s.refusedNames = {L"installer.exe"}; }), L"-layout D:\\lay", 8,
        LayoutDownloaded() + Without(LayoutWrites(), 4) +
@@ -591,11 +577,6 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
       {"source: read once, copied, checked, run with the rest of the command line", Offline(),
        L"/S -source D:\\src -ns", 0,
        SourceLaunched("/S -ns") + Lines{"INFO Installer execution has successfully completed"} + FolderFinished()},
-      {"source: a document that cannot be used is code 3",
-       Offline([](Scenario& s) { s.folderFiles[L"orv.json"] = "{\"shortcut\": 1}"; }), L"-source D:\\src", 3,
-       SourceRead() + Lines{"ERROR Error parsing file. Error: Not a bool",
-                            "box Cannot obtain configuration. Error code 3"} +
-           FolderReleased()},
       {"source: no signature in the folder: code 8",
        Offline([](Scenario& s) { s.folderFiles.erase(L"orv.json.sig"); }), L"-source D:\\src", 8,
        Without(SourceRead(), 1) + Lines{"ERROR Cannot open \"D:\\src\\orv.json.sig\". Error code 2", kFolderBox} +
