@@ -1,5 +1,8 @@
 #include "main/offline_run.h"
 
+#include <string>
+#include <utility>
+
 #include "main/config_acceptance.h"
 #include "main/log_text.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 // The steps of a run that writes an offline layout or installs from one: the folder, the
 // documents read from it or fetched for it, the installer copied out of it, the layout written.
+#include <cstddef>
 #include <memory>
 
 #include "config/stub_config.h"
