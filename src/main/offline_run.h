@@ -41,9 +41,9 @@ inline constexpr size_t kMaxFolderSignatureBytes = 4096;
 [[nodiscard]] Result<StubConfig> ReadFolderConfiguration(const RunPorts& ports, const RunSettings& settings,
                                                          OfflineFolder& folder);
 
-// RunError::Folder (logged) when the folder's installer cannot be copied into file;
-// RunError::ChecksumMismatch (logged) when the copy is not the configured size (or longer than
-// any installer); otherwise RunError::None, file holding the copy.
+// RunError::Folder (logged) when the folder's installer cannot be copied into file; otherwise
+// RunError::None, file holding the copy (cut one byte past the configured size, or past the
+// largest installer, so that the check refuses a longer file).
 [[nodiscard]] RunError CopyFolderInstaller(const RunPorts& ports, OfflineFolder& folder, DownloadFile& file,
                                            const StubConfig& config);
 

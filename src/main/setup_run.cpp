@@ -132,7 +132,6 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
   const std::wstring installerPath = (*file)->path();
   if (fromFolder) {
     const RunError copied = CopyFolderInstaller(ports, *offlineFolder, **file, *config);
-    if (copied == RunError::ChecksumMismatch) folder.Keep();
     if (copied != RunError::None) return Fail(ports, copied);
   } else {
     const DownloadPlan plan = PlanDownload(*config, ports.network.DrawCacheBuster());

@@ -32,37 +32,19 @@ class WindowsOfflineFolder final : public OfflineFolder {
   }
 
   Result<std::string> ReadDocument(const wchar_t* name, size_t limit) override {
-    std::string bytes;
-    const Status read = ReadEach(name, limit, [&](const char* data, size_t size) {
-      bytes.append(data, size);
-      return Status();
-    });
+    TextWriter text;
+    const Status read = CopyInto(name, text, limit);
     if (!read.ok()) return read;
-    if (bytes.size() > limit) {
+    if (text.bytes.size() > limit) {
       return Status::Failure(ERROR_FILE_TOO_LARGE,
                              QuotedPath(PathOf(name)) + " is larger than " + std::to_string(limit) + " bytes");
     }
-    return bytes;
+    return std::move(text.bytes);
   }
 
+  // Opens name once, with read sharing only, and hands its bytes to writer until its end or until
+  // more than limit bytes have gone (cut one byte past it).
   Status CopyInto(const wchar_t* name, FileWriter& writer, uint64_t limit) override {
-    return ReadEach(name, limit, [&](const char* data, size_t size) {
-      const Status appended = writer.Append(data, size);
-      if (!appended.ok()) return Status::Failure(appended.code(), "Cannot write the copy of " + QuotedPath(PathOf(name)));
-      return Status();
-    });
-  }
-
-  Status WriteNew(const wchar_t* name, const std::string& bytes) override {
-    return CreateNewFileNoRedirect(PathOf(name), bytes.data(), bytes.size());
-  }
-
- private:
-  // Opens name once, with read sharing only, and hands its bytes to take piece by piece until
-  // its end or until more than limit bytes have gone (the piece that passes the limit is cut
-  // one byte after it). A failure names the file.
-  template <typename Take>
-  Status ReadEach(const wchar_t* name, uint64_t limit, Take take) {
     const std::wstring path = PathOf(name);
     Result<UniqueHandle> opened = OpenLockedForCheck(path);
     if (!opened.ok()) return Status::Failure(opened.status().code(), "Cannot open " + QuotedPath(path));
@@ -76,12 +58,31 @@ class WindowsOfflineFolder final : public OfflineFolder {
       if (read == 0) return {};
       const uint64_t room = limit + 1 - taken;
       const size_t piece = read > room ? static_cast<size_t>(room) : read;
-      const Status done = take(buffer.data(), piece);
-      if (!done.ok()) return done;
+      const Status appended = writer.Append(buffer.data(), piece);
+      if (!appended.ok()) return Status::Failure(appended.code(), "Cannot write the copy of " + QuotedPath(path));
       taken += piece;
     }
     return {};
   }
+
+  Status WriteNew(const wchar_t* name, const std::string& bytes) override {
+    return CreateNewFileNoRedirect(PathOf(name), bytes.data(), bytes.size());
+  }
+
+ private:
+  // A document's bytes, in memory.
+  struct TextWriter final : FileWriter {
+    uint64_t size() const override { return bytes.size(); }
+    Status Append(const void* data, size_t size) override {
+      bytes.append(static_cast<const char*>(data), size);
+      return {};
+    }
+    Status Truncate() override {
+      bytes.clear();
+      return {};
+    }
+    std::string bytes;
+  };
 
   std::wstring path_;
   UniqueHandle held_;
