@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "config/stub_config.h"
+#include "contract/run_addresses.h"
 #include "main/command_line.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
 #include "main/offline_run.h"
 #include "main/offline_switches.h"
-#include "main/run_addresses.h"
 
 namespace orv {
 namespace {

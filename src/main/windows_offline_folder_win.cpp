@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "base/last_error.h"
+#include "held_files/held_file.h"
 #include "main/log_text.h"
 #include "main/windows_ports.h"
-#include "util/last_error.h"
-#include "util/no_redirect_file.h"
 
 namespace orv {
 namespace {
@@ -46,7 +46,7 @@ class WindowsOfflineFolder final : public OfflineFolder {
   // more than limit bytes have gone (cut one byte past it).
   Status CopyInto(const wchar_t* name, FileWriter& writer, uint64_t limit) override {
     const std::wstring path = PathOf(name);
-    Result<UniqueHandle> opened = OpenLockedForCheck(path);
+    Result<UniqueHandle> opened = OpenHeldForCheck(path);
     if (!opened.ok()) return Status::Failure(opened.status().code(), "Cannot open " + QuotedPath(path));
     std::vector<char> buffer(kReadChunk);
     uint64_t taken = 0;
@@ -100,7 +100,7 @@ Result<std::unique_ptr<OfflineFolder>> WindowsFiles::OpenOfflineFolder(const std
     if (!root) return LastErrorStatus([&] { return "Cannot open the folder " + QuotedPath(folder); });
     held = std::move(root);
   } else {
-    held = make ? MakeFolderNoRedirect(folder) : HoldFolderNoRedirect(folder);
+    held = make ? MakeHeldFolder(folder) : HoldFolder(folder);
   }
   if (!held.ok()) {
     return Status::Failure(held.status().code(), "Cannot use the folder " + QuotedPath(folder) + ": " +

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "link_fixtures.h"
+#include "held_files/held_file.h"
 #include "main/windows_ports.h"
 #include "text/utf8.h"
-#include "util/no_redirect_file.h"
 
 namespace {
 using namespace orv;
