@@ -59,11 +59,11 @@ enum class WriteAccess { ReadWrite, Append };
 // followed nor opened; a refusal as above; a write error) when path cannot be made new and
 // written; otherwise path, made new, holds exactly the size bytes at data. A file this call made
 // but could not fill is deleted again.
-[[nodiscard]] Status CreateNewFileNoRedirect(const std::wstring& path, const void* data, size_t size);
+[[nodiscard]] Status CreateNewHeldFile(const std::wstring& path, const void* data, size_t size);
 
-// As CreateNewFileNoRedirect, with a copy of all of source's bytes (read from offset 0, whatever
+// As CreateNewHeldFile, with a copy of all of source's bytes (read from offset 0, whatever
 // source's file position).
-[[nodiscard]] Status CopyHandleToNewNoRedirect(HANDLE source, const std::wstring& target);
+[[nodiscard]] Status CopyToNewHeldFile(HANDLE source, const std::wstring& target);
 
 // A failure (the platform's code) when link (an IShellLinkW) cannot be serialised (an HRESULT) or
 // path is refused or not written; otherwise path holds the .lnk, written through

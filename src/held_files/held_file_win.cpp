@@ -235,11 +235,11 @@ Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
   return CopyAll(source, to->get());
 }
 
-Status CreateNewFileNoRedirect(const std::wstring& path, const void* data, size_t size) {
+Status CreateNewHeldFile(const std::wstring& path, const void* data, size_t size) {
   return MakeNewFile(path, [&](HANDLE file) { return WriteAll(file, static_cast<const unsigned char*>(data), size); });
 }
 
-Status CopyHandleToNewNoRedirect(HANDLE source, const std::wstring& target) {
+Status CopyToNewHeldFile(HANDLE source, const std::wstring& target) {
   return MakeNewFile(target, [&](HANDLE file) { return CopyAll(source, file); });
 }
 

@@ -66,7 +66,7 @@ class WindowsOfflineFolder final : public OfflineFolder {
   }
 
   Status WriteNew(const wchar_t* name, const std::string& bytes) override {
-    return CreateNewFileNoRedirect(PathOf(name), bytes.data(), bytes.size());
+    return CreateNewHeldFile(PathOf(name), bytes.data(), bytes.size());
   }
 
  private:

@@ -75,7 +75,7 @@ TEST(OfflineFolder, LayoutFilesAreMadeNewAndWhatIsPlantedAtTheirNamesStaysAsItWa
         const UniqueHandle held{
             CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
         ASSERT_TRUE(held);
-        status = CopyHandleToNewNoRedirect(held.get(), target);
+        status = CopyToNewHeldFile(held.get(), target);
       }
       EXPECT_EQ(status.ok(), c.written) << status.LogText();
       EXPECT_EQ(links::ReadWhole(victim), kPrecious);
