@@ -11,6 +11,7 @@ const wchar_t* ErrorBoxText(RunError error) {
     case RunError::ChecksumOpen: return L"Cannot obtain installer. Error code 5";
     case RunError::ChecksumMismatch: return L"The installation file is corrupted. Error code 6";
     case RunError::Launch: return L"Cannot run installer. Error code 7";
+    case RunError::Folder: return L"Cannot use the installation folder. Error code 8";
   }
   return L"";
 }

@@ -17,6 +17,7 @@ enum class RunError : uint32_t {
   ChecksumOpen = 5,
   ChecksumMismatch = 6,
   Launch = 7,
+  Folder = 8,
 };
 
 // Title of every error box.

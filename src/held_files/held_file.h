@@ -55,6 +55,16 @@ enum class WriteAccess { ReadWrite, Append };
 // position), replacing what it held.
 [[nodiscard]] Status CopyToHeldFile(HANDLE source, const std::wstring& target);
 
+// A failure (ERROR_FILE_EXISTS when anything is at the name, a link included, which is neither
+// followed nor opened; a refusal as above; a write error) when path cannot be made new and
+// written; otherwise path, made new, holds exactly the size bytes at data. A file this call made
+// but could not fill is deleted again.
+[[nodiscard]] Status CreateNewHeldFile(const std::wstring& path, const void* data, size_t size);
+
+// As CreateNewHeldFile, with a copy of all of source's bytes (read from offset 0, whatever
+// source's file position).
+[[nodiscard]] Status CopyToNewHeldFile(HANDLE source, const std::wstring& target);
+
 // A failure (the platform's code) when link (an IShellLinkW) cannot be serialised (an HRESULT) or
 // path is refused or not written; otherwise path holds the .lnk, written through
 // ReplaceHeldFile so that a link planted at path cannot redirect it.

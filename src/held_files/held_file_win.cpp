@@ -180,11 +180,10 @@ Status ReplaceHeldFile(const std::wstring& path, const void* data, size_t size) 
   return done;
 }
 
-Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
-  Result<UniqueHandle> to = OpenHeldForWrite(target);
-  if (!to.ok()) return to.status();
-  Status done = Truncate(to->get());
-  if (!done.ok()) return done;
+namespace {
+
+// Writes every byte of source, read from offset 0, into to at its file position.
+Status CopyAll(HANDLE source, HANDLE to) {
   std::vector<unsigned char> buffer(kCopyChunk);
   uint64_t offset = 0;
   for (;;) {
@@ -198,10 +197,50 @@ Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
       return LastErrorStatus("Cannot read the source");
     }
     if (read == 0) return {};
-    done = WriteAll(to->get(), buffer.data(), read);
+    const Status done = WriteAll(to, buffer.data(), read);
     if (!done.ok()) return done;
     offset += read;
   }
+}
+
+// path made new under its held folder, checked, then filled by fill; deleted again when the check
+// or the filling fails (this call made it, wherever it is).
+template <typename Fill>
+Status MakeNewFile(const std::wstring& path, Fill fill) {
+  Result<HeldParent> parent = HoldParent(path);
+  if (!parent.ok()) return parent.status();
+  const UniqueHandle file{CreateFileW(parent->Entry().c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr)};
+  if (!file) return LastErrorStatus([&] { return "Cannot create " + QuotedPath(path); });
+  Status done = CheckOpened(file.get(), *parent, false, path);
+  if (done.ok()) {
+    done = fill(file.get());
+    if (!done.ok()) done = Status::Failure(done.code(), done.detail() + " " + QuotedPath(path));
+  }
+  if (!done.ok()) {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    static_cast<void>(SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition));
+  }
+  return done;
+}
+
+}  // namespace
+
+Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
+  Result<UniqueHandle> to = OpenHeldForWrite(target);
+  if (!to.ok()) return to.status();
+  const Status done = Truncate(to->get());
+  if (!done.ok()) return done;
+  return CopyAll(source, to->get());
+}
+
+Status CreateNewHeldFile(const std::wstring& path, const void* data, size_t size) {
+  return MakeNewFile(path, [&](HANDLE file) { return WriteAll(file, static_cast<const unsigned char*>(data), size); });
+}
+
+Status CopyToNewHeldFile(HANDLE source, const std::wstring& target) {
+  return MakeNewFile(target, [&](HANDLE file) { return CopyAll(source, file); });
 }
 
 Status SaveShellLinkHeld(IUnknown* link, const std::wstring& path) {

@@ -36,6 +36,10 @@ void ActOnOutcome(const RunPorts& ports, const InstallerRunRequest& request, con
       break;
     case InstallerOutcome::Cancelled: {
       ports.log.Log(LogLevel::Info, "Installer execution canceled. Exit code " + std::to_string(exitCode));
+      if (request.fromFolder) {
+        ports.log.Log(LogLevel::Info, "No cancellation page and no resume copy in an installation from a folder");
+        break;
+      }
       if (request.openCancelPage) {
         ports.log.Log(LogLevel::Info, "Navigating user to cancellation page");
         const Status opened =
@@ -49,6 +53,10 @@ void ActOnOutcome(const RunPorts& ports, const InstallerRunRequest& request, con
     }
     case InstallerOutcome::Failed:
       ports.log.Log(LogLevel::Info, "Installer execution failed. Exit code " + std::to_string(exitCode));
+      if (request.fromFolder) {
+        ports.log.Log(LogLevel::Info, "No failed hit sent in an installation from a folder");
+        break;
+      }
       ports.log.Log(LogLevel::Info, "Sending failed hit to Piwik");
       ports.network.SendFailureHit(BuildTrackingUrl(request.analyticsHost, installationId, exitCode));
       ports.log.Log(LogLevel::Info, "Sent failed hit to Piwik");

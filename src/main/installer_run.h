@@ -15,6 +15,7 @@ struct InstallerRunRequest {
   std::wstring cancelPageBase;  // the cancellation page's address without the version
   bool openCancelPage = true;   // false in a silent run: nobody is at the screen to read it
   std::wstring analyticsHost;
+  bool fromFolder = false;      // an installation from an offline folder: no page, no resume copy, no hit
 };
 
 // A failure (logged) when no installation id can be made, the command line is too long, the
@@ -22,8 +23,8 @@ struct InstallerRunRequest {
 // by installer with "-id <new id> -v \"<version>\" <command line>" (letting the hold
 // go once it runs), waits for it and acts on the outcome: success removes the resume shortcut;
 // cancelled opens the cancellation page (unless openCancelPage is false) and, with the flag,
-// leaves the resume copy of ownImage (none when null); failed sends the failure hit. Gives the
-// installer's exit code.
+// leaves the resume copy of ownImage (none when null); failed sends the failure hit. From an
+// offline folder neither page, copy nor hit: a line says so. Gives the installer's exit code.
 [[nodiscard]] Result<uint32_t> RunInstallerAndAct(const RunPorts& ports, const InstallerRunRequest& request,
                                                   std::unique_ptr<CheckedInstaller> installer, OwnImage* ownImage);
 

@@ -52,6 +52,10 @@ class CheckedInstaller {
   // A failure with the platform's code when the held file cannot be started as a program;
   // otherwise it runs with parameters.
   [[nodiscard]] virtual Result<std::unique_ptr<StartedInstaller>> Start(const std::wstring& parameters) = 0;
+  // A failure with the platform's code when target cannot be made new (anything at its name, a
+  // link included, is refused, never followed) or written; otherwise it holds the file's bytes as
+  // read through the hold.
+  [[nodiscard]] virtual Status CopyNewTo(const std::wstring& target) = 0;
 };
 
 // The installer's file while the download writes it: made new by this run, written by it alone.
@@ -96,6 +100,36 @@ class OwnImage {
   // A failure with the platform's code when target cannot be written (or is a link); otherwise
   // target holds this program's bytes as read through the hold.
   [[nodiscard]] virtual Status CopyTo(const std::wstring& target) = 0;
+  // As CopyTo, but target is made new: anything at its name (a link included) is refused.
+  [[nodiscard]] virtual Status CopyNewTo(const std::wstring& target) = 0;
+};
+
+// The administrator's folder of an offline installation, held while this object lives.
+class OfflineFolder {
+ public:
+  virtual ~OfflineFolder() = default;
+  // The folder as the command line named it, without a separator at its end.
+  virtual const std::wstring& path() const = 0;
+  // A failure (the log line as detail, the platform's code) when the file name in the folder is
+  // missing, not a plain file, cannot be read or holds more than limit bytes; otherwise its
+  // bytes, read once through one handle.
+  [[nodiscard]] virtual Result<std::string> ReadDocument(const wchar_t* name, size_t limit) = 0;
+  // A failure (the log line as detail, the platform's code) when the file name cannot be read or
+  // writer refuses its bytes; otherwise writer has received the file's bytes, the first
+  // limit + 1 of them at most (enough to tell that the file is longer than limit).
+  [[nodiscard]] virtual Status CopyInto(const wchar_t* name, FileWriter& writer, uint64_t limit) = 0;
+  // A failure (the log line as detail, the platform's code) when the file name cannot be made new
+  // in the folder (anything at the name, a link included, is refused, never followed) or written;
+  // otherwise it holds exactly bytes.
+  [[nodiscard]] virtual Status WriteNew(const wchar_t* name, const std::string& bytes) = 0;
+  // The path of the file name in the folder.
+  virtual std::wstring PathOf(const wchar_t* name) const = 0;
+};
+
+// The configuration document and its signature, each exactly as received.
+struct ConfigDocuments {
+  std::string document;
+  std::string signature;
 };
 
 // The log: set up once, then written from any thread.
@@ -122,6 +156,9 @@ class Network {
   // A failure when the configuration request fails (its detail, when not empty, the line that
   // says why the exchange was refused: a redirect or a proxy); otherwise the response's text.
   [[nodiscard]] virtual Result<std::wstring> FetchConfiguration() = 0;
+  // As FetchConfiguration, then the signature from the configuration's address with ".sig"
+  // added; both bodies as received. A failure when either request fails.
+  [[nodiscard]] virtual Result<ConfigDocuments> FetchSignedConfiguration() = 0;
   // The cache-busting number: 0 to 32767, drawn anew for each run.
   virtual unsigned DrawCacheBuster() = 0;
   // The installer's download attempts, one at a time, into file (through its writer) within
@@ -146,6 +183,11 @@ class Files {
   // A failure with the platform's code when folder cannot be made or adopted as a plain folder
   // that only Administrators and SYSTEM may write.
   [[nodiscard]] virtual Status SecureResumeFolder(const std::wstring& folder) = 0;
+  // A failure (the log line as detail, the platform's code) when folder cannot be made (with
+  // make, when missing) or held as a plain folder (a link at its name is refused); otherwise it,
+  // held.
+  [[nodiscard]] virtual Result<std::unique_ptr<OfflineFolder>> OpenOfflineFolder(const std::wstring& folder,
+                                                                                bool make) = 0;
 };
 
 // The resume shortcut on the user's desktop.

@@ -9,6 +9,8 @@
 #include "main/command_line.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
+#include "main/offline_run.h"
+#include "main/offline_switches.h"
 
 namespace orv {
 namespace {
@@ -87,12 +89,23 @@ RunError JudgeInstaller(const RunPorts& ports, const RunSettings& settings, cons
 }
 
 // Everything after the single-instance guard and the logging set-up; returns the result code.
-uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage* ownImage) {
-  const Result<StubConfig> config = ObtainConfiguration(ports);
+// offline: the command line's switches, admitted; offlineFolder: their folder, held (null online).
+uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage* ownImage,
+                    const OfflineRequest& offline, OfflineFolder* offlineFolder) {
+  const bool fromFolder = offline.mode == OfflineMode::Source;
+  ConfigDocuments documents;
+  const Result<StubConfig> config = offline.mode == OfflineMode::Online ? ObtainConfiguration(ports)
+                                    : fromFolder ? ReadFolderConfiguration(ports, settings, *offlineFolder)
+                                                 : FetchLayoutConfiguration(ports, settings, documents);
   if (!config.ok()) return Fail(ports, config.status().error());
 
-  std::unique_ptr<ProgressScope> progress = ports.ui.StartProgress();
-  ports.log.Log(LogLevel::Info, "Downloading wrapper");
+  // A copy from a folder is quick and needs no dialog: nobody waits for a download.
+  std::unique_ptr<ProgressScope> progress = fromFolder ? nullptr : ports.ui.StartProgress();
+  if (fromFolder) {
+    ports.log.Log(LogLevel::Info, "Copying wrapper from " + QuotedPath(offlineFolder->PathOf(kLayoutInstallerName)));
+  } else {
+    ports.log.Log(LogLevel::Info, "Downloading wrapper");
+  }
   Result<std::unique_ptr<RunFolder>> madeFolder = ports.files.MakeRunFolder();
   if (!madeFolder.ok()) {
     ports.log.Log(LogLevel::Error, madeFolder.status().LogText());
@@ -105,24 +118,29 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
     return Fail(ports, RunError::Download);
   }
   const std::wstring installerPath = (*file)->path();
-  const DownloadPlan plan = PlanDownload(*config, ports.network.DrawCacheBuster());
-  DownloadOutcome downloaded;
-  {
-    const std::unique_ptr<DownloadTransfer> transfer = ports.network.OpenTransfer(**file, settings.downloadTimings);
-    downloaded = DownloadInstaller(*transfer, *progress, ports.log, *progress, plan, settings.downloadTimings);
+  if (fromFolder) {
+    const RunError copied = CopyFolderInstaller(ports, *offlineFolder, **file, *config);
+    if (copied != RunError::None) return Fail(ports, copied);
+  } else {
+    const DownloadPlan plan = PlanDownload(*config, ports.network.DrawCacheBuster());
+    DownloadOutcome downloaded;
+    {
+      const std::unique_ptr<DownloadTransfer> transfer = ports.network.OpenTransfer(**file, settings.downloadTimings);
+      downloaded = DownloadInstaller(*transfer, *progress, ports.log, *progress, plan, settings.downloadTimings);
+    }
+    switch (downloaded.end) {
+      case DownloadEnd::Closed:
+        ports.log.Log(LogLevel::Info, "Download closed by the user");
+        return 0;
+      case DownloadEnd::Failed:
+        ports.log.Log(LogLevel::Error, "Can't download wrapper to " + QuotedPath(installerPath));
+        return Fail(ports, RunError::Download);
+      case DownloadEnd::Done:
+        break;
+    }
+    progress.reset();
+    ports.log.Log(LogLevel::Info, "Wrapper successfully downloaded to " + QuotedPath(installerPath));
   }
-  switch (downloaded.end) {
-    case DownloadEnd::Closed:
-      ports.log.Log(LogLevel::Info, "Download closed by the user");
-      return 0;
-    case DownloadEnd::Failed:
-      ports.log.Log(LogLevel::Error, "Can't download wrapper to " + QuotedPath(installerPath));
-      return Fail(ports, RunError::Download);
-    case DownloadEnd::Done:
-      break;
-  }
-  progress.reset();
-  ports.log.Log(LogLevel::Info, "Wrapper successfully downloaded to " + QuotedPath(installerPath));
 
   Result<std::unique_ptr<CheckedInstaller>> checked = (*file)->Check();
   file->reset();
@@ -137,13 +155,23 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
     return Fail(ports, judged);
   }
 
+  if (offline.mode == OfflineMode::Layout) {
+    const RunError written = WriteLayout(ports, *offlineFolder, documents, **checked, ownImage);
+    if (written != RunError::None) return Fail(ports, written);
+    checked->reset();
+    DeleteInstaller(ports, folder, installerPath);
+    ports.log.Log(LogLevel::Info, "Tavlin wrapper exiting");
+    return 0;
+  }
+
   InstallerRunRequest request;
   request.version = config->version;
-  request.commandLine = settings.commandLine;
-  request.resumeShortcut = config->shortcut && !HasNoShortcutSwitch(settings.commandLine);
+  request.commandLine = offline.passedOn;
+  request.resumeShortcut = config->shortcut && !HasNoShortcutSwitch(offline.passedOn);
   request.cancelPageBase = settings.cancelPageBase;
   request.openCancelPage = !settings.silent.silent();
   request.analyticsHost = settings.analyticsHost;
+  request.fromFolder = fromFolder;
   const Result<uint32_t> exitCode = RunInstallerAndAct(ports, request, std::move(*checked), ownImage);
   DeleteInstaller(ports, folder, installerPath);
   if (!exitCode.ok()) return Fail(ports, RunError::Launch);
@@ -161,7 +189,17 @@ uint32_t SetupRun(const RunPorts& ports, const RunSettings& settings) {
   for (const LogEntry& line : SilentDecisionLines(settings.silent)) ports.log.Log(line.level, line.message);
   Result<std::unique_ptr<OwnImage>> ownImage = ports.files.HoldOwnImage();
   if (!ownImage.ok()) ports.log.Log(LogLevel::Error, ownImage.status().LogText());
-  return RunGuarded(ports, settings, ownImage.ok() ? ownImage->get() : nullptr);
+  const OfflineRequest offline = ReadOfflineSwitches(settings.commandLine);
+  if (const Status admitted = AdmitOfflineRequest(ports, settings, offline); !admitted.ok()) {
+    return Fail(ports, admitted.error());
+  }
+  std::unique_ptr<OfflineFolder> offlineFolder;
+  if (offline.mode != OfflineMode::Online) {
+    Result<std::unique_ptr<OfflineFolder>> opened = OpenRequestFolder(ports, offline);
+    if (!opened.ok()) return Fail(ports, opened.status().error());
+    offlineFolder = std::move(*opened);
+  }
+  return RunGuarded(ports, settings, ownImage.ok() ? ownImage->get() : nullptr, offline, offlineFolder.get());
 }
 
 }  // namespace orv

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "main/run_ports.h"
 #include "main/silent_run.h"
@@ -17,6 +18,7 @@ struct RunSettings {
   std::optional<Sha256Digest> publisherPin;  // SHA-256 of the certificate that must sign the installer
   DownloadTimings downloadTimings;           // the product's unless a test build shortens them
   SilentDecision silent;  // whether the run shows its windows, and why (the ports' interface follows it)
+  std::vector<std::string> configKeys;  // the built-in keys of the configuration's signature; none: unsigned build
 };
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),
@@ -24,8 +26,9 @@ struct RunSettings {
 // publisher's signature when pinned), installer launch and outcome, clean-up, every log line and
 // error box, all through ports. A silent run says so (and why) right after the start line, and
 // opens no cancellation page. Returns the
-// process exit code: 0 when another stub runs or the user closed the progress dialog, an error
-// code (1, 3, 4, 5, 6, 7) after its error box, otherwise the installer's exit code.
+// process exit code: 0 when another stub runs, the user closed the progress dialog or a layout was
+// written, an error code (1, 3, 4, 5, 6, 7, 8) after its error box, otherwise the installer's
+// exit code. "-layout" and "-source" (signed builds only) write or use an offline folder.
 [[nodiscard]] uint32_t SetupRun(const RunPorts& ports, const RunSettings& settings);
 
 }  // namespace orv

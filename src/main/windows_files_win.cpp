@@ -50,6 +50,7 @@ class WindowsCheckedInstaller final : public CheckedInstaller {
   }
   // folder made this file; its place came with the file.
   Result<std::unique_ptr<StartedInstaller>> Start(const std::wstring& parameters) override;
+  Status CopyNewTo(const std::wstring& target) override { return CopyToNewHeldFile(file_.get(), target); }
 
  private:
   UniqueHandle file_;
@@ -135,6 +136,7 @@ class WindowsOwnImage final : public OwnImage {
   explicit WindowsOwnImage(HeldOwnImage image) : image_(std::move(image)) {}
   bool IsAt(const std::wstring& path) override { return image_.IsAt(path); }
   Status CopyTo(const std::wstring& target) override { return image_.CopyTo(target); }
+  Status CopyNewTo(const std::wstring& target) override { return CopyToNewHeldFile(image_.handle(), target); }
 
  private:
   HeldOwnImage image_;

@@ -44,6 +44,7 @@ class WindowsNetwork final : public Network {
  public:
   WindowsNetwork(const Endpoints& endpoints, HANDLE userClosed) : endpoints_(endpoints), userClosed_(userClosed) {}
   Result<std::wstring> FetchConfiguration() override;
+  Result<ConfigDocuments> FetchSignedConfiguration() override;
   unsigned DrawCacheBuster() override;
   std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file, const DownloadTimings& timings) override;
   void SendFailureHit(const std::wstring& url) override;
@@ -62,6 +63,7 @@ class WindowsFiles final : public Files {
   Result<std::unique_ptr<OwnImage>> HoldOwnImage() override;
   Result<std::wstring> ResumeFolder() override;
   Status SecureResumeFolder(const std::wstring& folder) override;
+  Result<std::unique_ptr<OfflineFolder>> OpenOfflineFolder(const std::wstring& folder, bool make) override;
 
  private:
   SignatureReader readSignature_;

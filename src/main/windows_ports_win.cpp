@@ -9,6 +9,7 @@
 #include "download/winhttp_transfer.h"
 #include "http/http_client.h"
 #include "launch/open_web_page.h"
+#include "main/log_text.h"
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
@@ -68,6 +69,25 @@ class DialogScope final : public ProgressScope {
   EventPacer pacer_{userClosed_};
 };
 
+// The largest signature accepted, in bytes.
+constexpr uint32_t kMaxSignatureBytes = 4096;
+
+// A failure (the request's error; its detail the line that says why an exchange was refused)
+// when url cannot be fetched as the configuration is, or its body holds more than maxBytes;
+// otherwise the body's bytes as received.
+Result<std::string> FetchBody(const std::wstring& url, bool requireValidCertificate, uint32_t maxBytes) {
+  HttpClient client(url);
+  client.setRequireValidCertificate(requireValidCertificate);
+  client.setTotalDeadline(kConfigFetchDeadlineMs);
+  if (!client.execute(L"GET")) return Status::Failure(client.lastError(), client.failureDetail());
+  if (client.bodyLength() > maxBytes) {
+    return Status::Failure(ERROR_NOT_ENOUGH_MEMORY, "The answer from " + LogText(url) + " is larger than " +
+                                                        std::to_string(maxBytes) + " bytes");
+  }
+  if (client.body() == nullptr) return std::string();
+  return std::string(reinterpret_cast<const char*>(client.body()), client.bodyLength());
+}
+
 }  // namespace
 
 void WindowsRunLog::Start() { InitLogging(); }
@@ -85,6 +105,16 @@ std::unique_ptr<ProgressScope> WindowsUserInterface::StartProgress() {
 
 Result<std::wstring> WindowsNetwork::FetchConfiguration() {
   return FetchConfigurationText(endpoints_.configUrl, !endpoints_.allowInvalidCertificates);
+}
+
+Result<ConfigDocuments> WindowsNetwork::FetchSignedConfiguration() {
+  const std::wstring url = endpoints_.configUrl ? endpoints_.configUrl : L"";
+  const bool requireValid = !endpoints_.allowInvalidCertificates;
+  Result<std::string> document = FetchBody(url, requireValid, BodyBuffer::kMaxBodyBytes);
+  if (!document.ok()) return document.status();
+  Result<std::string> signature = FetchBody(url + L".sig", requireValid, kMaxSignatureBytes);
+  if (!signature.ok()) return signature.status();
+  return ConfigDocuments{std::move(*document), std::move(*signature)};
 }
 
 unsigned WindowsNetwork::DrawCacheBuster() {

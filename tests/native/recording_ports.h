@@ -3,6 +3,7 @@
 // as one line of text ("download <url> -> <path>", "INFO <message>", "box <text>", ...), the
 // ends of the owning objects included ("dialog end", "unlock", "remove folder", "release").
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,11 @@ struct Scenario {
   bool linkFails = false;
   bool shortcutExists = false;
   std::vector<std::wstring> undeletable;    // paths whose deletion fails
+  bool signedBuild = false;                 // the run's setting: the build has configuration keys
+  std::string signatureDocument = "orvsig 1\n";  // the configuration's signature as fetched
+  bool folderUnusable = false;              // the offline folder cannot be opened (or made)
+  std::map<std::wstring, std::string> folderFiles;  // name -> bytes of the offline folder's files
+  std::vector<std::wstring> refusedNames;   // names in the offline folder that cannot be made new
   // What the window station probe gives (the stub's start decides from it whether the run is silent).
   Result<WindowStation> station = WindowStation{L"WinSta0", kWindowStationVisible};
 };
@@ -78,6 +84,11 @@ class RecordingPorts final : public RunLog,
     if (!s_.config) return Status::Failure(12029, s_.refusal);
     return *s_.config;
   }
+  Result<ConfigDocuments> FetchSignedConfiguration() override {
+    Note("fetch config and signature");
+    if (!s_.config) return Status::Failure(12029, s_.refusal);
+    return ConfigDocuments{ToUtf8(*s_.config), s_.signatureDocument};
+  }
   unsigned DrawCacheBuster() override { return s_.cacheBuster; }
   std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file, const DownloadTimings&) override {
     return std::make_unique<Transfer>(*this, file.path());
@@ -99,6 +110,11 @@ class RecordingPorts final : public RunLog,
   Status SecureResumeFolder(const std::wstring& folder) override {
     Note("secure " + ToUtf8(folder));
     return s_.resumeFolderRefused ? Status::Failure(5, "refused") : Status();
+  }
+  Result<std::unique_ptr<OfflineFolder>> OpenOfflineFolder(const std::wstring& folder, bool make) override {
+    Note("open folder " + ToUtf8(folder) + (make ? " (made when missing)" : ""));
+    if (s_.folderUnusable) return Status::Failure(3, "Cannot open the folder \"" + ToUtf8(folder) + "\"");
+    return std::unique_ptr<OfflineFolder>(std::make_unique<Offline>(*this, folder));
   }
   std::wstring DesktopShortcutPath() override { return L"C:\\Desk\\Continue installation.lnk"; }
   bool Exists(const std::wstring&) override { return s_.shortcutExists; }
@@ -202,11 +218,45 @@ class RecordingPorts final : public RunLog,
       if (ports_.s_.launchFails) return Status::Failure(193, "not a program");
       return std::unique_ptr<StartedInstaller>(std::make_unique<Installer>(ports_));
     }
+    Status CopyNewTo(const std::wstring& target) override {
+      ports_.Note("copy " + ToUtf8(path_) + " as new -> " + ToUtf8(target));
+      return ports_.Refused(target);
+    }
 
    private:
     RecordingPorts& ports_;
     std::wstring path_;
     FileSums sums_;
+  };
+
+  // The administrator's folder, its files as the scenario gives them.
+  class Offline final : public OfflineFolder {
+   public:
+    Offline(RecordingPorts& ports, std::wstring path) : ports_(ports), path_(std::move(path)) {}
+    ~Offline() override { ports_.Note("let folder go"); }
+    const std::wstring& path() const override { return path_; }
+    Result<std::string> ReadDocument(const wchar_t* name, size_t limit) override {
+      ports_.Note("read " + ToUtf8(PathOf(name)) + " up to " + std::to_string(limit));
+      const auto found = ports_.s_.folderFiles.find(name);
+      if (found == ports_.s_.folderFiles.end()) return Status::Failure(2, "Cannot open \"" + ToUtf8(PathOf(name)) + "\"");
+      return found->second;
+    }
+    Status CopyInto(const wchar_t* name, FileWriter& writer, uint64_t limit) override {
+      ports_.Note("copy " + ToUtf8(PathOf(name)) + " into the download file, up to " + std::to_string(limit + 1));
+      const auto found = ports_.s_.folderFiles.find(name);
+      if (found == ports_.s_.folderFiles.end()) return Status::Failure(2, "Cannot open \"" + ToUtf8(PathOf(name)) + "\"");
+      const std::string& bytes = found->second;
+      return writer.Append(bytes.data(), bytes.size() > limit + 1 ? static_cast<size_t>(limit + 1) : bytes.size());
+    }
+    Status WriteNew(const wchar_t* name, const std::string& bytes) override {
+      ports_.Note("write new " + ToUtf8(PathOf(name)) + ": " + bytes);
+      return ports_.Refused(PathOf(name));
+    }
+    std::wstring PathOf(const wchar_t* name) const override { return path_ + L"\\" + name; }
+
+   private:
+    RecordingPorts& ports_;
+    std::wstring path_;
   };
 
   // The download file's bytes, kept in memory.
@@ -283,6 +333,10 @@ class RecordingPorts final : public RunLog,
       ports_.Note("copy own image -> " + ToUtf8(target));
       return ports_.s_.copyFails ? Status::Failure(32, "in use") : Status();
     }
+    Status CopyNewTo(const std::wstring& target) override {
+      ports_.Note("copy own image as new -> " + ToUtf8(target));
+      return ports_.Refused(target);
+    }
 
    private:
     RecordingPorts& ports_;
@@ -292,6 +346,15 @@ class RecordingPorts final : public RunLog,
     Note("delete " + ToUtf8(path));
     for (const std::wstring& undeletable : s_.undeletable) {
       if (undeletable == path) return Status::Failure(5, "in use");
+    }
+    return {};
+  }
+  // A file made new at path: refused (a link planted there) when the scenario names its leaf.
+  Status Refused(const std::wstring& path) {
+    for (const std::wstring& name : s_.refusedNames) {
+      if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0) {
+        return Status::Failure(1920, "Refused \"" + ToUtf8(path) + "\"");
+      }
     }
     return {};
   }

@@ -162,6 +162,50 @@ Lines Silent(const Lines& lines) {
 }
 const WindowStation kServiceStation{L"Service-0x0-3e7$", 0};
 
+// Runs with an offline folder: the layout's "D:\lay", the source's "D:\src".
+const std::string kGoodConfigBytes = ToUtf8(kGoodConfig);
+const char kFolderBox[] = "box Cannot use the installation folder. Error code 8";
+Lines Held() { return {"claim", "start logging", "INFO Tavlin wrapper started", "hold own image"}; }
+// The offline folder goes first, then the stub's own file and the guard.
+Lines FolderReleased() { return Lines{"let folder go"} + Released(); }
+Lines LayoutStarted() {
+  return Held() + Lines{"INFO Writing an offline layout into \"D:\\lay\"", "open folder D:\\lay (made when missing)",
+                        "INFO Downloading config file", "fetch config and signature",
+                        "INFO Config file has been downloaded successfully", "INFO Parsing config file"};
+}
+Lines LayoutDownloaded() {
+  return LayoutStarted() + Lines{"dialog start", "INFO Downloading wrapper", "make folder", "create file"} + Attempt() +
+         Downloaded() + Lines{"INFO Checksum is OK. Continue..."};
+}
+Lines LayoutWrites() {
+  return {"write new D:\\lay\\orv.json: " + kGoodConfigBytes,
+          "INFO Written \"D:\\lay\\orv.json\"",
+          "write new D:\\lay\\orv.json.sig: orvsig 1\n",
+          "INFO Written \"D:\\lay\\orv.json.sig\"",
+          std::string("copy ") + kFile + " as new -> D:\\lay\\installer.exe",
+          "INFO Written \"D:\\lay\\installer.exe\"",
+          "copy own image as new -> D:\\lay\\orvsetup.exe",
+          "INFO Written \"D:\\lay\\orvsetup.exe\"",
+          "INFO Offline layout written to \"D:\\lay\"; nothing started"};
+}
+Lines SourceRead() {
+  return Held() + Lines{"INFO Installing from the folder \"D:\\src\" without the network: no analytics hit, no "
+                        "cancellation page, no resume copy or shortcut",
+                        "open folder D:\\src", "INFO Reading config file \"D:\\src\\orv.json\"",
+                        "read D:\\src\\orv.json up to 16777216", "read D:\\src\\orv.json.sig up to 4096",
+                        "INFO Parsing config file"};
+}
+Lines SourceCopied() {
+  return SourceRead() + Lines{"INFO Copying wrapper from \"D:\\src\\installer.exe\"", "make folder", "create file",
+                              "copy D:\\src\\installer.exe into the download file, up to 4294967297"};
+}
+Lines SourceLaunched(const std::string& commandLine = "") {
+  return SourceCopied() + Lines{"INFO Wrapper successfully copied to " + kPath, std::string("check ") + kFile} +
+         Launching(commandLine) + Lines{"INFO Waiting for installer to complete...", "wait"};
+}
+// The installer and the run's folder deleted, the end line, every hold let go.
+Lines FolderFinished() { return Removed() + Lines{"INFO Tavlin wrapper exiting"} + FolderReleased(); }
+
 std::string Join(const Lines& lines) {
   std::ostringstream out;
   for (const std::string& line : lines) out << "\n  " << line;
@@ -188,6 +232,19 @@ Scenario Good(Change change) {
   Scenario s = Good();
   change(s);
   return s;
+}
+
+// A signed build, its offline source folder holding the good document, a signature and an installer.
+template <typename Change>
+Scenario Offline(Change change) {
+  Scenario s = Good();
+  s.signedBuild = true;
+  s.folderFiles = {{L"orv.json", kGoodConfigBytes}, {L"orv.json.sig", "orvsig 1\n"}, {L"installer.exe", "abc"}};
+  change(s);
+  return s;
+}
+Scenario Offline() {
+  return Offline([](Scenario&) {});
 }
 
 }  // namespace
@@ -499,12 +556,56 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
                    "flags failed. Error code 6",
                    Started() + Lines{"ERROR Can't download config file"} +
                        FailedWith("Cannot obtain configuration. Error code 1"))},
+      {"-layout in a build without configuration keys: code 8 before anything else", Good(), L"-layout D:\\lay", 8,
+       Held() + Lines{"ERROR -layout and -source need a build that checks the configuration's signature", kFolderBox} +
+           Released()},
+      {"-source without a folder: code 8", Offline(), L"/S -source", 8,
+       Held() + Lines{"ERROR Cannot use the command line: -source needs a folder after it", kFolderBox} + Released()},
+      {"the layout's folder cannot be made: code 8 before the network",
+       Offline([](Scenario& s) { s.folderUnusable = true; }), L"-layout D:\\lay", 8,
+       Held() + Lines{"INFO Writing an offline layout into \"D:\\lay\"", "open folder D:\\lay (made when missing)",
+                      "ERROR Cannot open the folder \"D:\\lay\". Error code 3", kFolderBox} +
+           Released()},
+      {"layout: fetched, downloaded, checked and written; nothing started", Offline(), L"-LAYOUT D:\\lay\\ /S", 0,
+       LayoutDownloaded() + LayoutWrites() + Lines{"unlock"} + FolderFinished()},
+      {"layout: a link planted at a name is refused: code 8, the run's folder goes",
+       Offline([](Scenario& s) { s.refusedNames = {L"installer.exe"}; }), L"-layout D:\\lay", 8,
+       LayoutDownloaded() + Without(LayoutWrites(), 4) +
+           Lines{"ERROR Refused \"D:\\lay\\installer.exe\". Error code 1920", kFolderBox, "unlock",
+                 "remove folder and its files"} +
+           FolderReleased()},
+      {"source: read once, copied, checked, run with the rest of the command line", Offline(),
+       L"/S -source D:\\src -ns", 0,
+       SourceLaunched("/S -ns") + Lines{"INFO Installer execution has successfully completed"} + FolderFinished()},
+      {"source: no signature in the folder: code 8",
+       Offline([](Scenario& s) { s.folderFiles.erase(L"orv.json.sig"); }), L"-source D:\\src", 8,
+       Without(SourceRead(), 1) + Lines{"ERROR Cannot open \"D:\\src\\orv.json.sig\". Error code 2", kFolderBox} +
+           FolderReleased()},
+      {"source: no installer in the folder: code 8, the run's folder goes",
+       Offline([](Scenario& s) { s.folderFiles.erase(L"installer.exe"); }), L"-source D:\\src", 8,
+       SourceCopied() + Lines{"ERROR Cannot open \"D:\\src\\installer.exe\". Error code 2", kFolderBox,
+                              "remove folder and its files"} +
+           FolderReleased()},
+      {"source: a changed installer is code 6 and runs nothing", Offline([](Scenario& s) { s.crc = 2; }),
+       L"-source D:\\src", 6,
+       SourceCopied() + Lines{"INFO Wrapper successfully copied to " + kPath, std::string("check ") + kFile} +
+           Without(CorruptAfterCheck("Mismatch of the wrapper checksum"), 2) + FolderReleased()},
+      {"source: cancelled: no page, no copy, no shortcut", Offline([](Scenario& s) { s.exitCode = 2; }),
+       L"-source D:\\src", 2,
+       SourceLaunched() + Lines{"INFO Installer execution canceled. Exit code 2",
+                                "INFO No cancellation page and no resume copy in an installation from a folder"} +
+           FolderFinished()},
+      {"source: failed: no hit", Offline([](Scenario& s) { s.exitCode = 1; }), L"-source D:\\src", 1,
+       SourceLaunched() + Lines{"INFO Installer execution failed. Exit code 1",
+                                "INFO No failed hit sent in an installation from a folder"} +
+           FolderFinished()},
   };
   for (const Case& c : cases) {
     RecordingPorts fake(c.scenario);
     // As the stub's start chooses: a silent run gets the silent user interface, which logs to the fake.
     RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
-                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station)};
+                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station), {}};
+    if (c.scenario.signedBuild) settings.configKeys = {"a built-in key"};
     SilentUserInterface silentUi(fake);
     const RunPorts ports = fake.ports();
     const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
