@@ -7,7 +7,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "util/old_run_folder.h"
 #include "util/status.h"
 #include "util/unique_handle.h"
 
@@ -43,6 +45,13 @@ class HeldRunFolder {
 
   // The folder and what it holds stay after this object ends (a file kept for inspection).
   void Keep() { keep_ = true; }
+
+  // Empty when there are none; otherwise, for each old run folder beside this one in the held
+  // setup folder (IsOldRunFolder) that no process holds (opened with delete access and without
+  // delete sharing; a held one is left and not listed), its path and the outcome of its removal
+  // as Remove() removes: checked to be a plain folder of ours at its place, then emptied and
+  // deleted through checked handles. A failure to list the setup folder is one entry for it.
+  [[nodiscard]] std::vector<OldFolderRemoval> RemoveOldRunFolders() const;
 
   // A failure (the first one met; what could not be removed stays) when something in the folder
   // is in use, is a link that the platform followed, or lies deeper than 32 folders or past

@@ -7,8 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cctype>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -163,6 +166,85 @@ TEST_F(LaunchSecurity, TheInstallerRunsInTheRunsAdminsOnlyFolderWithItsTemporary
   std::vector<std::string> left = ListFiles(ResumeDir(), "orv");
   left.erase(std::remove(left.begin(), left.end(), kCopyName), left.end());
   EXPECT_EQ(left, std::vector<std::string>{}) << "the run's folder must be removed";
+}
+
+// The installer's whole environment, as it recorded it: names in upper case, the first of each.
+std::map<std::string, std::string> EnvironmentIn(const std::string& file) {
+  std::map<std::string, std::string> variables;
+  std::string text;
+  if (!ReadFile(file, text)) return variables;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t equals = line.find('=', 1);
+    if (equals == std::string::npos) continue;
+    std::string name = line.substr(0, equals);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    variables.emplace(name, line.substr(equals + 1));
+  }
+  return variables;
+}
+
+// Every program of the user's session gets what HKCU\Environment holds, the elevated stub
+// included; the installer gets the machine's variables and the user's folders instead.
+TEST_F(LaunchSecurity, WhatAUserProgramPutsInHkcuEnvironmentNeverReachesTheInstaller) {
+  const std::map<std::string, std::string> planted{
+      {"COMSPEC", "C:\\evil\\cmd.exe"},
+      {"PATH", "C:\\evil"},
+      {"PATHEXT", ".EVIL;.EXE"},
+      {"PSMODULEPATH", "C:\\evil\\modules"},
+      {"COR_ENABLE_PROFILING", "1"},
+      {"COR_PROFILER_PATH", "C:\\evil\\profiler.dll"},
+      {"COMPLUS_ENABLEEVENTPIPE", "1"},
+      {"DOTNET_STARTUP_HOOKS", "C:\\evil\\hook.dll"},
+      {"ORV_USER_SET", "C:\\evil"},
+  };
+  std::vector<std::unique_ptr<RegistryValue>> values;
+  for (const auto& [name, value] : planted) {
+    values.push_back(std::make_unique<RegistryValue>("HKCU\\Environment", name, value));
+    ASSERT_TRUE(values.back()->ok()) << name;
+  }
+  const std::string environment = GetBed().out + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                  "-environment.txt";
+  // The control: a program the user starts gets every planted value.
+  RemoveFile(environment);
+  const ProcessResult control =
+      RunWine("demo_installer.exe", {}, 60000,
+              {{"ORV_DEMO_ENVIRONMENT", WinPath(environment)}, {"ORV_DEMO_RECORD", WinPath(record_)},
+               {"ORV_DEMO_EXIT_CODE", "0"}});
+  ASSERT_EQ(control.status, 0) << control.err;
+  std::map<std::string, std::string> users = EnvironmentIn(environment);
+  for (const auto& [name, value] : planted) {
+    EXPECT_TRUE(users.count(name) && users.at(name).find(value) != std::string::npos)
+        << name << " did not reach a program of the user";
+  }
+
+  RemoveFile(environment);
+  RemoveFile(record_);
+  Serve(false);
+  StubOptions options = Options("0");
+  options.env["ORV_DEMO_ENVIRONMENT"] = WinPath(environment);
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  std::map<std::string, std::string> installers = EnvironmentIn(environment);
+  ASSERT_FALSE(installers.empty()) << LogDump();
+  std::string shown;
+  for (const auto& [name, value] : installers) shown += "  " + name + "=" + value + "\n";
+  std::printf("[ environment ] the installer's %zu variables:\n%s", installers.size(), shown.c_str());
+  for (const auto& [name, value] : installers) {
+    EXPECT_EQ(value.find("evil"), std::string::npos) << name << "=" << value << " reached the installer";
+  }
+  EXPECT_EQ(installers.count("ORV_USER_SET"), 0u);
+  EXPECT_EQ(installers.count("COR_ENABLE_PROFILING"), 0u);
+  // What the machine and the platform's records give.
+  EXPECT_TRUE(installers.count("COMSPEC") && installers.count("PATH") && installers.count("SYSTEMROOT"));
+  const std::string profile = "C:\\users\\" + GetBed().user;
+  EXPECT_EQ(installers["USERPROFILE"], profile);
+  EXPECT_EQ(installers["HOMEDRIVE"] + installers["HOMEPATH"], profile);
+  EXPECT_EQ(installers["APPDATA"], profile + "\\AppData\\Roaming");
+  EXPECT_EQ(installers["LOCALAPPDATA"], profile + "\\AppData\\Local");
+  EXPECT_EQ(installers["USERNAME"], users["USERNAME"]);
+  EXPECT_TRUE(ReadLaunch().recorded) << LogDump();
 }
 
 // TEMP (HKCU\Environment) names a link that a process of the user turns to another folder, where

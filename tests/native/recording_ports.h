@@ -43,6 +43,7 @@ struct Scenario {
   bool linkFails = false;
   bool shortcutExists = false;
   std::vector<std::wstring> undeletable;    // paths whose deletion fails
+  std::vector<OldFolderRemoval> oldFolders;  // what removing the old run folders gives
   // What the window station probe gives (the stub's start decides from it whether the run is silent).
   Result<WindowStation> station = WindowStation{L"WinSta0", kWindowStationVisible};
 };
@@ -270,6 +271,7 @@ class RecordingPorts final : public RunLog,
       ports_.Note("keep folder");
       state_ = State::Kept;
     }
+    std::vector<OldFolderRemoval> RemoveOldRunFolders() override { return ports_.s_.oldFolders; }
 
    private:
     enum class State { Held, Kept, Removed };

@@ -1,0 +1,61 @@
+#pragma once
+// The environment the elevated installer starts with: built, never inherited. Everything a
+// process of the user can set (HKCU\Environment reaches every program of the session, this
+// elevated one included) could otherwise choose what the installer and its helpers load and run
+// as administrator: PATH, COMSPEC, windir, a .NET profiler (COR_ENABLE_PROFILING with
+// COR_PROFILER_PATH), PSModulePath. So the machine's variables come first, then only the
+// session's names that describe the user, the user's folders as the platform records them, and
+// the run's own temporary folder.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "util/status.h"
+
+namespace orv {
+
+// The session's variables the installer gets: they name the account, its domain, the server
+// that logged it on and the terminal session; the platform sets them at logon, and none of them
+// is a folder, a search list or a program.
+inline constexpr const wchar_t* kSessionUserNames[] = {L"USERNAME",    L"USERDOMAIN",  L"USERDOMAIN_ROAMINGPROFILE",
+                                                      L"USERDNSDOMAIN", L"LOGONSERVER", L"SESSIONNAME",
+                                                      L"CLIENTNAME"};
+
+// The user's folders as the platform records them (the token's profile, the known folders); an
+// empty one is left out of the environment.
+struct UserFolders {
+  std::wstring profile;         // USERPROFILE; HOMEDRIVE and HOMEPATH are made from it
+  std::wstring roamingAppData;  // APPDATA
+  std::wstring localAppData;    // LOCALAPPDATA
+};
+
+// The parts the environment is made of, as the platform gave them ("name=value" entries).
+struct EnvironmentParts {
+  std::vector<std::wstring> machine;  // the machine's variables (no user token)
+  std::vector<std::wstring> session;  // this process's own environment
+  UserFolders folders;
+  std::wstring temp;                  // TMP and TEMP
+  std::vector<std::wstring> carried;  // further names taken from the session (a test build's settings)
+};
+
+// Nullopt unless profile begins with a drive letter, a colon and a backslash; otherwise HOMEDRIVE
+// ("C:") and HOMEPATH (the rest, from its backslash: "\Users\me").
+std::optional<std::pair<std::wstring, std::wstring>> HomeOfProfile(std::wstring_view profile);
+
+// The installer's entries, sorted by name ignoring case, each name once: the machine's (the
+// first of a name; none that begins with '=' or lacks one), except the names below; then from the
+// session only kSessionUserNames and carried (machine's own values of those names dropped);
+// USERPROFILE, HOMEDRIVE, HOMEPATH, APPDATA and LOCALAPPDATA only from folders (else absent); TMP
+// and TEMP = temp.
+std::vector<std::wstring> BuildInstallerEnvironment(const EnvironmentParts& parts);
+
+// Windows only. A failure (the platform's code) when userenv.dll cannot be loaded from System32,
+// the machine's variables, the token's profile folder, the user's application-data folders or this
+// process's environment cannot be read; otherwise the block for CreateProcessW (Unicode) that
+// BuildInstallerEnvironment makes with temp and carried.
+[[nodiscard]] Result<std::wstring> InstallerEnvironmentBlock(const std::wstring& temp,
+                                                            const std::vector<std::wstring>& carried);
+
+}  // namespace orv
