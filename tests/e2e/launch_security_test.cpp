@@ -1,6 +1,7 @@
 // A process of the same user, without administrator rights, must not choose what the elevated
 // stub runs, where the installer runs, what the resume copy holds or whether the stub itself
 // opens a page through the user's handlers.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -332,6 +333,60 @@ TEST_F(LaunchSecurity, TheStubsFileReplacedDuringTheRunDoesNotChangeTheResumeCop
   ASSERT_TRUE(ReadFile(ResumeDir() + "/" + kCopyName, copy)) << LogDump();
   EXPECT_TRUE(copy == stub) << "the resume copy is not the stub that ran (" << copy.size() << " bytes)";
   RunProcess({"rm", "-rf", folder}, 10000);
+}
+
+// The inode of a Unix path; 0 when it is missing.
+ino_t InodeOf(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// On a machine whose program files folder lets users create folders, a user's program can make
+// the setup folder first and leave a read-only file of its own at the copy's name.
+TEST_F(LaunchSecurity, AReadOnlyFileLeftAtTheCopysNameIsReplacedByANewCopy) {
+  const std::string copy = ResumeDir() + "/" + kCopyName;
+  ASSERT_EQ(RunProcess({"mkdir", "-p", ResumeDir()}, 10000).status, 0);
+  ASSERT_TRUE(WriteFile(copy, "someone else's program"));
+  ASSERT_EQ(chmod(copy.c_str(), 0444), 0);
+  const ino_t planted = InodeOf(copy);
+  std::string stub;
+  ASSERT_TRUE(ReadFile(GetBed().winBuild + "/orvsetup.exe", stub));
+  Serve(true);
+  const StubRun run = RunStub(Options("2"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 2u) << LogDump();
+  std::string copied;
+  ASSERT_TRUE(ReadFile(copy, copied));
+  EXPECT_TRUE(copied == stub) << "the copy holds " << copied.size() << " bytes\n" << LogDump();
+  EXPECT_NE(InodeOf(copy), planted) << "the planted file became the copy";
+  EXPECT_TRUE(FileExists(DesktopDir() + "/" + kShortcutName)) << LogDump();
+  EXPECT_TRUE(Contains(LogMessages(), "Wrapper successfully copied to \"" + ResumeCopyWinPath() + "\"")) << LogDump();
+}
+
+// A run that was killed leaves its folder with the download and the installer's temporary folder;
+// the next run removes it once it is a day old, and nothing else.
+TEST_F(LaunchSecurity, AKilledRunsFolderADayOldIsRemovedByTheNextRun) {
+  const std::string old = ResumeDir() + "/orv0badf00d", young = ResumeDir() + "/orv00c0ffee";
+  const std::string other = ResumeDir() + "/orvkeep";
+  ASSERT_EQ(RunProcess({"mkdir", "-p", old + "/tmp/helper", young + "/tmp", other}, 10000).status, 0);
+  ASSERT_TRUE(WriteFile(old + "/orv1a2.tmp.exe", installer_));
+  ASSERT_TRUE(WriteFile(old + "/tmp/helper/unpacked.dll", "dll"));
+  ASSERT_TRUE(WriteFile(young + "/orv3b4.tmp.exe", installer_));
+  for (const std::string& folder : {old, other}) {
+    ASSERT_EQ(RunProcess({"touch", "-d", "25 hours ago", folder}, 10000).status, 0);
+  }
+  Serve(false);
+  const StubRun run = RunStub(Options("0"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  EXPECT_FALSE(FileExists(old)) << LogDump();
+  EXPECT_TRUE(FileExists(young + "/orv3b4.tmp.exe")) << "a folder younger than a day was removed";
+  EXPECT_TRUE(FileExists(other)) << "a folder that is not a run's was removed";
+  const std::string setup = SetupFolder();
+  EXPECT_TRUE(Contains(LogMessages(), "Old download folder \"" + setup + "\\orv0badf00d\" deleted")) << LogDump();
+  std::vector<std::string> left = RunFoldersLeft();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"orv00c0ffee", "orvkeep"}));
 }
 
 // Under Wine an ended Explorer stays unreachable for the desktop's shell until the prefix's
