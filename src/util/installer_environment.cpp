@@ -1,5 +1,9 @@
 #include "util/installer_environment.h"
 
+#include <optional>
+#include <string_view>
+#include <utility>
+
 #include "text/ascii_case.h"
 #include "util/environment_block.h"
 
@@ -38,14 +42,16 @@ void Add(std::vector<std::wstring>& entries, std::wstring_view entry, std::wstri
   entries = WithEnvironmentVariable(std::move(entries), name, entry.substr(name.size() + 1));
 }
 
-}  // namespace
-
+// Nullopt unless profile begins with a drive letter, a colon and a backslash; otherwise its drive
+// ("C:") and the rest, from that backslash.
 std::optional<std::pair<std::wstring, std::wstring>> HomeOfProfile(std::wstring_view profile) {
   const bool letter = profile.size() >= 3 && ((profile[0] >= L'A' && profile[0] <= L'Z') ||
                                                (profile[0] >= L'a' && profile[0] <= L'z'));
   if (!letter || profile[1] != L':' || profile[2] != L'\\') return std::nullopt;
   return std::make_pair(std::wstring(profile.substr(0, 2)), std::wstring(profile.substr(2)));
 }
+
+}  // namespace
 
 std::vector<std::wstring> BuildInstallerEnvironment(const EnvironmentParts& parts) {
   std::vector<std::wstring> entries;

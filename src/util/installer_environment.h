@@ -6,10 +6,7 @@
 // COR_PROFILER_PATH), PSModulePath. So the machine's variables come first, then only the
 // session's names that describe the user, the user's folders as the platform records them, and
 // the run's own temporary folder.
-#include <optional>
 #include <string>
-#include <string_view>
-#include <utility>
 #include <vector>
 
 #include "util/status.h"
@@ -40,15 +37,12 @@ struct EnvironmentParts {
   std::vector<std::wstring> carried;  // further names taken from the session (a test build's settings)
 };
 
-// Nullopt unless profile begins with a drive letter, a colon and a backslash; otherwise HOMEDRIVE
-// ("C:") and HOMEPATH (the rest, from its backslash: "\Users\me").
-std::optional<std::pair<std::wstring, std::wstring>> HomeOfProfile(std::wstring_view profile);
-
 // The installer's entries, sorted by name ignoring case, each name once: the machine's (the
 // first of a name; none that begins with '=' or lacks one), except the names below; then from the
 // session only kSessionUserNames and carried (machine's own values of those names dropped);
-// USERPROFILE, HOMEDRIVE, HOMEPATH, APPDATA and LOCALAPPDATA only from folders (else absent); TMP
-// and TEMP = temp.
+// USERPROFILE, HOMEDRIVE, HOMEPATH, APPDATA and LOCALAPPDATA only from folders (else absent;
+// HOMEDRIVE "C:" and HOMEPATH "\Users\me" only for a profile on a drive letter); TMP and TEMP =
+// temp.
 std::vector<std::wstring> BuildInstallerEnvironment(const EnvironmentParts& parts);
 
 // Windows only. A failure (the platform's code) when userenv.dll cannot be loaded from System32,

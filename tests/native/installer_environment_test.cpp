@@ -69,6 +69,12 @@ TEST(InstallerEnvironment, IsTheMachinesWithTheUserNamedByTheSessionAndFoldersBy
        kFolders,
        {},
        {kAppData, kHomeDrive, kHomePath, kLocal, kTempEntry, kTmpEntry, kProfile}},
+      {"a profile on a drive's root gives its home; empty folders are left out",
+       {},
+       {},
+       {L"d:\\", L"", L""},
+       {},
+       {L"HOMEDRIVE=d:", L"HOMEPATH=\\", kTempEntry, kTmpEntry, L"USERPROFILE=d:\\"}},
       {"a folder the platform did not give is left out; a profile without a drive gives no home",
        {L"USERPROFILE=C:\\Users\\Default", L"APPDATA=C:\\x", L"HOMEDRIVE=C:"},
        {},
@@ -92,31 +98,6 @@ TEST(InstallerEnvironment, IsTheMachinesWithTheUserNamedByTheSessionAndFoldersBy
     EnvironmentParts parts{c.machine, c.session, c.folders, kTemp, c.carried};
     const Entries built = BuildInstallerEnvironment(parts);
     EXPECT_EQ(built, c.expected) << c.name << "\n  built:    " << Show(built) << "\n  expected: " << Show(c.expected);
-  }
-}
-
-TEST(InstallerEnvironment, HomeDriveAndPathComeFromAProfileOnADrive) {
-  struct Case {
-    std::wstring profile;
-    bool home;
-    std::wstring drive, path;
-  };
-  const Case cases[] = {
-      {L"C:\\Users\\me", true, L"C:", L"\\Users\\me"},
-      {L"d:\\", true, L"d:", L"\\"},
-      {L"\\\\server\\profiles\\me", false, L"", L""},
-      {L"\\\\?\\C:\\Users\\me", false, L"", L""},
-      {L"C:", false, L"", L""},
-      {L"C:Users", false, L"", L""},
-      {L"1:\\Users", false, L"", L""},
-      {L"", false, L"", L""},
-  };
-  for (const Case& c : cases) {
-    const auto home = HomeOfProfile(c.profile);
-    ASSERT_EQ(home.has_value(), c.home) << ToUtf8(c.profile);
-    if (home) {
-      EXPECT_EQ(*home, std::make_pair(c.drive, c.path)) << ToUtf8(c.profile);
-    }
   }
 }
 
