@@ -4,6 +4,8 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <cwchar>
+
 #include "util/environment_block.h"
 #include "util/last_error.h"
 #include "util/system_library.h"
