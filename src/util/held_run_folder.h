@@ -46,11 +46,9 @@ class HeldRunFolder {
   // The folder and what it holds stay after this object ends (a file kept for inspection).
   void Keep() { keep_ = true; }
 
-  // Empty when there are none; otherwise, for each old run folder beside this one in the held
-  // setup folder (IsOldRunFolder) that no process holds (opened with delete access and without
-  // delete sharing; a held one is left and not listed), its path and the outcome of its removal
-  // as Remove() removes: checked to be a plain folder of ours at its place, then emptied and
-  // deleted through checked handles. A failure to list the setup folder is one entry for it.
+  // Empty when there are none; otherwise each old run folder (IsOldRunFolder) in the held setup
+  // folder that no process holds (a held one is left unlisted), checked and removed as Remove()
+  // removes, with the outcome; a setup folder that cannot be listed is one failed entry.
   [[nodiscard]] std::vector<OldFolderRemoval> RemoveOldRunFolders() const;
 
   // A failure (the first one met; what could not be removed stays) when something in the folder

@@ -37,18 +37,14 @@ struct EnvironmentParts {
   std::vector<std::wstring> carried;  // further names taken from the session (a test build's settings)
 };
 
-// The installer's entries, sorted by name ignoring case, each name once: the machine's (the
-// first of a name; none that begins with '=' or lacks one), except the names below; then from the
-// session only kSessionUserNames and carried (machine's own values of those names dropped);
-// USERPROFILE, HOMEDRIVE, HOMEPATH, APPDATA and LOCALAPPDATA only from folders (else absent;
-// HOMEDRIVE "C:" and HOMEPATH "\Users\me" only for a profile on a drive letter); TMP and TEMP =
-// temp.
+// Sorted by name ignoring case, each name once: the machine's variables, but kSessionUserNames and
+// carried only from the session, the five folder names only from folders (HOMEDRIVE and HOMEPATH
+// for a profile on a drive letter; empty: absent), TMP and TEMP = temp.
 std::vector<std::wstring> BuildInstallerEnvironment(const EnvironmentParts& parts);
 
-// Windows only. A failure (the platform's code) when userenv.dll cannot be loaded from System32,
-// the machine's variables, the token's profile folder, the user's application-data folders or this
-// process's environment cannot be read; otherwise the block for CreateProcessW (Unicode) that
-// BuildInstallerEnvironment makes with temp and carried.
+// Windows only. A failure (the platform's code) when userenv.dll (from System32) or a part cannot
+// be read: the machine's variables, the profile, the known folders, this process's environment.
+// Otherwise the Unicode block for CreateProcessW of BuildInstallerEnvironment with temp, carried.
 [[nodiscard]] Result<std::wstring> InstallerEnvironmentBlock(const std::wstring& temp,
                                                             const std::vector<std::wstring>& carried);
 

@@ -50,11 +50,9 @@ enum class WriteAccess { ReadWrite, Append };
 // bytes at data.
 [[nodiscard]] Status ReplaceFileNoRedirect(const std::wstring& path, const void* data, size_t size);
 
-// A failure when source cannot be read, target is refused (an existing one is opened itself and
-// checked) or cannot be written, its read-only attribute cannot be cleared, or the new file cannot
-// replace it (held open without delete sharing); what was there then stays, and nothing of the
-// copy. Otherwise target is a file this call created (beside it, renamed over an existing one)
-// holding all of source's bytes (read from offset 0, whatever source's file position).
+// A failure when source cannot be read or target is refused, not writable or not replaceable (held
+// without delete sharing): what was there stays, nothing of the copy. Otherwise target is a new
+// file with all of source's bytes, made beside an existing one and renamed over it.
 [[nodiscard]] Status CopyHandleNoRedirect(HANDLE source, const std::wstring& target);
 
 // A failure (the platform's code) when link (an IShellLinkW) cannot be serialised (an HRESULT) or
