@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "base/log_sink.h"
+#include "base/status.h"
 #include "download/download_course.h"
-#include "util/log_sink.h"
 #include "download/progress_step.h"
-#include "util/file_sums.h"
-#include "util/file_writer.h"
-#include "util/old_run_folder.h"
+#include "held_files/file_writer.h"
+#include "held_files/old_run_folder.h"
 #include "main/publisher_check.h"
-#include "util/status.h"
+#include "util/file_sums.h"
 
 namespace orv {
 

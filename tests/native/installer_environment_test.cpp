@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "launch/installer_environment.h"
 #include "text/utf8.h"
-#include "util/installer_environment.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "held_files/old_run_folder.h"
 #include "text/utf8.h"
-#include "util/old_run_folder.h"
 
 namespace {
 
