@@ -66,6 +66,9 @@ const char* VersionProblem(std::wstring_view version) {
   for (const wchar_t c : version) {
     if (c == L'"') return "holds a double quote";
     if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return "holds a control character";
+    // An ANSI program reads the command line in its code page, where some of these become '"'
+    // or '\\' (a fullwidth quotation mark, a yen sign).
+    if (c > 0x7E) return "holds a character that is not printable ASCII";
   }
   // A backslash before the closing quote would escape it and merge the following arguments.
   if (!version.empty() && version.back() == L'\\') return "ends in a backslash";

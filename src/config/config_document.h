@@ -36,7 +36,8 @@ class ConfigDocument {
   // Typed reads of the keys "shortcut", "wrapper", "checksum" and "version". Fail with "Not an
   // object", "<key> not found", "Not a bool", "Not an unsigned integer" or "Not a string". The
   // checksum is the value's low 32 bits. A wrapper that is not an http(s) URL, and a version that
-  // holds a double quote or a control character, ends in a backslash or is longer than 64
+  // holds a double quote, a control character or anything else but printable ASCII, ends in a
+  // backslash or is longer than 64
   // characters, are refused ("wrapper is not an http or https URL", "version holds a double
   // quote", ...).
   [[nodiscard]] Result<bool> ReadShortcut() const;

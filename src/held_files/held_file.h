@@ -50,9 +50,9 @@ enum class WriteAccess { ReadWrite, Append };
 // bytes at data.
 [[nodiscard]] Status ReplaceHeldFile(const std::wstring& path, const void* data, size_t size);
 
-// A failure when source cannot be read or target is refused or cannot be written; otherwise
-// target holds a copy of all of source's bytes (read from offset 0, whatever source's file
-// position), replacing what it held.
+// A failure when source cannot be read or target is refused, not writable or not replaceable (held
+// without delete sharing): what was there stays, nothing of the copy. Otherwise target is a new
+// file with all of source's bytes, made beside an existing one and renamed over it.
 [[nodiscard]] Status CopyToHeldFile(HANDLE source, const std::wstring& target);
 
 // A failure (ERROR_FILE_EXISTS when anything is at the name, a link included, which is neither

@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "base/last_error.h"
@@ -82,6 +84,12 @@ Status CheckOpened(HANDLE opened, const HeldParent& parent, bool folder, const s
   return {};
 }
 
+// Deletes what file has open: gone once the last handle closes.
+bool DeleteThrough(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 Status WriteAll(HANDLE file, const unsigned char* data, size_t size) {
   while (size > 0) {
     const DWORD ask = size > kCopyChunk ? kCopyChunk : static_cast<DWORD>(size);
@@ -90,6 +98,87 @@ Status WriteAll(HANDLE file, const unsigned char* data, size_t size) {
     if (written == 0) return Status::Failure(ERROR_WRITE_FAULT, "Cannot write");
     data += written;
     size -= written;
+  }
+  return {};
+}
+
+// Copies all of source's bytes (from offset 0, whatever its file position) to the start of file, a
+// file this call created; the file is deleted when the copy fails.
+Status CopyInto(HANDLE source, HANDLE file) {
+  std::vector<unsigned char> buffer(kCopyChunk);
+  uint64_t offset = 0;
+  Status done;
+  for (;;) {
+    // Read at an offset of its own: the source handle's file position belongs to its owner.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!ReadFile(source, buffer.data(), kCopyChunk, &read, &at)) {
+      if (GetLastError() != ERROR_HANDLE_EOF) done = LastErrorStatus("Cannot read the source");
+      break;
+    }
+    if (read == 0) break;
+    done = WriteAll(file, buffer.data(), read);
+    if (!done.ok()) break;
+    offset += read;
+  }
+  if (!done.ok()) static_cast<void>(DeleteThrough(file));
+  return done;
+}
+
+// Clears the read-only attribute of the opened file, which a rename over it would meet.
+Status ClearReadOnly(HANDLE file, std::wstring_view shown) {
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    return LastErrorStatus([&] { return "Cannot read the attributes of " + QuotedPath(shown); });
+  }
+  if ((basic.FileAttributes & FILE_ATTRIBUTE_READONLY) == 0) return {};
+  basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  // Zero times leave the file's times as they are.
+  basic.CreationTime.QuadPart = basic.LastAccessTime.QuadPart = basic.LastWriteTime.QuadPart = 0;
+  basic.ChangeTime.QuadPart = 0;
+  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic)) {
+    return LastErrorStatus([&] { return "Cannot clear the read-only attribute of " + QuotedPath(shown); });
+  }
+  return {};
+}
+
+// A new file beside parent's leaf, under a name of its own ("<leaf>.<8 hex digits>.new"),
+// opened for writing and for its rename.
+Result<UniqueHandle> CreateBeside(const HeldParent& parent) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  const uint64_t seed = (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+  DWORD error = ERROR_FILE_EXISTS;
+  for (uint32_t attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    const uint32_t number = static_cast<uint32_t>(seed * 2654435761u + attempt * 40503u);
+    std::wstring name = parent.leaf + L".";
+    for (int i = 0; i < 8; ++i) name += kDigits[(number >> (28 - 4 * i)) & 15];
+    name += L".new";
+    UniqueHandle file{CreateFileW(EntryPath(parent.finalPath, name).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+    if (file) return Result<UniqueHandle>(std::move(file));
+    error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  return Status::Failure(error, "Cannot create a new file beside " + QuotedPath(WithoutLongPathPrefix(parent.Entry())));
+}
+
+// Renames the open file to entry, replacing what is there; when that fails (a file held open
+// without delete sharing) the file is deleted.
+Status RenameOver(HANDLE file, const std::wstring& entry, std::wstring_view shown) {
+  const size_t nameBytes = entry.size() * sizeof(wchar_t);
+  std::vector<unsigned char> storage(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::copy(entry.begin(), entry.end(), rename->FileName);
+  if (!SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(storage.size()))) {
+    Status failed = LastErrorStatus([&] { return "Cannot replace " + QuotedPath(shown); });
+    static_cast<void>(DeleteThrough(file));
+    return failed;
   }
   return {};
 }
@@ -180,28 +269,41 @@ Status ReplaceHeldFile(const std::wstring& path, const void* data, size_t size) 
   return done;
 }
 
-namespace {
-
-// Writes every byte of source, read from offset 0, into to at its file position.
-Status CopyAll(HANDLE source, HANDLE to) {
-  std::vector<unsigned char> buffer(kCopyChunk);
-  uint64_t offset = 0;
-  for (;;) {
-    // Read at an offset of its own: the source handle's file position belongs to its owner.
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD read = 0;
-    if (!ReadFile(source, buffer.data(), kCopyChunk, &read, &at)) {
-      if (GetLastError() == ERROR_HANDLE_EOF) return {};
-      return LastErrorStatus("Cannot read the source");
+Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
+  Result<HeldParent> parent = HoldParent(target);
+  if (!parent.ok()) return parent.status();
+  const std::wstring entry = parent->Entry();
+  UniqueHandle existing;
+  for (int attempt = 0; attempt < kOpenAttempts && !existing; ++attempt) {
+    // A missing name is made new and written: a file of this call's own.
+    UniqueHandle created{CreateFileW(entry.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+    if (created) return CopyInto(source, created.get());
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+      return Status::Failure(error, "Cannot create " + QuotedPath(target));
     }
-    if (read == 0) return {};
-    const Status done = WriteAll(to, buffer.data(), read);
-    if (!done.ok()) return done;
-    offset += read;
+    existing.reset(CreateFileW(entry.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    error = GetLastError();
+    if (!existing && error != ERROR_FILE_NOT_FOUND) return Status::Failure(error, "Cannot open " + QuotedPath(target));
   }
+  if (!existing) return Refused(ERROR_CANT_ACCESS_FILE, target);
+  // An existing file is never written into (whoever made it keeps it as its owner): a new file
+  // replaces it by a rename, which a read-only file refuses.
+  Status done = CheckOpened(existing.get(), *parent, false, target);
+  if (done.ok()) done = ClearReadOnly(existing.get(), target);
+  if (!done.ok()) return done;
+  existing.reset();
+  Result<UniqueHandle> fresh = CreateBeside(*parent);
+  if (!fresh.ok()) return fresh.status();
+  done = CopyInto(source, fresh->get());
+  if (done.ok()) done = RenameOver(fresh->get(), entry, target);
+  return done;
 }
+
+namespace {
 
 // path made new under its held folder, checked, then filled by fill; deleted again when the check
 // or the filling fails (this call made it, wherever it is).
@@ -218,29 +320,18 @@ Status MakeNewFile(const std::wstring& path, Fill fill) {
     done = fill(file.get());
     if (!done.ok()) done = Status::Failure(done.code(), done.detail() + " " + QuotedPath(path));
   }
-  if (!done.ok()) {
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    static_cast<void>(SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition));
-  }
+  if (!done.ok()) static_cast<void>(DeleteThrough(file.get()));
   return done;
 }
 
 }  // namespace
-
-Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
-  Result<UniqueHandle> to = OpenHeldForWrite(target);
-  if (!to.ok()) return to.status();
-  const Status done = Truncate(to->get());
-  if (!done.ok()) return done;
-  return CopyAll(source, to->get());
-}
 
 Status CreateNewHeldFile(const std::wstring& path, const void* data, size_t size) {
   return MakeNewFile(path, [&](HANDLE file) { return WriteAll(file, static_cast<const unsigned char*>(data), size); });
 }
 
 Status CopyToNewHeldFile(HANDLE source, const std::wstring& target) {
-  return MakeNewFile(target, [&](HANDLE file) { return CopyAll(source, file); });
+  return MakeNewFile(target, [&](HANDLE file) { return CopyInto(source, file); });
 }
 
 Status SaveShellLinkHeld(IUnknown* link, const std::wstring& path) {

@@ -7,9 +7,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/status.h"
 #include "base/unique_handle.h"
+#include "held_files/old_run_folder.h"
 
 namespace orv {
 
@@ -43,6 +45,11 @@ class HeldRunFolder {
 
   // The folder and what it holds stay after this object ends (a file kept for inspection).
   void Keep() { keep_ = true; }
+
+  // Empty when there are none; otherwise each old run folder (IsOldRunFolder) in the held setup
+  // folder that no process holds (a held one is left unlisted), checked and removed as Remove()
+  // removes, with the outcome; a setup folder that cannot be listed is one failed entry.
+  [[nodiscard]] std::vector<OldFolderRemoval> RemoveOldRunFolders() const;
 
   // A failure (the first one met; what could not be removed stays) when something in the folder
   // is in use, is a link that the platform followed, or lies deeper than 32 folders or past

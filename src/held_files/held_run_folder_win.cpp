@@ -101,6 +101,7 @@ bool DeleteThrough(HANDLE handle) {
 struct ListedEntry {
   std::wstring name;
   DWORD attributes = 0;
+  uint64_t lastWrite = 0;  // file time
 };
 
 // Opens what path names itself (a link is opened as the link), for deletion and, for a folder,
@@ -145,7 +146,7 @@ class TreeRemoval {
     return {};
   }
 
- private:
+  // Fails when folder cannot be listed or holds more than kMostEntries (with what came before).
   Status List(HANDLE folder, const std::wstring& folderFinal, std::vector<ListedEntry>& entries) {
     // On the heap: the removal recurses, and its depth must not cost a 64 KiB frame each.
     std::vector<LONGLONG> storage(kListBytes / sizeof(LONGLONG));
@@ -157,7 +158,8 @@ class TreeRemoval {
       }
       for (size_t at = 0;;) {
         const auto* info = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + at);
-        ListedEntry entry{std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t)), info->FileAttributes};
+        ListedEntry entry{std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t)), info->FileAttributes,
+                          static_cast<uint64_t>(info->LastWriteTime.QuadPart)};
         if (entry.name != L"." && entry.name != L"..") {
           if (++entries_ > kMostEntries) {
             return Failed(ERROR_CANT_ACCESS_FILE, "Too many entries to remove in", WithoutLongPathPrefix(folderFinal));
@@ -170,6 +172,7 @@ class TreeRemoval {
     }
   }
 
+ private:
   Status Entry(const std::wstring& folderFinal, const ListedEntry& listed, int depth) {
     const std::wstring path = EntryPath(folderFinal, listed.name);
     if (path.empty()) return Failed(ERROR_INVALID_NAME, "Cannot remove", listed.name);
@@ -195,7 +198,56 @@ class TreeRemoval {
   long entries_ = 0;
 };
 
+// False when a process holds the old run folder at path (it cannot be opened with delete access
+// without delete sharing); otherwise true once it is removed: opened itself, checked like the
+// run's own folder, emptied, then deleted through that handle.
+Result<bool> RemoveOldFolder(const std::wstring& path) {
+  const UniqueHandle folder{CreateFileW(path.c_str(), DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL |
+                                                          SYNCHRONIZE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)};
+  if (!folder) {
+    if (GetLastError() == ERROR_SHARING_VIOLATION) return false;
+    return LastErrorStatus([&] { return "Cannot open " + QuotedPath(WithoutLongPathPrefix(path)); });
+  }
+  Status done = Judge(folder.get(), path, WithoutLongPathPrefix(path));
+  if (!done.ok()) return done;
+  TreeRemoval removal;
+  done = removal.Contents(folder.get(), path, 0);
+  if (!done.ok()) return done;
+  if (!DeleteThrough(folder.get())) {
+    return LastErrorStatus([&] { return "Cannot remove the folder " + QuotedPath(WithoutLongPathPrefix(path)); });
+  }
+  return true;
+}
+
 }  // namespace
+
+std::vector<OldFolderRemoval> HeldRunFolder::RemoveOldRunFolders() const {
+  std::vector<OldFolderRemoval> removals;
+  const size_t slash = finalPath_.find_last_of(L'\\');
+  if (!setup_ || slash == std::wstring::npos) return removals;
+  const std::wstring setupFinal = finalPath_.substr(0, slash);
+  std::vector<ListedEntry> entries;
+  TreeRemoval listing;
+  Status listed = listing.List(setup_.get(), setupFinal, entries);
+  if (!listed.ok()) {
+    removals.push_back({WithoutLongPathPrefix(setupFinal), std::move(listed)});
+    return removals;
+  }
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t nowTime = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  for (const ListedEntry& entry : entries) {
+    if (!IsOldRunFolder(entry.name, entry.attributes, entry.lastWrite, nowTime)) continue;
+    const std::wstring path = EntryPath(setupFinal, entry.name);
+    if (path.empty()) continue;
+    const Result<bool> removed = RemoveOldFolder(path);
+    if (removed.ok() && !*removed) continue;
+    removals.push_back({WithoutLongPathPrefix(path), removed.status()});
+  }
+  return removals;
+}
 
 Result<HeldRunFolder> HeldRunFolder::Create(const std::wstring& programFiles, std::wstring_view setupName) {
   const std::wstring setupPath = EntryPath(programFiles.size() > 3 && programFiles.back() == L'\\'

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/status.h"
 #include "base/unique_handle.h"
@@ -29,10 +30,12 @@ class StartedProcess {
   std::wstring path_;
 };
 
-// Where the program starts: its current folder, and the folder its TMP and TEMP name.
+// Where the program starts: its current folder, the folder its TMP and TEMP name, and the
+// names of this process's variables it also gets (a test build's settings; none in the product).
 struct LaunchPlace {
   std::wstring currentFolder;
   std::wstring tempFolder;
+  std::vector<std::wstring> carriedNames;
 };
 
 // A failure (detail for the log) when held's final path cannot be read; otherwise the path a
@@ -40,11 +43,12 @@ struct LaunchPlace {
 [[nodiscard]] Result<std::wstring> LaunchPathOf(HANDLE held);
 
 // A failure with the platform's code when held's final path cannot be read, the environment
-// cannot be copied or CreateProcessW fails (ERROR_BAD_EXE_FORMAT (193) for a file that is not a
+// cannot be made or CreateProcessW fails (ERROR_BAD_EXE_FORMAT (193) for a file that is not a
 // program). Otherwise the program started with CreateProcessW: application name = held's final
 // path; command line = that path (LaunchPathOf) in double quotes, a space and parameters;
-// current folder and TMP/TEMP as place gives them, the rest of this process's environment
-// unchanged; no handles inherited. held must stay open until this returns.
+// current folder as place gives it; the environment InstallerEnvironmentBlock makes with
+// place's temporary folder and carried names; no handles inherited. held must stay open until
+// this returns.
 [[nodiscard]] Result<StartedProcess> StartHeldProgram(HANDLE held, const std::wstring& parameters,
                                                       const LaunchPlace& place);
 

@@ -6,33 +6,9 @@
 #include "base/last_error.h"
 #include "held_files/final_path.h"
 #include "held_files/handle_facts.h"
-#include "launch/environment_block.h"
+#include "launch/installer_environment.h"
 
 namespace orv {
-namespace {
-
-// The environment block the platform handed out: freed with FreeEnvironmentStringsW.
-struct EnvironmentStringsTraits {
-  using Handle = wchar_t*;
-  static Handle Null() { return nullptr; }
-  static bool IsValid(Handle block) { return block != nullptr; }
-  static void Close(Handle block) { FreeEnvironmentStringsW(block); }
-};
-
-// This process's environment with TMP and TEMP set to temp, as a block for CreateProcessW.
-Result<std::wstring> EnvironmentFor(const std::wstring& temp) {
-  const UniqueResource<EnvironmentStringsTraits> own{GetEnvironmentStringsW()};
-  if (!own) return LastErrorStatus("Cannot read the environment");
-  // The block ends with an empty string: two nulls in a row (or one, for an empty block).
-  const wchar_t* end = own.get();
-  while (end[0] != L'\0' || (end != own.get() && end[-1] != L'\0')) ++end;
-  std::vector<std::wstring> entries = SplitEnvironmentBlock(std::wstring_view(own.get(), end - own.get()));
-  entries = WithEnvironmentVariable(std::move(entries), L"TEMP", temp);
-  entries = WithEnvironmentVariable(std::move(entries), L"TMP", temp);
-  return JoinEnvironmentBlock(entries);
-}
-
-}  // namespace
 
 Result<uint32_t> StartedProcess::Wait() {
   if (!process_) return Status::Failure(ERROR_INVALID_HANDLE, "No started program to wait for");
@@ -55,7 +31,7 @@ Result<StartedProcess> StartHeldProgram(HANDLE held, const std::wstring& paramet
   if (!final.ok()) return final.status();
   const std::wstring shown = WithoutLongPathPrefix(*final);
   std::wstring commandLine = L"\"" + shown + L"\" " + parameters;
-  Result<std::wstring> environment = EnvironmentFor(place.tempFolder);
+  Result<std::wstring> environment = InstallerEnvironmentBlock(place.tempFolder, place.carriedNames);
   if (!environment.ok()) return environment.status();
 
   STARTUPINFOW startup{};

@@ -7,12 +7,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/log_sink.h"
 #include "base/status.h"
 #include "download/download_course.h"
 #include "download/progress_step.h"
 #include "held_files/file_writer.h"
+#include "held_files/old_run_folder.h"
 #include "main/publisher_check.h"
 #include "util/file_sums.h"
 
@@ -88,6 +90,9 @@ class RunFolder {
   [[nodiscard]] virtual Status Remove() = 0;
   // Leaves the folder and what it holds where they are, for inspection.
   virtual void Keep() = 0;
+  // Empty when there are none; otherwise each run folder beside this one that earlier runs left
+  // a day ago or more and that no process holds, with the outcome of its removal.
+  [[nodiscard]] virtual std::vector<OldFolderRemoval> RemoveOldRunFolders() = 0;
 };
 
 // The stub's own program file, held from the start so that nobody may change, rename or delete

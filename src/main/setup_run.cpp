@@ -50,6 +50,18 @@ void DeleteInstaller(const RunPorts& ports, RunFolder& folder, const std::wstrin
   }
 }
 
+// The old run folders' removals, one line each.
+void LogOldFolderRemovals(const RunPorts& ports, RunFolder& folder) {
+  for (const OldFolderRemoval& old : folder.RemoveOldRunFolders()) {
+    if (old.status.ok()) {
+      ports.log.Log(LogLevel::Info, "Old download folder " + QuotedPath(old.path) + " deleted");
+    } else {
+      ports.log.Log(LogLevel::Warning, "Unable to delete old download folder " + QuotedPath(old.path) +
+                                           ". Error code " + std::to_string(old.status.code()));
+    }
+  }
+}
+
 // The configuration, fetched and read; the run's exit code when it cannot be used.
 Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
   ports.log.Log(LogLevel::Info, "Downloading config file");
@@ -112,6 +124,7 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
     return Fail(ports, RunError::Download);
   }
   RunFolder& folder = **madeFolder;
+  LogOldFolderRemovals(ports, folder);
   Result<std::unique_ptr<DownloadFile>> file = folder.CreateDownloadFile();
   if (!file.ok()) {
     ports.log.Log(LogLevel::Error, file.status().LogText());

@@ -2,6 +2,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "download/attempt_budget.h"
 #include "launch/file_signature.h"
@@ -18,9 +20,11 @@ struct PublisherPinning {
 
 // The whole run of one stub with the given endpoints and the process's command line (null for
 // none), the publisher pin when pinning is not null, and the download's timings (the product's
-// unless a test build gives shorter ones); silent (no window) with "-silent" or on a window
-// station that no user sees. The process exit code (see SetupRun).
+// unless a test build gives shorter ones) and the stub's own variables the installer also gets
+// (a test build's settings; none in the product); silent (no window) with "-silent" or on a
+// window station that no user sees. The process exit code (see SetupRun).
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
-                      const PublisherPinning* pinning, const DownloadTimings& timings = DownloadTimings());
+                      const PublisherPinning* pinning, const DownloadTimings& timings = DownloadTimings(),
+                      const std::vector<std::wstring>& carriedNames = {});
 
 }  // namespace orv

@@ -8,7 +8,8 @@
 namespace orv {
 
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
-                      const PublisherPinning* pinning, const DownloadTimings& timings) {
+                      const PublisherPinning* pinning, const DownloadTimings& timings,
+                      const std::vector<std::wstring>& carriedNames) {
   orv::RunSettings settings;
   settings.commandLine = commandLine ? commandLine : L"";
   settings.cancelPageBase = endpoints.cancelPageBase ? endpoints.cancelPageBase : L"";
@@ -16,7 +17,8 @@ uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endp
   if (pinning) settings.publisherPin = pinning->pin;
   settings.downloadTimings = timings;
   settings.silent = DecideSilent(HasSilentSwitch(settings.commandLine), ReadProcessWindowStation());
-  orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr, settings.silent.silent());
+  orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr, settings.silent.silent(),
+                          carriedNames);
   return orv::SetupRun(ports.ports(), settings);
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "base/last_error.h"
 #include "held_files/admin_folder.h"
@@ -109,8 +110,11 @@ class WindowsDownloadFile final : public DownloadFile {
 // The run's folder in the administrators-only setup folder; it removes itself unless kept.
 class WindowsRunFolder final : public RunFolder {
  public:
-  WindowsRunFolder(HeldRunFolder folder, SignatureReader readSignature)
-      : folder_(std::move(folder)), path_(folder_.path() + L"\\"), readSignature_(readSignature) {}
+  WindowsRunFolder(HeldRunFolder folder, SignatureReader readSignature, std::vector<std::wstring> carriedNames)
+      : folder_(std::move(folder)),
+        path_(folder_.path() + L"\\"),
+        readSignature_(readSignature),
+        carriedNames_(std::move(carriedNames)) {}
   const std::wstring& path() const override { return path_; }
   Result<std::unique_ptr<DownloadFile>> CreateDownloadFile() override {
     const Result<std::wstring> path = MakeDownloadPathIn(path_);
@@ -118,16 +122,18 @@ class WindowsRunFolder final : public RunFolder {
     Result<HeldFileWriter> writer = HeldFileWriter::Create(*path);
     if (!writer.ok()) return Status::Failure(writer.status().code(), "Can't create the download file " + QuotedPath(*path));
     return std::unique_ptr<DownloadFile>(std::make_unique<WindowsDownloadFile>(
-        *path, std::move(*writer), readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
+        *path, std::move(*writer), readSignature_, LaunchPlace{folder_.path(), folder_.tempPath(), carriedNames_}));
   }
   Status DeleteFile(const std::wstring& path) override { return DeleteHeldFile(path); }
   Status Remove() override { return folder_.Remove(); }
   void Keep() override { folder_.Keep(); }
+  std::vector<OldFolderRemoval> RemoveOldRunFolders() override { return folder_.RemoveOldRunFolders(); }
 
  private:
   HeldRunFolder folder_;
   std::wstring path_;
   SignatureReader readSignature_;
+  std::vector<std::wstring> carriedNames_;
 };
 
 // The stub's own program file, held from the run's start.
@@ -151,7 +157,7 @@ Result<std::unique_ptr<RunFolder>> WindowsFiles::MakeRunFolder() {
   if (!folder.ok()) {
     return Status::Failure(folder.status().code(), "Can't create the run's folder: " + folder.status().detail());
   }
-  return std::unique_ptr<RunFolder>(std::make_unique<WindowsRunFolder>(std::move(*folder), readSignature_));
+  return std::unique_ptr<RunFolder>(std::make_unique<WindowsRunFolder>(std::move(*folder), readSignature_, carriedNames_));
 }
 
 Result<std::unique_ptr<OwnImage>> WindowsFiles::HoldOwnImage() {

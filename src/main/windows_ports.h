@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/com_scope.h"
 #include "base/unique_handle.h"
@@ -55,10 +56,12 @@ class WindowsNetwork final : public Network {
 };
 
 // The run's folder and what it holds, the stub's own program, the resume copy's folder.
-// readSignature: how the checked installer's signature is read (null: it cannot be).
+// readSignature: how the checked installer's signature is read (null: it cannot be);
+// carriedNames: the stub's own variables the installer also gets (see LaunchPlace).
 class WindowsFiles final : public Files {
  public:
-  explicit WindowsFiles(SignatureReader readSignature) : readSignature_(readSignature) {}
+  explicit WindowsFiles(SignatureReader readSignature, std::vector<std::wstring> carriedNames = {})
+      : readSignature_(readSignature), carriedNames_(std::move(carriedNames)) {}
   Result<std::unique_ptr<RunFolder>> MakeRunFolder() override;
   Result<std::unique_ptr<OwnImage>> HoldOwnImage() override;
   Result<std::wstring> ResumeFolder() override;
@@ -67,6 +70,7 @@ class WindowsFiles final : public Files {
 
  private:
   SignatureReader readSignature_;
+  std::vector<std::wstring> carriedNames_;
 };
 
 // The resume shortcut on the user's desktop (a shell link, written with COM on the run's thread).
@@ -92,8 +96,9 @@ class WindowsPorts {
  public:
   // instance: the module whose resources hold the dialog; endpoints: the addresses built in;
   // readSignature: how the installer's signature is read (null in builds without a publisher pin);
-  // silent: the run shows no window (its user interface only logs).
-  WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature, bool silent = false);
+  // silent: the run shows no window (its user interface only logs); carriedNames: see WindowsFiles.
+  WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature, bool silent = false,
+               std::vector<std::wstring> carriedNames = {});
   WindowsPorts(const WindowsPorts&) = delete;
   WindowsPorts& operator=(const WindowsPorts&) = delete;
   RunPorts ports() {

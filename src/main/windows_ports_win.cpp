@@ -157,12 +157,12 @@ Result<std::wstring> WindowsProcesses::NewUuidText() {
 Status WindowsProcesses::OpenPage(const std::wstring& address) { return OpenWebPageAsDesktopUser(address); }
 
 WindowsPorts::WindowsPorts(HINSTANCE instance, const Endpoints& endpoints, SignatureReader readSignature,
-                           bool silent)
+                           bool silent, std::vector<std::wstring> carriedNames)
     : userClosed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       ui_(instance, log_, userClosed_.get()),
       silentUi_(log_),
       silent_(silent),
       network_(endpoints, userClosed_.get()),
-      files_(readSignature) {}
+      files_(readSignature, std::move(carriedNames)) {}
 
 }  // namespace orv

@@ -1,14 +1,18 @@
 // A process of the same user, without administrator rights, must not choose what the elevated
 // stub runs, where the installer runs, what the resume copy holds or whether the stub itself
 // opens a page through the user's handlers.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cctype>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -165,6 +169,85 @@ TEST_F(LaunchSecurity, TheInstallerRunsInTheRunsAdminsOnlyFolderWithItsTemporary
   EXPECT_EQ(left, std::vector<std::string>{}) << "the run's folder must be removed";
 }
 
+// The installer's whole environment, as it recorded it: names in upper case, the first of each.
+std::map<std::string, std::string> EnvironmentIn(const std::string& file) {
+  std::map<std::string, std::string> variables;
+  std::string text;
+  if (!ReadFile(file, text)) return variables;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t equals = line.find('=', 1);
+    if (equals == std::string::npos) continue;
+    std::string name = line.substr(0, equals);
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    variables.emplace(name, line.substr(equals + 1));
+  }
+  return variables;
+}
+
+// Every program of the user's session gets what HKCU\Environment holds, the elevated stub
+// included; the installer gets the machine's variables and the user's folders instead.
+TEST_F(LaunchSecurity, WhatAUserProgramPutsInHkcuEnvironmentNeverReachesTheInstaller) {
+  const std::map<std::string, std::string> planted{
+      {"COMSPEC", "C:\\evil\\cmd.exe"},
+      {"PATH", "C:\\evil"},
+      {"PATHEXT", ".EVIL;.EXE"},
+      {"PSMODULEPATH", "C:\\evil\\modules"},
+      {"COR_ENABLE_PROFILING", "1"},
+      {"COR_PROFILER_PATH", "C:\\evil\\profiler.dll"},
+      {"COMPLUS_ENABLEEVENTPIPE", "1"},
+      {"DOTNET_STARTUP_HOOKS", "C:\\evil\\hook.dll"},
+      {"ORV_USER_SET", "C:\\evil"},
+  };
+  std::vector<std::unique_ptr<RegistryValue>> values;
+  for (const auto& [name, value] : planted) {
+    values.push_back(std::make_unique<RegistryValue>("HKCU\\Environment", name, value));
+    ASSERT_TRUE(values.back()->ok()) << name;
+  }
+  const std::string environment = GetBed().out + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                  "-environment.txt";
+  // The control: a program the user starts gets every planted value.
+  RemoveFile(environment);
+  const ProcessResult control =
+      RunWine("demo_installer.exe", {}, 60000,
+              {{"ORV_DEMO_ENVIRONMENT", WinPath(environment)}, {"ORV_DEMO_RECORD", WinPath(record_)},
+               {"ORV_DEMO_EXIT_CODE", "0"}});
+  ASSERT_EQ(control.status, 0) << control.err;
+  std::map<std::string, std::string> users = EnvironmentIn(environment);
+  for (const auto& [name, value] : planted) {
+    EXPECT_TRUE(users.count(name) && users.at(name).find(value) != std::string::npos)
+        << name << " did not reach a program of the user";
+  }
+
+  RemoveFile(environment);
+  RemoveFile(record_);
+  Serve(false);
+  StubOptions options = Options("0");
+  options.env["ORV_DEMO_ENVIRONMENT"] = WinPath(environment);
+  const StubRun run = RunStub(options);
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  std::map<std::string, std::string> installers = EnvironmentIn(environment);
+  ASSERT_FALSE(installers.empty()) << LogDump();
+  std::string shown;
+  for (const auto& [name, value] : installers) shown += "  " + name + "=" + value + "\n";
+  std::printf("[ environment ] the installer's %zu variables:\n%s", installers.size(), shown.c_str());
+  for (const auto& [name, value] : installers) {
+    EXPECT_EQ(value.find("evil"), std::string::npos) << name << "=" << value << " reached the installer";
+  }
+  EXPECT_EQ(installers.count("ORV_USER_SET"), 0u);
+  EXPECT_EQ(installers.count("COR_ENABLE_PROFILING"), 0u);
+  // What the machine and the platform's records give.
+  EXPECT_TRUE(installers.count("COMSPEC") && installers.count("PATH") && installers.count("SYSTEMROOT"));
+  const std::string profile = "C:\\users\\" + GetBed().user;
+  EXPECT_EQ(installers["USERPROFILE"], profile);
+  EXPECT_EQ(installers["HOMEDRIVE"] + installers["HOMEPATH"], profile);
+  EXPECT_EQ(installers["APPDATA"], profile + "\\AppData\\Roaming");
+  EXPECT_EQ(installers["LOCALAPPDATA"], profile + "\\AppData\\Local");
+  EXPECT_EQ(installers["USERNAME"], users["USERNAME"]);
+  EXPECT_TRUE(ReadLaunch().recorded) << LogDump();
+}
+
 // TEMP (HKCU\Environment) names a link that a process of the user turns to another folder, where
 // the same names hold its own program, once the stub has checked its download.
 TEST_F(LaunchSecurity, TempThroughALinkTurnedAfterTheCheckNeverGetsItsProgramRun) {
@@ -250,6 +333,60 @@ TEST_F(LaunchSecurity, TheStubsFileReplacedDuringTheRunDoesNotChangeTheResumeCop
   ASSERT_TRUE(ReadFile(ResumeDir() + "/" + kCopyName, copy)) << LogDump();
   EXPECT_TRUE(copy == stub) << "the resume copy is not the stub that ran (" << copy.size() << " bytes)";
   RunProcess({"rm", "-rf", folder}, 10000);
+}
+
+// The inode of a Unix path; 0 when it is missing.
+ino_t InodeOf(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// On a machine whose program files folder lets users create folders, a user's program can make
+// the setup folder first and leave a read-only file of its own at the copy's name.
+TEST_F(LaunchSecurity, AReadOnlyFileLeftAtTheCopysNameIsReplacedByANewCopy) {
+  const std::string copy = ResumeDir() + "/" + kCopyName;
+  ASSERT_EQ(RunProcess({"mkdir", "-p", ResumeDir()}, 10000).status, 0);
+  ASSERT_TRUE(WriteFile(copy, "someone else's program"));
+  ASSERT_EQ(chmod(copy.c_str(), 0444), 0);
+  const ino_t planted = InodeOf(copy);
+  std::string stub;
+  ASSERT_TRUE(ReadFile(GetBed().winBuild + "/orvsetup.exe", stub));
+  Serve(true);
+  const StubRun run = RunStub(Options("2"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 2u) << LogDump();
+  std::string copied;
+  ASSERT_TRUE(ReadFile(copy, copied));
+  EXPECT_TRUE(copied == stub) << "the copy holds " << copied.size() << " bytes\n" << LogDump();
+  EXPECT_NE(InodeOf(copy), planted) << "the planted file became the copy";
+  EXPECT_TRUE(FileExists(DesktopDir() + "/" + kShortcutName)) << LogDump();
+  EXPECT_TRUE(Contains(LogMessages(), "Wrapper successfully copied to \"" + ResumeCopyWinPath() + "\"")) << LogDump();
+}
+
+// A run that was killed leaves its folder with the download and the installer's temporary folder;
+// the next run removes it once it is a day old, and nothing else.
+TEST_F(LaunchSecurity, AKilledRunsFolderADayOldIsRemovedByTheNextRun) {
+  const std::string old = ResumeDir() + "/orv0badf00d", young = ResumeDir() + "/orv00c0ffee";
+  const std::string other = ResumeDir() + "/orvkeep";
+  ASSERT_EQ(RunProcess({"mkdir", "-p", old + "/tmp/helper", young + "/tmp", other}, 10000).status, 0);
+  ASSERT_TRUE(WriteFile(old + "/orv1a2.tmp.exe", installer_));
+  ASSERT_TRUE(WriteFile(old + "/tmp/helper/unpacked.dll", "dll"));
+  ASSERT_TRUE(WriteFile(young + "/orv3b4.tmp.exe", installer_));
+  for (const std::string& folder : {old, other}) {
+    ASSERT_EQ(RunProcess({"touch", "-d", "25 hours ago", folder}, 10000).status, 0);
+  }
+  Serve(false);
+  const StubRun run = RunStub(Options("0"));
+  ASSERT_TRUE(run.watched) << run.report;
+  EXPECT_EQ(run.exitCode, 0u) << LogDump();
+  EXPECT_FALSE(FileExists(old)) << LogDump();
+  EXPECT_TRUE(FileExists(young + "/orv3b4.tmp.exe")) << "a folder younger than a day was removed";
+  EXPECT_TRUE(FileExists(other)) << "a folder that is not a run's was removed";
+  const std::string setup = SetupFolder();
+  EXPECT_TRUE(Contains(LogMessages(), "Old download folder \"" + setup + "\\orv0badf00d\" deleted")) << LogDump();
+  std::vector<std::string> left = RunFoldersLeft();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"orv00c0ffee", "orvkeep"}));
 }
 
 // Under Wine an ended Explorer stays unreachable for the desktop's shell until the prefix's

@@ -142,8 +142,8 @@ TEST(ConfigDocumentRead, GoodDocumentsGiveTheirValues) {
        0xFFFFFFFFu, L"4.1.674"},
       {Document(kShortcut, kWrapper, L"-0", kVersion), true, L"https://dl.example.com/inst.exe", 0u, L"4.1.674"},
       // Escapes and characters beyond ASCII come through as wide text.
-      {Document(kShortcut, L"\"https://h/\\u00e4.exe\"", kChecksum, L"\"5 \\u65e5\\u672c\""), true,
-       L"https://h/\u00e4.exe", 3735928559u, L"5 \u65e5\u672c"},
+      {Document(kShortcut, L"\"https://h/\\u00e4.exe\"", kChecksum, L"\"5 ~beta!\""), true,
+       L"https://h/\u00e4.exe", 3735928559u, L"5 ~beta!"},
       {Document(kShortcut, kWrapper, kChecksum, L"\"" + std::wstring(64, L'9') + L"\""), true,
        L"https://dl.example.com/inst.exe", 3735928559u, std::wstring(64, L'9')},
       // "sha256" in either case, with https or plain http (any case of the scheme).
@@ -199,6 +199,13 @@ TEST(ConfigDocumentRead, BadValuesGiveTheirErrorText) {
       {Document(kShortcut, kWrapper, kChecksum, L"\"1\\u0000\""), "version holds a control character"},
       {Document(kShortcut, kWrapper, kChecksum, L"\"1\\u0085\""), "version holds a control character"},
       {Document(kShortcut, kWrapper, kChecksum, L"\"1.0\\\\\""), "version ends in a backslash"},
+      // Characters that an ANSI program's command line can read as '"' or '\\'.
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\uff02 -x\""), "version holds a character that is not printable ASCII"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\u00a5\""), "version holds a character that is not printable ASCII"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\u20a9\""), "version holds a character that is not printable ASCII"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\uff3c\""), "version holds a character that is not printable ASCII"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"v\\u00e9\""), "version holds a character that is not printable ASCII"},
+      {Document(kShortcut, kWrapper, kChecksum, L"\"1\\ud83d\\ude00\""), "version holds a character that is not printable ASCII"},
       {Document(kShortcut, kWrapper, kChecksum, L"\"" + std::wstring(65, L'9') + L"\""),
        "version is longer than 64 characters"},
       {Document(kShortcut, L"\"ftp://h/i.exe\"", kChecksum, kVersion), "wrapper is not an http or https URL"},

@@ -10,6 +10,8 @@
 #include "contract/run_error.h"
 #include "download/download_course.h"
 
+#include "contract/run_error.h"
+
 namespace {
 
 using namespace orv;

@@ -27,7 +27,7 @@ DocumentRequest Request(const std::string& wrapper, const std::string& version, 
 }
 
 TEST(MakeDocument, ReadsBackAsTheStubReadsIt) {
-  DocumentRequest request = Request("https://dl.example.com/setup.exe?channel=beta&x=%22", "4.1 \xC3\xBC\\x", "MZ installer");
+  DocumentRequest request = Request("https://dl.example.com/setup.exe?channel=beta&x=%22", "4.1 ~b\\x", "MZ installer");
   request.shortcut = false;
   std::string text;
   std::string error;
@@ -39,7 +39,7 @@ TEST(MakeDocument, ReadsBackAsTheStubReadsIt) {
   const StubConfig& config = *read;
   EXPECT_FALSE(config.shortcut);
   EXPECT_EQ(config.wrapper, L"https://dl.example.com/setup.exe?channel=beta&x=%22");
-  EXPECT_EQ(config.version, FromUtf8("4.1 \xC3\xBC\\x"));
+  EXPECT_EQ(config.version, FromUtf8("4.1 ~b\\x"));
   EXPECT_EQ(config.checksum, Crc32("MZ installer", 12));
   EXPECT_EQ(config.size, 12u);
   EXPECT_EQ(config.sha256, request.installer.sha256);
@@ -55,6 +55,8 @@ TEST(MakeDocument, RefusesWhatTheStubRefusesWithItsReason) {
       {Request("https://h/i.exe", "1\"", "x"), "Error parsing file. Error: version holds a double quote"},
       {Request("https://h/i.exe", "1\\", "x"), "Error parsing file. Error: version ends in a backslash"},
       {Request("https://h/i.exe", "1\t", "x"), "Error parsing file. Error: version holds a control character"},
+      {Request("https://h/i.exe", "1 \xC2\xA5", "x"),
+       "Error parsing file. Error: version holds a character that is not printable ASCII"},
       {Request("https://h/i.exe", std::string(65, '1'), "x"), "Error parsing file. Error: version is longer than 64 characters"},
       {Request("https://h/\xFF", "1", "x"), "wrapper is not valid UTF-8"},
       {Request("https://h/i.exe", "\xC3", "x"), "version is not valid UTF-8"},

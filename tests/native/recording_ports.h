@@ -50,6 +50,7 @@ struct Scenario {
   bool folderUnusable = false;              // the offline folder cannot be opened (or made)
   std::map<std::wstring, std::string> folderFiles;  // name -> bytes of the offline folder's files
   std::vector<std::wstring> refusedNames;   // names in the offline folder that cannot be made new
+  std::vector<OldFolderRemoval> oldFolders;  // what removing the old run folders gives
   // What the window station probe gives (the stub's start decides from it whether the run is silent).
   Result<WindowStation> station = WindowStation{L"WinSta0", kWindowStationVisible};
 };
@@ -316,6 +317,7 @@ class RecordingPorts final : public RunLog,
       ports_.Note("keep folder");
       state_ = State::Kept;
     }
+    std::vector<OldFolderRemoval> RemoveOldRunFolders() override { return ports_.s_.oldFolders; }
 
    private:
     enum class State { Held, Kept, Removed };

@@ -295,6 +295,18 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
                         std::string("ERROR Can't make a download file in ") + kFolder + ". Error code 80",
                         "box Cannot obtain installer. Error code 4", "remove folder and its files", "dialog end"} +
            Released()},
+      {"old run folders are removed once the run's own is made",
+       Good([](Scenario& s) {
+         s.oldFolders = {{L"C:\\P\\Orvandel Setup\\orv00000001", Status()},
+                         {L"C:\\P\\Orvandel Setup\\orv00000002", Status::Failure(5, "Cannot remove")}};
+       }),
+       L"", 0,
+       Parsed() +
+           Lines{"dialog start", "INFO Downloading wrapper", "make folder",
+                 "INFO Old download folder \"C:\\P\\Orvandel Setup\\orv00000001\" deleted",
+                 "WARNING Unable to delete old download folder \"C:\\P\\Orvandel Setup\\orv00000002\". Error code 5",
+                 "create file"} +
+           Attempt() + LaunchedAfterDownload() + Succeeded()},
       {"the run's folder stays", Good([](Scenario& s) { s.folderStays = true; }), L"", 0,
        Launched() + Lines{"INFO Installer execution has successfully completed"} + Without(Removed(), 1) +
            Lines{std::string("WARNING Unable to delete download folder \"") + kFolder + "\". Error code 145",

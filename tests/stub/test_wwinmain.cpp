@@ -2,7 +2,9 @@
 // environment that the test bed sets (its servers' ports are chosen when they start), and the
 // publisher pin from ORV_TEST_PUBLISHER_PIN, and shorter download timings from
 // ORV_TEST_DOWNLOAD_TIMINGS ("<trickle window ms>,<first>,<second>,<later pause ms>"). Variables
-// that are not set leave the endpoint compiled in. The product is never built from this file.
+// that are not set leave the endpoint compiled in. The installer also gets the test bed's settings
+// for the programs it starts in the installer's place (kBedNames). The product is never built
+// from this file.
 #include <windows.h>
 
 #include <cwchar>
@@ -39,6 +41,12 @@ DownloadTimings TimingsFromEnvironment() {
   return timings;
 }
 
+// The bed's settings of the demo installer and of the swapper, and what Wine's programs need from
+// the environment of the Unix process that started them.
+const std::vector<std::wstring> kBedNames{L"ORV_DEMO_RECORD", L"ORV_DEMO_EXIT_CODE", L"ORV_DEMO_PLACE",
+                                          L"ORV_DEMO_WAIT_FOR", L"ORV_DEMO_ENVIRONMENT", L"ORV_SWAP_MARK",
+                                          L"ORV_PLANT_MARKS"};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
@@ -54,5 +62,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   PublisherPinning pinning{{}, &ReadFileSignature};
   if (!pin.empty()) static_cast<void>(ParseSha256Hex(pin, pinning.pin));
   return static_cast<int>(
-      RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, TimingsFromEnvironment()));
+      RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, TimingsFromEnvironment(), kBedNames));
 }

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -151,6 +152,65 @@ TEST(HeldFile, PlainNamesAreWrittenWhole) {
   }
   EXPECT_EQ(CopyFromPath(scratch / L"missing.exe", scratch / L"copy2.exe").code(),
             static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+}
+
+// The file's identity (volume and index) as the platform reports it; 0 when it cannot be opened.
+uint64_t FileIndexOf(const std::wstring& path) {
+  const UniqueHandle file{CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      0, nullptr)};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return 0;
+  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
+// A file someone else made at the copy's name is replaced by a file of the copy's own, never
+// written into; one held open without delete sharing stays as it was, and nothing of the copy.
+TEST(HeldFile, TheCopyReplacesAnExistingFileWithANewOne) {
+  struct Case {
+    const char* name;
+    DWORD attributes;
+    DWORD heldSharing;  // 0: not held open
+    bool replaced;
+  };
+  const Case cases[] = {
+      {"plain file", FILE_ATTRIBUTE_NORMAL, 0, true},
+      {"read-only file", FILE_ATTRIBUTE_READONLY, 0, true},
+      {"read-only hidden file", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, 0, true},
+      {"file held without delete sharing", FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    links::ScratchFolder scratch(L"r");
+    ASSERT_TRUE(scratch.ok());
+    const std::wstring source = scratch / L"stub.exe";
+    const std::wstring target = scratch / L"orvdl_setup.exe";
+    ASSERT_TRUE(links::WriteWhole(source, kNew));
+    ASSERT_TRUE(links::WriteWhole(target, kPrecious));
+    const uint64_t before = FileIndexOf(target);
+    UniqueHandle held;
+    if (c.heldSharing != 0) {
+      held.reset(CreateFileW(target.c_str(), GENERIC_READ, c.heldSharing, nullptr, OPEN_EXISTING, 0, nullptr));
+      ASSERT_TRUE(held) << GetLastError();
+    }
+    ASSERT_TRUE(SetFileAttributesW(target.c_str(), c.attributes)) << GetLastError();
+    const Status copied = CopyFromPath(source, target);
+    held.reset();
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (c.replaced) {
+      EXPECT_TRUE(copied.ok()) << copied.LogText();
+      EXPECT_EQ(links::ReadWhole(target), kNew);
+      EXPECT_NE(FileIndexOf(target), before) << "the file that was there became the copy";
+    } else {
+      EXPECT_FALSE(copied.ok());
+      EXPECT_TRUE(copied.code() == ERROR_SHARING_VIOLATION || copied.code() == ERROR_ACCESS_DENIED) << copied.LogText();
+      EXPECT_EQ(links::ReadWhole(target), kPrecious);
+    }
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((scratch / L"*.new").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << ToUtf8(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  }
 }
 
 TEST(HeldFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {

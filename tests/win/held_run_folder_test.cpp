@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "link_fixtures.h"
 #include "held_files/held_run_folder.h"
@@ -50,6 +51,38 @@ TEST(HeldRunFolder, HeldAndOnlyNewFilesWithSingleNames) {
     EXPECT_EQ(file.ok() ? 0u : file.status().code(), static_cast<uint32_t>(c.code)) << ToUtf8(c.name);
   }
   EXPECT_FALSE(Exists(ProgramFiles() + L"\\" + kSetupName + L"\\escape.exe"));
+}
+
+// A run folder that another run still holds is left however old it looks; once that run is gone
+// (killed: its folder kept), the next run removes it.
+TEST(HeldRunFolder, AnOldRunFolderIsRemovedOnlyOnceNoRunHoldsIt) {
+  std::wstring oldPath;
+  {
+    Result<HeldRunFolder> other = HeldRunFolder::Create(ProgramFiles(), kSetupName);
+    ASSERT_TRUE(other.ok()) << other.status().LogText();
+    oldPath = other->path();
+    const UniqueHandle times{CreateFileW(oldPath.c_str(), FILE_WRITE_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    ASSERT_TRUE(times) << GetLastError();
+    ULARGE_INTEGER written{};
+    GetSystemTimeAsFileTime(reinterpret_cast<FILETIME*>(&written));
+    written.QuadPart -= 2 * kOldRunFolderAge;
+    const FILETIME lastWrite{written.LowPart, written.HighPart};
+    ASSERT_TRUE(SetFileTime(times.get(), nullptr, nullptr, &lastWrite)) << GetLastError();
+    Result<HeldRunFolder> run = HeldRunFolder::Create(ProgramFiles(), kSetupName);
+    ASSERT_TRUE(run.ok()) << run.status().LogText();
+    EXPECT_TRUE(run->RemoveOldRunFolders().empty()) << "a held folder was taken for an old one";
+    EXPECT_TRUE(Exists(oldPath));
+    other->Keep();
+  }
+  Result<HeldRunFolder> next = HeldRunFolder::Create(ProgramFiles(), kSetupName);
+  ASSERT_TRUE(next.ok()) << next.status().LogText();
+  const std::vector<OldFolderRemoval> removed = next->RemoveOldRunFolders();
+  ASSERT_EQ(removed.size(), 1u);
+  EXPECT_EQ(ToUtf8(removed[0].path), ToUtf8(oldPath));
+  EXPECT_TRUE(removed[0].status.ok()) << removed[0].status.LogText();
+  EXPECT_FALSE(Exists(oldPath));
 }
 
 TEST(HeldRunFolder, RemovedWithWhatTheInstallerLeftButNotWhereALinkLeads) {

@@ -9,6 +9,8 @@
 //                       folder, TEMP, TMP and the temporary folder the system gives it.
 //   ORV_DEMO_WAIT_FOR   file whose appearance it waits for (at most 60 s) before it exits, after
 //                       the record: a test acts while the installer runs.
+//   ORV_DEMO_ENVIRONMENT  file that receives its whole environment, one "name=value" a line
+//                       (UTF-8), as the platform hands it out.
 //
 // The command line also goes to standard output. A record that cannot be written, or an exit
 // code that is not a number, is reported on standard error and gives exit code 1.
@@ -16,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <fstream>
 #include <string>
 
@@ -67,6 +70,17 @@ bool RecordPlace(const std::wstring& path) {
   return static_cast<bool>(place);
 }
 
+// False when the environment file cannot be written.
+bool RecordEnvironment(const std::wstring& path) {
+  wchar_t* const block = GetEnvironmentStringsW();
+  if (block == nullptr) return false;
+  std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+  for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) file << ToUtf8(entry) << "\n";
+  FreeEnvironmentStringsW(block);
+  file.flush();
+  return static_cast<bool>(file);
+}
+
 // Waits until path exists, for at most a minute.
 void WaitFor(const std::wstring& path) {
   for (int i = 0; i < 600 && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
@@ -105,6 +119,11 @@ int wmain() {
   const std::wstring placePath = Environment(L"ORV_DEMO_PLACE");
   if (!placePath.empty() && !RecordPlace(placePath)) {
     std::fprintf(stderr, "Cannot write the place file %s\n", ToUtf8(placePath).c_str());
+    return 1;
+  }
+  const std::wstring environmentPath = Environment(L"ORV_DEMO_ENVIRONMENT");
+  if (!environmentPath.empty() && !RecordEnvironment(environmentPath)) {
+    std::fprintf(stderr, "Cannot write the environment file %s\n", ToUtf8(environmentPath).c_str());
     return 1;
   }
   const std::wstring waitFor = Environment(L"ORV_DEMO_WAIT_FOR");
