@@ -11,9 +11,10 @@ const char kPlainHttpNeedsSha256[] =
     "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
 const char kMirrorsNeedSha256[] = "mirrors are accepted only with a \"sha256\" of the installer";
 
-Result<StubConfig> ReadStubConfig(const std::wstring& text) {
-  ConfigDocument document;
-  if (Status parsed = document.Parse(text); !parsed.ok()) return parsed;
+namespace {
+
+// Every value of a parsed document, checked.
+Result<StubConfig> ReadParsed(const ConfigDocument& document) {
   const Result<bool> shortcut = document.ReadShortcut();
   if (!shortcut.ok()) return shortcut.status();
   Result<std::wstring> wrapper = document.ReadWrapper();
@@ -38,7 +39,30 @@ Result<StubConfig> ReadStubConfig(const std::wstring& text) {
   read.sha256 = *sha256;
   read.size = *size;
   if (*mirrors) read.mirrors = std::move(**mirrors);
+  Result<std::optional<std::wstring>> product = document.ReadProduct();
+  if (!product.ok()) return product.status();
+  const Result<std::optional<uint64_t>> serial = document.ReadSerial();
+  if (!serial.ok()) return serial.status();
+  const Result<std::optional<int64_t>> expires = document.ReadExpires();
+  if (!expires.ok()) return expires.status();
+  read.product = std::move(*product);
+  read.serial = *serial;
+  read.expires = *expires;
   return read;
+}
+
+}  // namespace
+
+Result<StubConfig> ReadStubConfig(const std::wstring& text) {
+  ConfigDocument document;
+  if (Status parsed = document.Parse(text); !parsed.ok()) return parsed;
+  return ReadParsed(document);
+}
+
+Result<StubConfig> ReadStubConfigUtf8(std::string_view utf8) {
+  ConfigDocument document;
+  if (Status parsed = document.ParseUtf8(utf8); !parsed.ok()) return parsed;
+  return ReadParsed(document);
 }
 
 uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize) {
@@ -53,6 +77,13 @@ std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums
   if (sums.crc32 != config.checksum) return "Mismatch of the wrapper checksum";
   if (config.sha256 && sums.sha256 != *config.sha256) return "Mismatch of the wrapper SHA-256";
   return {};
+}
+
+std::wstring SignatureAddress(const std::wstring& configUrl) {
+  const std::size_t end = configUrl.find_first_of(L"?#");
+  std::wstring address = configUrl;
+  address.insert(end == std::wstring::npos ? address.size() : end, L".sig");
+  return address;
 }
 
 }  // namespace orv

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/stub_config.h"
+#include "main/config_acceptance.h"
 #include "main/command_line.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
@@ -60,21 +61,35 @@ void DeleteInstaller(const RunPorts& ports, RunFolder& folder, const std::wstrin
   }
 }
 
-// The configuration, fetched and read; the run's exit code when it cannot be used.
-Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
+// Logs why a fetch failed (a refused redirect or proxy says why; a network failure has nothing to
+// add) and gives the run's error for it.
+Status FetchFailed(const RunPorts& ports, const Status& status) {
+  if (!status.detail().empty()) ports.log.Log(LogLevel::Error, status.detail());
+  ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
+  return Status::Error(RunError::ConfigFetch, "");
+}
+
+// The configuration and, in a signed build, its signature, fetched, checked and read; the run's
+// exit code when they cannot be used.
+Result<StubConfig> ObtainConfiguration(const RunPorts& ports, const RunSettings& settings) {
   ports.log.Log(LogLevel::Info, "Downloading config file");
-  const Result<std::wstring> text = ports.network.FetchConfiguration();
-  if (!text.ok()) {
-    // A refused redirect or proxy says why; a network failure has nothing to add.
-    if (!text.status().detail().empty()) ports.log.Log(LogLevel::Error, text.status().detail());
-    ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
-    return Status::Error(RunError::ConfigFetch, "");
-  }
+  const Result<std::string> document = ports.network.FetchConfiguration();
+  if (!document.ok()) return FetchFailed(ports, document.status());
   ports.log.Log(LogLevel::Info, "Config file has been downloaded successfully");
+  std::string signature;
+  if (!settings.configKeys.empty()) {
+    ports.log.Log(LogLevel::Info, "Downloading config signature");
+    Result<FetchedDocument> fetched = ports.network.FetchConfigurationSignature();
+    if (!fetched.ok()) return FetchFailed(ports, fetched.status());
+    if (fetched->httpStatus != 200) {
+      const std::string reason = "the server answered HTTP status " + std::to_string(fetched->httpStatus);
+      ports.log.Log(LogLevel::Error, SignatureRefusedLine(reason));
+      return Status::Error(RunError::ConfigParse, reason);
+    }
+    signature = std::move(fetched->bytes);
+  }
   ports.log.Log(LogLevel::Info, "Parsing config file");
-  Result<StubConfig> config = ReadStubConfig(*text);
-  if (!config.ok()) ports.log.Log(LogLevel::Error, ConfigParseLine(config.status().detail()));
-  return config;
+  return AcceptConfiguration(ports, settings, *document, signature, ConfigOrigin::Network);
 }
 
 // The checksum gate (and the publisher's signature when pinned); RunError::None when it passes.
@@ -100,7 +115,7 @@ RunError JudgeInstaller(const RunPorts& ports, const RunSettings& settings, cons
 
 // Everything after the single-instance guard and the logging set-up; returns the result code.
 uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage* ownImage) {
-  const Result<StubConfig> config = ObtainConfiguration(ports);
+  const Result<StubConfig> config = ObtainConfiguration(ports, settings);
   if (!config.ok()) return Fail(ports, config.status().error());
 
   std::unique_ptr<ProgressScope> progress = ports.ui.StartProgress();

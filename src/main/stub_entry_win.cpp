@@ -8,13 +8,21 @@
 namespace orv {
 
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
-                      const PublisherPinning* pinning, const DownloadTimings& timings) {
+                      const PublisherPinning* pinning, const ConfigSigning& signing,
+                      const DownloadTimings& timings) {
   orv::RunSettings settings;
   settings.commandLine = commandLine ? commandLine : L"";
   settings.cancelPageBase = endpoints.cancelPageBase ? endpoints.cancelPageBase : L"";
   settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
   if (pinning) settings.publisherPin = pinning->pin;
   settings.downloadTimings = timings;
+  if (signing.keysPem && *signing.keysPem) {
+    Result<std::vector<P256PublicKey>> keys = ReadPublicKeysPem(signing.keysPem);
+    // Checked when the build was configured; a key that did not read (all zeros) verifies nothing.
+    settings.configKeys = keys.ok() ? std::move(*keys) : std::vector<P256PublicKey>{P256PublicKey{}};
+  }
+  if (signing.product) settings.product = signing.product;
+  settings.configSerialFloor = signing.serialFloor;
   settings.silent = DecideSilent(HasSilentSwitch(settings.commandLine), ReadProcessWindowStation());
   orv::WindowsPorts ports(instance, endpoints, pinning ? pinning->readSignature : nullptr, settings.silent.silent());
   return orv::SetupRun(ports.ports(), settings);

@@ -7,6 +7,8 @@
 #include "main/progress_dialog.h"
 #include "main/resume.h"
 #include "main/run_addresses.h"
+#include "config/cng_verifier.h"
+#include "config/highest_serial.h"
 #include "config/stub_config.h"
 #include "http/http_client.h"
 #include "text/log_escape.h"
@@ -88,8 +90,36 @@ std::unique_ptr<ProgressScope> WindowsUserInterface::StartProgress() {
   return std::make_unique<DialogScope>(instance_, log_, userClosed_);
 }
 
-Result<std::wstring> WindowsNetwork::FetchConfiguration() {
-  return FetchConfigurationText(endpoints_.configUrl, !endpoints_.allowInvalidCertificates);
+Result<std::string> WindowsNetwork::FetchConfiguration() {
+  Result<FetchedDocument> fetched = FetchConfigurationDocument(endpoints_.configUrl, !endpoints_.allowInvalidCertificates);
+  if (!fetched.ok()) return fetched.status();
+  return std::move(fetched->bytes);
+}
+
+Result<FetchedDocument> WindowsNetwork::FetchConfigurationSignature() {
+  const std::wstring address = SignatureAddress(endpoints_.configUrl ? endpoints_.configUrl : L"");
+  return FetchConfigurationDocument(address.c_str(), !endpoints_.allowInvalidCertificates);
+}
+
+Result<bool> WindowsConfigTrust::Verify(const P256PublicKey& key, const Sha256Digest& digest,
+                                        const P256Signature& signature) {
+  return CngP256Verifier().Verify(key, digest, signature);
+}
+
+Result<std::optional<uint64_t>> WindowsConfigTrust::ReadHighestSerial(const std::wstring& product) {
+  return orv::ReadHighestSerial(product);
+}
+
+Status WindowsConfigTrust::WriteHighestSerial(const std::wstring& product, uint64_t serial) {
+  return orv::WriteHighestSerial(product, serial);
+}
+
+int64_t WindowsConfigTrust::UtcNow() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  // FILETIME counts 100 ns from 1601-01-01; 11644473600 s lie between that and 1970-01-01.
+  return static_cast<int64_t>(ticks / 10000000u) - 11644473600;
 }
 
 unsigned WindowsNetwork::DrawCacheBuster() {

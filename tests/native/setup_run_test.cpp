@@ -504,11 +504,12 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
     RecordingPorts fake(c.scenario);
     // As the stub's start chooses: a silent run gets the silent user interface, which logs to the fake.
     RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
-                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station)};
+                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station),
+                         c.scenario.keys};
     SilentUserInterface silentUi(fake);
     const RunPorts ports = fake.ports();
     const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
-                          ports.shortcuts, ports.processes};
+                          ports.shortcuts, ports.processes, ports.trust};
     EXPECT_EQ(SetupRun(chosen, settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }

@@ -1,7 +1,8 @@
 // Entry of the test builds of the stub: the product's run, with the endpoints taken from the
 // environment that the test bed sets (its servers' ports are chosen when they start), and the
 // publisher pin from ORV_TEST_PUBLISHER_PIN, and shorter download timings from
-// ORV_TEST_DOWNLOAD_TIMINGS ("<trickle window ms>,<first>,<second>,<later pause ms>"). Variables
+// ORV_TEST_DOWNLOAD_TIMINGS ("<trickle window ms>,<first>,<second>,<later pause ms>"), and the
+// product a signed configuration must name from ORV_TEST_PRODUCT. Variables
 // that are not set leave the endpoint compiled in. The product is never built from this file.
 #include <windows.h>
 
@@ -53,6 +54,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring pin = FromEnvironment(L"ORV_TEST_PUBLISHER_PIN", ORV_BUILD_PUBLISHER_PIN);
   PublisherPinning pinning{{}, &ReadFileSignature};
   if (!pin.empty()) static_cast<void>(ParseSha256Hex(pin, pinning.pin));
-  return static_cast<int>(
-      RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, TimingsFromEnvironment()));
+  // The product's name from ORV_TEST_PRODUCT, so that each test keeps its own highest serial.
+  const std::wstring product = FromEnvironment(L"ORV_TEST_PRODUCT", ORV_BUILD_PRODUCT);
+  const ConfigSigning signing{ORV_BUILD_CONFIG_KEYS, product.c_str(), ORV_BUILD_CONFIG_SERIAL_FLOOR};
+  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, signing,
+                                       TimingsFromEnvironment()));
 }
