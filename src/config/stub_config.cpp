@@ -61,7 +61,7 @@ Result<StubConfig> ReadStubConfig(const std::wstring& text) {
 
 Result<StubConfig> ReadStubConfigUtf8(std::string_view utf8) {
   ConfigDocument document;
-  if (Status parsed = document.ParseUtf8(utf8); !parsed.ok()) return parsed;
+  if (Status parsed = document.ParseUtf8(utf8.substr(0, utf8.find('\0'))); !parsed.ok()) return parsed;
   return ReadParsed(document);
 }
 

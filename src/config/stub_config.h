@@ -37,7 +37,8 @@ extern const char kMirrorsNeedSha256[];
 // http wrapper without "sha256" (kPlainHttpNeedsSha256), or "mirrors" without "sha256"
 // (kMirrorsNeedSha256). Otherwise every value read.
 [[nodiscard]] Result<StubConfig> ReadStubConfig(const std::wstring& text);
-// The same for the document's exact bytes, read as UTF-8.
+// The same for the document's exact bytes up to the first zero byte, read as UTF-8 (a malformed
+// sequence is a syntax error).
 [[nodiscard]] Result<StubConfig> ReadStubConfigUtf8(std::string_view utf8);
 
 // The limit for a download: the configured size when there is one, otherwise kMaxInstallerBytes.
