@@ -59,7 +59,7 @@ TEST(PublishCommand, ValidCommandLines) {
 
 TEST(PublishCommand, UsageErrorsNameTheProblem) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"publish"}, "unknown command publish (make, check or verify; see --help)"},
+      {{"publish"}, "unknown command publish (keygen, make, sign, check or verify; see --help)"},
       {{"make", "i.exe", "--version", "1"}, "make: --wrapper is missing"},
       {{"make", "i.exe", "--wrapper", "u"}, "make: --version is missing"},
       {{"make", "--wrapper", "u", "--version", "1"}, "make: an argument is missing"},
