@@ -41,6 +41,12 @@ file(READ "${ORV_TEST_KEYS_DIR}/second.pub.pem" second_key)
 file(WRITE "${ORV_TEST_KEYS_DIR}/built-in.pem" "${first_key}${second_key}")
 orv_add_stub(orvsetup_signed orvsetup_signed "${ORV_CONFIG_URL}" OFF KEYS "${ORV_TEST_KEYS_DIR}/built-in.pem")
 
+# The demo's signed stub, with the key that scripts/demo.sh makes.
+set(ORV_DEMO_CONFIG_KEYS "" CACHE FILEPATH "The demo's public key (scripts/demo.sh sets it)")
+if(ORV_DEMO_CONFIG_KEYS)
+  orv_add_stub(orvsetup_demo orvsetup_demo "${ORV_CONFIG_URL}" OFF KEYS "${ORV_DEMO_CONFIG_KEYS}")
+endif()
+
 # The DLL that the planting test copies beside the stub under the names of system DLLs.
 add_library(planted SHARED "${CMAKE_CURRENT_SOURCE_DIR}/plant/planted_dll.cpp")
 set_target_properties(planted PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")

@@ -118,7 +118,9 @@ TEST_F(SignedConfigRun, OnlyAFreshDocumentForItsProductSignedByABuiltInKeyRuns) 
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << LogDump();
     EXPECT_EQ(error.empty(), c.error.empty()) << LogDump();
     EXPECT_EQ(config.Count("/orv.json.sig"), 1u);
-    if (c.code != 0) EXPECT_EQ(files_->Count("/setup.exe"), installerRequests) << "no request for the installer";
+    if (c.code != 0) {
+      EXPECT_EQ(files_->Count("/setup.exe"), installerRequests) << "no request for the installer";
+    }
   }
   // The highest serial accepted, in the 32-bit view of HKLM.
   const ProcessResult kept = Reg({"query", std::string(kSerialKey) + "\\Sig One", "/v", "ConfigSerial", "/reg:32"});

@@ -127,7 +127,9 @@ TEST(AcceptConfiguration, SignedAndUnsignedBuildsFromTheNetworkAndAFolder) {
     if (c.signedBuild) settings.configKeys = {kFirst, kSecond};
     const Result<StubConfig> accepted = AcceptConfiguration(fake.ports(), settings, c.document, c.signature, c.origin);
     EXPECT_EQ(accepted.ok(), c.accepted) << c.name;
-    if (!accepted.ok()) EXPECT_EQ(accepted.status().error(), RunError::ConfigParse) << c.name;
+    if (!accepted.ok()) {
+      EXPECT_EQ(accepted.status().error(), RunError::ConfigParse) << c.name;
+    }
     EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }
 }

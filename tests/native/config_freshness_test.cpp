@@ -37,7 +37,9 @@ TEST(UtcTime, OnlyRealTimesInTheOneFormAreRead) {
   for (const auto& c : cases) {
     const std::optional<int64_t> read = ParseUtcTime(c.text);
     EXPECT_EQ(read ? *read : -1, c.seconds) << c.text;
-    if (read) EXPECT_EQ(FormatUtcTime(*read), c.text);
+    if (read) {
+      EXPECT_EQ(FormatUtcTime(*read), c.text);
+    }
   }
 }
 

@@ -70,8 +70,12 @@ TEST(ConfigKeys, Base64PaddingAndAlphabet) {
   for (const Case& c : cases) {
     const Result<std::string> decoded = DecodeBase64(c.text);
     EXPECT_EQ(decoded.ok(), c.bytes != nullptr) << c.text;
-    if (decoded.ok() && c.bytes) EXPECT_EQ(*decoded, c.bytes) << c.text;
-    if (c.bytes && std::string(c.text).find_first_of(" \n") == std::string::npos) EXPECT_EQ(EncodeBase64(c.bytes), c.text);
+    if (decoded.ok() && c.bytes) {
+      EXPECT_EQ(*decoded, c.bytes) << c.text;
+    }
+    if (c.bytes && std::string(c.text).find_first_of(" \n") == std::string::npos) {
+      EXPECT_EQ(EncodeBase64(c.bytes), c.text);
+    }
   }
 }
 
