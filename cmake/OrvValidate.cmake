@@ -31,9 +31,10 @@ function(orv_validate_endpoints)
   endif()
 endfunction()
 
-# orv_read_config_keys(<file> <out variable>): the keys of file as the text of a C string literal
-# (PEM, lines joined by \n), or a fatal error unless it holds 1 to 4 P-256 public keys in PEM
-# ("-----BEGIN PUBLIC KEY-----" blocks with an uncompressed point). An empty file name gives "".
+# orv_read_config_keys(<file> <out variable>): the keys of file as a C initializer of their
+# uncompressed points ({0x04, X, Y} each, 65 bytes), or a fatal error unless it holds 1 to 4
+# P-256 public keys in PEM ("-----BEGIN PUBLIC KEY-----" blocks with an uncompressed point). An
+# empty file name gives "" (an unsigned build).
 function(orv_read_config_keys file out)
   if(file STREQUAL "")
     set(${out} "" PARENT_SCOPE)
@@ -45,8 +46,6 @@ function(orv_read_config_keys file out)
   file(READ "${file}" pem)
   string(REPLACE "\r" "" pem "${pem}")
   string(STRIP "${pem}" pem)
-  # Every block: the fixed SubjectPublicKeyInfo head of a P-256 key (base64 of its first 27
-  # bytes, up to the point's 04), then X and Y.
   string(REGEX MATCHALL "-----BEGIN PUBLIC KEY-----[^-]*-----END PUBLIC KEY-----" blocks "${pem}")
   list(LENGTH blocks count)
   string(REGEX REPLACE "-----BEGIN PUBLIC KEY-----[^-]*-----END PUBLIC KEY-----" "" rest "${pem}")
@@ -54,13 +53,38 @@ function(orv_read_config_keys file out)
   if(count LESS 1 OR count GREATER 4 OR NOT rest STREQUAL "")
     message(FATAL_ERROR "ORV_CONFIG_KEYS must hold 1 to 4 PEM public keys and nothing else: '${file}' holds ${count}")
   endif()
+  set(alphabet "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")
+  set(points "")
   foreach(block ${blocks})
+    # The fixed SubjectPublicKeyInfo head of a P-256 key (base64 of its first 27 bytes, up to the
+    # point's 04), then X and Y in 88 characters ending in "==".
     string(REGEX REPLACE "-----(BEGIN|END) PUBLIC KEY-----|[ \t\n]" "" body "${block}")
     string(LENGTH "${body}" body_length)
     if(NOT body MATCHES "^MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE[A-Za-z0-9+/]+==$" OR NOT body_length EQUAL 124)
       message(FATAL_ERROR "ORV_CONFIG_KEYS: a key in '${file}' is not a P-256 public key with an uncompressed point")
     endif()
+    # X and Y: the 86 characters after the head carry 64 bytes (and 4 bits that must be zero).
+    string(SUBSTRING "${body}" 36 86 coded)
+    set(bytes "0x04")
+    set(bits 0)
+    set(held 0)
+    foreach(i RANGE 85)
+      string(SUBSTRING "${coded}" ${i} 1 char)
+      string(FIND "${alphabet}" "${char}" value)
+      math(EXPR bits "(${bits} << 6) | ${value}")
+      math(EXPR held "${held} + 6")
+      if(held GREATER_EQUAL 8)
+        math(EXPR held "${held} - 8")
+        math(EXPR byte "(${bits} >> ${held}) & 255" OUTPUT_FORMAT HEXADECIMAL)
+        math(EXPR bits "${bits} & ((1 << ${held}) - 1)")
+        string(APPEND bytes ", ${byte}")
+      endif()
+    endforeach()
+    if(NOT bits EQUAL 0)
+      message(FATAL_ERROR "ORV_CONFIG_KEYS: a key in '${file}' is not canonical base64")
+    endif()
+    list(APPEND points "{${bytes}}")
   endforeach()
-  string(REPLACE "\n" "\\n" literal "${pem}")
-  set(${out} "${literal}\\n" PARENT_SCOPE)
+  string(REPLACE ";" ", " points "${points}")
+  set(${out} "${points}" PARENT_SCOPE)
 endfunction()

@@ -32,9 +32,9 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, unsigned& 
   return true;
 }
 
-std::string Padded(int64_t value, int width) {
+std::string Padded(uint32_t value, size_t width) {
   std::string text = std::to_string(value);
-  while (static_cast<int>(text.size()) < width) text.insert(text.begin(), '0');
+  if (text.size() < width) text.insert(0, width - text.size(), '0');
   return text;
 }
 
@@ -59,20 +59,27 @@ std::optional<int64_t> ParseUtcTime(std::string_view text) {
 
 std::string FormatUtcTime(int64_t seconds) {
   if (seconds < 0) seconds = 0;
-  const int64_t days = seconds / 86400;
-  const int64_t inDay = seconds % 86400;
-  // The inverse of DaysFromCivil.
-  const int64_t shifted = days + 719468;
-  const int64_t era = shifted / 146097;
-  const int64_t dayOfEra = shifted - era * 146097;
-  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-  const int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-  const int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-  const int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  return Padded(year, 4) + "-" + Padded(month, 2) + "-" + Padded(day, 2) + "T" + Padded(inDay / 3600, 2) + ":" +
-         Padded(inDay / 60 % 60, 2) + ":" + Padded(inDay % 60, 2) + "Z";
+  // Days and seconds of the day; past that, 32-bit arithmetic suffices (the inverse of
+  // DaysFromCivil, for days from 1970 on).
+  const uint32_t days = static_cast<uint32_t>(seconds / 86400);
+  const uint32_t inDay = static_cast<uint32_t>(seconds - int64_t{days} * 86400);
+  const uint32_t shifted = days + 719468;
+  const uint32_t era = shifted / 146097;
+  const uint32_t dayOfEra = shifted - era * 146097;
+  const uint32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const uint32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const uint32_t monthIndex = (5 * dayOfYear + 2) / 153;
+  const uint32_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+  const uint32_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+  const uint32_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  const uint32_t fields[] = {year, month, day, inDay / 3600, inDay / 60 % 60, inDay % 60};
+  static constexpr char kAfter[] = "--T::Z";
+  std::string text;
+  for (size_t i = 0; i < 6; ++i) {
+    text += Padded(fields[i], i == 0 ? 4 : 2);
+    text += kAfter[i];
+  }
+  return text;
 }
 
 FreshnessVerdict JudgeFreshness(const StubConfig& config, const FreshnessRules& rules) {

@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
+#include "config/config_keys.h"
 #include "download/attempt_budget.h"
 #include "main/endpoints.h"
 #include "util/file_signature.h"
@@ -18,15 +20,14 @@ struct PublisherPinning {
 
 // How a build checks its configuration.
 struct ConfigSigning {
-  const char* keysPem = "";              // the keys that may sign it (PEM); empty: an unsigned build
+  std::vector<P256PublicKey> keys;       // the keys that may sign it; none: an unsigned build
   const wchar_t* product = L"Orvandel";  // the product it must name
   uint64_t serialFloor = 0;              // the lowest serial accepted
 };
 
 // The whole run of one stub with the given endpoints and the process's command line (null for
-// none), the publisher pin when pinning is not null, the configuration's signing (keys that do
-// not read leave a signed build that accepts no configuration), and the download's timings (the
-// product's unless a test build gives shorter ones); silent (no window) with "-silent" or on a
+// none), the publisher pin when pinning is not null, the configuration's signing, and the
+// download's timings (the product's unless a test build gives shorter ones); silent (no window) with "-silent" or on a
 // window station that no user sees. The process exit code (see SetupRun).
 uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endpoints& endpoints,
                       const PublisherPinning* pinning, const ConfigSigning& signing,

@@ -16,11 +16,7 @@ uint32_t RunStubEntry(HINSTANCE instance, const wchar_t* commandLine, const Endp
   settings.analyticsHost = endpoints.analyticsHost ? endpoints.analyticsHost : L"";
   if (pinning) settings.publisherPin = pinning->pin;
   settings.downloadTimings = timings;
-  if (signing.keysPem && *signing.keysPem) {
-    Result<std::vector<P256PublicKey>> keys = ReadPublicKeysPem(signing.keysPem);
-    // Checked when the build was configured; a key that did not read (all zeros) verifies nothing.
-    settings.configKeys = keys.ok() ? std::move(*keys) : std::vector<P256PublicKey>{P256PublicKey{}};
-  }
+  settings.configKeys = signing.keys;
   if (signing.product) settings.product = signing.product;
   settings.configSerialFloor = signing.serialFloor;
   settings.silent = DecideSilent(HasSilentSwitch(settings.commandLine), ReadProcessWindowStation());

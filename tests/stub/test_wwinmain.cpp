@@ -56,7 +56,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   if (!pin.empty()) static_cast<void>(ParseSha256Hex(pin, pinning.pin));
   // The product's name from ORV_TEST_PRODUCT, so that each test keeps its own highest serial.
   const std::wstring product = FromEnvironment(L"ORV_TEST_PRODUCT", ORV_BUILD_PRODUCT);
-  const ConfigSigning signing{ORV_BUILD_CONFIG_KEYS, product.c_str(), ORV_BUILD_CONFIG_SERIAL_FLOOR};
+  const ConfigSigning signing{std::vector<P256PublicKey> ORV_BUILD_CONFIG_KEYS, product.c_str(),
+                              ORV_BUILD_CONFIG_SERIAL_FLOOR};
   return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, signing,
                                        TimingsFromEnvironment()));
 }
