@@ -59,26 +59,6 @@ TEST(ConfigKeys, PemBlocksOfP256KeysAreReadAndNamedByTheirId) {
   EXPECT_EQ(PublicKeyPem((*read)[0]), key);
 }
 
-TEST(ConfigKeys, Base64PaddingAndAlphabet) {
-  struct Case {
-    const char* text;
-    const char* bytes;  // null: refused
-  } cases[] = {
-      {"", ""},       {"TWFu", "Man"}, {"TWE=", "Ma"},  {"TQ==", "M"},     {"TW Fu\n", "Man"},
-      {"TQ=", nullptr}, {"TQ", nullptr}, {"T===", nullptr}, {"TQ==TWFu", nullptr}, {"TW-u", nullptr},
-  };
-  for (const Case& c : cases) {
-    const Result<std::string> decoded = DecodeBase64(c.text);
-    EXPECT_EQ(decoded.ok(), c.bytes != nullptr) << c.text;
-    if (decoded.ok() && c.bytes) {
-      EXPECT_EQ(*decoded, c.bytes) << c.text;
-    }
-    if (c.bytes && std::string(c.text).find_first_of(" \n") == std::string::npos) {
-      EXPECT_EQ(EncodeBase64(c.bytes), c.text);
-    }
-  }
-}
-
 const std::string kSha(64, 'a');
 const std::string kId = "0123456789abcdef";
 const std::string kSig(128, 'B');

@@ -92,16 +92,12 @@ TEST(PublishCommand, UsageErrorsNameTheProblem) {
        "make: --key needs -o FILE: the signature is written beside the document, as FILE.sig"},
       {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--serial", "0"},
        "make: --serial must be an integer from 1 to 9007199254740991"},
-      {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--serial", "9007199254740992"},
-       "make: --serial must be an integer from 1 to 9007199254740991"},
       {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--serial", "7x"},
        "make: --serial must be an integer from 1 to 9007199254740991"},
       {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--expires", "2027-02-30T00:00:00Z"},
        "make: --expires must be a UTC time YYYY-MM-DDTHH:MM:SSZ"},
       {{"sign", "orv.json"}, "sign: --key is missing"},
       {{"sign", "--key", "a", "--key", "b", "--key", "c", "--key", "d", "--key", "e", "orv.json"}, "sign: at most 4 keys"},
-      {{"keygen"}, "keygen: an argument is missing"},
-      {{"check", "a.json", "--pub"}, "check: --pub needs a value"},
   };
   for (const auto& c : cases) {
     PublishCommand command;
