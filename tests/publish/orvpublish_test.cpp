@@ -99,48 +99,20 @@ TEST_F(Orvpublish, MakeWritesWhatCheckAccepts) {
 }
 
 TEST_F(Orvpublish, KeysSignDocumentsThatCheckVerifiesWithTheStubsRules) {
-  for (const char* name : {"a", "b", "c"}) ASSERT_EQ(Run({"keygen", dir_ + "/" + name}).status, 0) << name;
+  for (const char* name : {"a", "b"}) ASSERT_EQ(Run({"keygen", dir_ + "/" + name}).status, 0) << name;
   EXPECT_EQ(std::filesystem::status(dir_ + "/a.key.pem").permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-  const bed::ProcessResult again = Run({"keygen", dir_ + "/a"});
-  EXPECT_EQ(again.status, 1) << "an existing key is never replaced";
+  EXPECT_EQ(Run({"keygen", dir_ + "/a"}).status, 1) << "an existing key is never replaced";
   const std::string doc = dir_ + "/orv.json";
   const bed::ProcessResult made =
       Run({"make", dir_ + "/setup.exe", "--wrapper", "https://dl.example.com/setup.exe", "--version", "4.2", "--product",
            "Orvandel", "--serial", "3", "--expires", "2099-01-01T00:00:00Z", "--key", dir_ + "/a.key.pem", "-o", doc});
   ASSERT_EQ(made.status, 0) << made.err;
-  ASSERT_EQ(Run({"make", dir_ + "/setup.exe", "--wrapper", "https://dl.example.com/setup.exe", "--version", "4.2",
-                 "-o", dir_ + "/plain.json"}).status, 0);
-  ASSERT_TRUE(bed::WriteFile(dir_ + "/bad.json", "{}"));
-  const struct {
-    const char* name;
-    std::vector<std::string> args;
-    int status;
-    std::string said;  // in the output
-  } cases[] = {
-      {"signed by a, checked with a", {"check", doc, "--pub", dir_ + "/a.pub.pem"}, 0, "verdict: accepted"},
-      {"checked with b and a", {"check", doc, "--pub", dir_ + "/b.pub.pem", "--pub", dir_ + "/a.pub.pem"}, 0,
-       "signature: key "},
-      {"checked with c only", {"check", doc, "--pub", dir_ + "/c.pub.pem"}, 1,
-       "verdict: code 3: Configuration signature refused: no key line names a key of this stub"},
-      {"a document without the signed keys", {"sign", "--key", dir_ + "/b.key.pem", dir_ + "/plain.json"}, 0, "signed by key "},
-      {"... is refused by a signed stub", {"check", dir_ + "/plain.json", "--pub", dir_ + "/b.pub.pem"}, 1,
-       "verdict: code 3: Configuration refused: product is required in a signed configuration"},
-      {"a public key is no private key", {"sign", "--key", dir_ + "/a.pub.pem", dir_ + "/bad.json"}, 1, ""},
-  };
-  for (const auto& c : cases) {
-    const bed::ProcessResult run = Run(c.args);
-    EXPECT_EQ(run.status, c.status) << c.name << "\n" << run.out << run.err;
-    EXPECT_NE(run.out.find(c.said), std::string::npos) << c.name << "\n" << run.out << run.err;
-  }
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/bad.json.sig"));
-  // Changed after signing: a byte of the document.
-  std::string document;
-  ASSERT_TRUE(bed::ReadFile(doc, document));
-  document[document.find("4.2")] = '5';
-  ASSERT_TRUE(bed::WriteFile(doc, document));
-  EXPECT_EQ(Verdict(Run({"check", doc, "--pub", dir_ + "/a.pub.pem"}).out),
-            "verdict: code 3: Configuration signature refused: its sha256 line does not match the configuration's bytes");
+  const bed::ProcessResult checked = Run({"check", doc, "--pub", dir_ + "/b.pub.pem", "--pub", dir_ + "/a.pub.pem"});
+  EXPECT_EQ(Verdict(checked.out), "verdict: accepted") << checked.out << checked.err;
+  EXPECT_EQ(Verdict(Run({"check", doc, "--pub", dir_ + "/b.pub.pem"}).out),
+            "verdict: code 3: Configuration signature refused: no key line names a key of this stub");
+  EXPECT_EQ(Run({"sign", "--key", dir_ + "/a.pub.pem", doc}).status, 1) << "a public key signs nothing";
 }
 
 TEST_F(Orvpublish, FailuresLeaveTheOutputAloneAndSayWhyInOneLine) {
