@@ -84,7 +84,7 @@ ORV_DEMO_EXIT_CODE=$exit_code ORV_DEMO_RECORD=$(winepath "$demo/installer-record
 ORV_URL_RECORD=$(winepath "$demo/browser.txt") ORV_TEST_CONFIG_URL=$config_url \
 ORV_TEST_ANALYTICS_HOST=$analytics_host ORV_TEST_CANCEL_PAGE_BASE=$cancel_page_base \
   "$ORV_WINE" "$win/tests/orvwatch.exe" --report "$(winepath "$demo/watch.txt")" --answer-after "$answer_after" \
-  -- "$(winepath "$win/orvsetup_demo.exe")" "${stub_args[@]}" >"$demo/stub-output.txt" 2>&1 || true
+  -- "$(winepath "$win/tests/orvsetup_demo.exe")" "${stub_args[@]}" >"$demo/stub-output.txt" 2>&1 || true
 # Let what the stub started (the browser that opens the cancellation page) finish.
 "$ORV_WINESERVER" -w
 
