@@ -37,11 +37,8 @@ struct FreshnessVerdict {
   std::string warning;
 };
 
-// The first rule config breaks, in the order: a key a signed build requires and the document
-// lacks ("<key> is required in a signed configuration"), another product, a serial below the
-// floor, a serial below the highest accepted, an expiry past the clock (the refusal, or with
-// pastExpiryIsWarning the warning, names the expiry and the clock). Keys absent in an unsigned
-// build are not judged.
+// The first rule config breaks: a key a signed build requires, another product, a serial below the
+// floor or the highest accepted, a past expiry (refused, or with pastExpiryIsWarning a warning).
 FreshnessVerdict JudgeFreshness(const StubConfig& config, const FreshnessRules& rules);
 
 }  // namespace orv

@@ -56,10 +56,9 @@ std::string FormatSignatureDocument(const SignatureDocument& document);
 // The SHA-256 of kSignedMessagePrefix followed by document: the digest the keys sign.
 Sha256Digest SignedMessageDigest(std::string_view document);
 
-// A RunError::ConfigParse failure whose detail is the rule that refused (the signature document's
-// form, its "sha256" line against document's bytes, no line naming one of keys, no such line that
-// verifies; a check the verifier cannot make also carries its code); otherwise the id of the first
-// of keys whose line verifies. Lines naming other keys are skipped.
+// A RunError::ConfigParse failure naming the rule that refused (the form, the "sha256" line, no
+// line of one of keys, none that verifies, a check that cannot be made); otherwise the id of the
+// first of keys whose line verifies over document's exact bytes. Lines of other keys are skipped.
 [[nodiscard]] Result<std::string> JudgeSignature(std::string_view document, std::string_view signature,
                                                  const std::vector<P256PublicKey>& keys, P256Verifier& verifier);
 
