@@ -51,7 +51,7 @@ TEST(ProductExecutable, StaysWithinItsSizeAndHasNoTestHook) {
   ASSERT_TRUE(ReadFile(exe, bytes));
   // The test builds read their endpoints from these variables; the product never does.
   for (const char* variable : {"ORV_TEST_CONFIG_URL", "ORV_TEST_ANALYTICS_HOST", "ORV_TEST_CANCEL_PAGE_BASE",
-                               "ORV_TEST_PUBLISHER_PIN"}) {
+                               "ORV_TEST_PUBLISHER_PIN", "ORV_TEST_PRODUCT"}) {
     EXPECT_EQ(bytes.find(Utf16(variable)), std::string::npos) << variable << " in " << exe;
     EXPECT_EQ(bytes.find(variable), std::string::npos) << variable << " in " << exe;
   }
