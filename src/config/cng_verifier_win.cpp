@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "util/system_library.h"
-#include "util/unique_resource.h"
+#include "base/system_library.h"
+#include "base/unique_resource.h"
 
 namespace orv {
 namespace {

@@ -1,6 +1,7 @@
 #include "config/config_document.h"
 
 #include "config/config_freshness.h"
+#include "contract/run_error.h"
 
 #include <cstddef>
 #include <new>

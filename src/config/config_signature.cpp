@@ -1,5 +1,7 @@
 #include "config/config_signature.h"
 
+#include "contract/run_error.h"
+
 #include <optional>
 
 namespace orv {

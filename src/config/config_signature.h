@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "config/config_keys.h"
 #include "util/sha256.h"
-#include "util/status.h"
 
 namespace orv {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "util/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace orv {
 namespace {

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "util/file_sums.h"
 #include "util/sha256.h"
-#include "util/status.h"
 
 namespace orv {
 

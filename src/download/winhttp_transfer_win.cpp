@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/last_error.h"
 #include "download/trickle_watch.h"
 #include "http/async_request.h"
 #include "http/proxy_auth.h"
@@ -14,7 +15,6 @@
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
 #include "http/winhttp_query.h"
-#include "util/last_error.h"
 #include "text/log_escape.h"
 #include "text/utf8.h"
 

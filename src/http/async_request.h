@@ -11,8 +11,8 @@
 #include <optional>
 #include <string>
 
+#include "base/status.h"
 #include "http/winhttp_handle.h"
-#include "util/status.h"
 
 namespace orv {
 

@@ -2,10 +2,10 @@
 
 #include <atomic>
 
+#include "base/last_error.h"
+#include "base/unique_handle.h"
 #include "http/winhttp_api.h"
 #include "http/winhttp_query.h"
-#include "util/last_error.h"
-#include "util/unique_handle.h"
 
 namespace orv {
 

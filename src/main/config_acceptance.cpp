@@ -1,6 +1,7 @@
 #include "main/config_acceptance.h"
 
 #include "config/config_freshness.h"
+#include "contract/run_error.h"
 
 namespace orv {
 

@@ -3,10 +3,10 @@
 // place that decides whether a document is the publisher's, fresh and meant for this stub.
 #include <string>
 
+#include "base/status.h"
 #include "config/stub_config.h"
 #include "main/run_ports.h"
 #include "main/setup_run.h"
-#include "util/status.h"
 
 namespace orv {
 

@@ -6,8 +6,8 @@
 
 #include "config/config_keys.h"
 #include "download/attempt_budget.h"
+#include "launch/file_signature.h"
 #include "main/endpoints.h"
-#include "util/file_signature.h"
 
 namespace orv {
 

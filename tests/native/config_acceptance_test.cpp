@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "main/config_acceptance.h"
+
+#include "contract/run_error.h"
 #include "recording_ports.h"
 
 namespace orv_test {

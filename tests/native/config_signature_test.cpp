@@ -7,6 +7,7 @@
 
 #include "config/config_keys.h"
 #include "config/config_signature.h"
+#include "contract/run_error.h"
 #include "recording_ports.h"
 
 namespace orv_test {
