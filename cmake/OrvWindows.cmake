@@ -32,11 +32,14 @@ if(ORV_LTO AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_BUILD_TYPE MATCHES
   target_link_options(orv_options INTERFACE "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:ORV_STUB_LTO>>>:-fno-lto>")
 endif()
 
-# orv_add_stub(<target> <output name> <config url> <allow invalid certificates>)
-# Builds one stub executable; only the generated endpoints differ between variants.
+# orv_add_stub(<target> <output name> <config url> <allow invalid certificates> [KEYS <file>])
+# Builds one stub executable; only the generated endpoints (and the configuration's keys: none
+# without KEYS) differ between variants.
 function(orv_add_stub target output config_url lenient)
+  cmake_parse_arguments(PARSE_ARGV 4 arg "" "KEYS" "")
   set(gen "${CMAKE_BINARY_DIR}/variants/${target}")
   set(ORV_VARIANT_CONFIG_URL "${config_url}")
+  orv_read_config_keys("${arg_KEYS}" ORV_VARIANT_CONFIG_KEYS)
   if(lenient)
     set(ORV_VARIANT_LENIENT "true")
   else()
@@ -57,7 +60,7 @@ function(orv_add_stub target output config_url lenient)
 endfunction()
 
 include(cmake/OrvResources.cmake OPTIONAL)
-orv_add_stub(orvsetup orvsetup "${ORV_CONFIG_URL}" ${ORV_ALLOW_INVALID_CERTIFICATES})
+orv_add_stub(orvsetup orvsetup "${ORV_CONFIG_URL}" ${ORV_ALLOW_INVALID_CERTIFICATES} KEYS "${ORV_CONFIG_KEYS}")
 include(cmake/OrvSigning.cmake)
 orv_sign_after_link(orvsetup)
 

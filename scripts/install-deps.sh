@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64
           xvfb xauth libeasyloggingpp-dev nlohmann-json3-dev googletest libbenchmark-dev libcpp-httplib-dev
           libssl-dev zlib1g-dev pkg-config icoutils liblnk-utils imagemagick python3
-          osslsigncode openssl)
+          osslsigncode openssl
+          # Wine's bcrypt verifies ECDSA through GnuTLS, which wine32 and wine64 only recommend.
+          libgnutls30:i386 libgnutls30)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

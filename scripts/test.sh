@@ -32,11 +32,25 @@ jobs=$(nproc)
 win=$build/win
 [ "$ORV_WINE_ARCH" = i686 ] || win=$build/win-$ORV_WINE_ARCH
 
-phase "product build (MinGW i686, as the README builds it), beside the next two builds"
+phase "product builds (MinGW i686, as the README builds them: unsigned, and signed with test keys), beside the next two builds"
 cmake -S . -B "$build/product" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-# Its link-time optimisation runs on one core for a while; the other builds keep the rest busy.
+# The signed product build takes public keys made here, never a publisher's.
+keys=$build/product-signed-keys
+mkdir -p "$keys"
+for name in first second; do
+  [ -f "$keys/$name.pub.pem" ] && continue
+  openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$keys/$name.key.pem" 2>/dev/null
+  openssl pkey -in "$keys/$name.key.pem" -pubout -out "$keys/$name.pub.pem"
+done
+cat "$keys/first.pub.pem" "$keys/second.pub.pem" >"$keys/built-in.pem"
+cmake -S . -B "$build/product-signed" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DORV_CONFIG_KEYS="$keys/built-in.pem" >/dev/null
+# The native build registers the product checks of this one too.
+export ORV_SIGNED_PRODUCT_EXE=$build/product-signed/orvsetup.exe
+# Their link-time optimisation runs on one core for a while; the other builds keep the rest busy.
 # Nothing before the tests needs the product.
-cmake --build "$build/product" -j"$jobs" >"$build/product-build.log" 2>&1 &
+{ cmake --build "$build/product" -j"$jobs" && cmake --build "$build/product-signed" -j"$jobs"; } \
+  >"$build/product-build.log" 2>&1 &
 product_build=$!
 
 phase "cross build of the test programs (MinGW $ORV_WINE_ARCH)"

@@ -71,6 +71,9 @@ if(ORV_E2E)
                        DISCOVERY_TIMEOUT 60)
   gtest_discover_tests(orv_product_tests TEST_PREFIX "product_i686."
                        PROPERTIES LABELS "product;i686" DISCOVERY_TIMEOUT 60)
+  # The same checks of the product built with test keys (scripts/test.sh: ORV_SIGNED_PRODUCT_EXE).
+  gtest_discover_tests(orv_product_tests TEST_PREFIX "product_signed_i686." DISCOVERY_TIMEOUT 60
+                       PROPERTIES ENVIRONMENT "ORV_PRODUCT_EXE=$ENV{ORV_SIGNED_PRODUCT_EXE}" LABELS product)
   add_test(NAME ${orv_wine}_unit_tests
            COMMAND ${orv_in_slot} "${ORV_WINE_LOADER}" "${ORV_WIN_BUILD_DIR}/tests/orv_unit_tests.exe")
   set_tests_properties(${orv_wine}_unit_tests PROPERTIES RESOURCE_GROUPS "wine:1" TIMEOUT 900 COST 100

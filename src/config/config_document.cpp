@@ -1,5 +1,8 @@
 #include "config/config_document.h"
 
+#include "config/config_freshness.h"
+#include "contract/run_error.h"
+
 #include <cstddef>
 #include <new>
 #include <string_view>
@@ -112,11 +115,20 @@ ConfigDocument::ConfigDocument() : impl_(std::make_unique<Impl>()) {}
 ConfigDocument::~ConfigDocument() = default;
 
 Status ConfigDocument::Parse(const std::wstring& text) {
-  impl_->root = Json();
   std::string utf8;
-  std::string error;
   try {
     utf8 = ToUtf8(text);
+  } catch (const std::bad_alloc&) {
+    impl_->root = Json();
+    return Refused("Out of memory while parsing");
+  }
+  return ParseUtf8(utf8);
+}
+
+Status ConfigDocument::ParseUtf8(std::string_view utf8) {
+  impl_->root = Json();
+  std::string error;
+  try {
     const auto limitNesting = [](int depth, Json::parse_event_t event, Json&) {
       if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
           depth >= kMaxNesting) {
@@ -124,7 +136,7 @@ Status ConfigDocument::Parse(const std::wstring& text) {
       }
       return true;
     };
-    impl_->root = Json::parse(utf8, limitNesting, /*allow_exceptions=*/true, /*ignore_comments=*/true);
+    impl_->root = Json::parse(utf8.begin(), utf8.end(), limitNesting, /*allow_exceptions=*/true, /*ignore_comments=*/true);
     return {};
   } catch (const Json::parse_error& e) {
     std::size_t line = 0;
@@ -209,6 +221,32 @@ Result<std::optional<std::vector<std::wstring>>> ConfigDocument::ReadMirrors() c
     mirrors.push_back(std::move(url));
   }
   return std::optional<std::vector<std::wstring>>(std::move(mirrors));
+}
+
+Result<std::optional<std::wstring>> ConfigDocument::ReadProduct() const {
+  const std::optional<Json::const_iterator> found = impl_->Optional("product");
+  if (!found) return std::optional<std::wstring>();
+  std::wstring product;
+  if ((*found)->is_string()) product = FromUtf8((*found)->get_ref<const std::string&>());
+  if (product.empty() || product.size() > 64) return Refused("product is not a string of 1 to 64 characters");
+  return std::optional<std::wstring>(std::move(product));
+}
+
+Result<std::optional<uint64_t>> ConfigDocument::ReadSerial() const {
+  const std::optional<Json::const_iterator> found = impl_->Optional("serial");
+  if (!found) return std::optional<uint64_t>();
+  const uint64_t serial = (*found)->is_number_unsigned() ? (*found)->get<uint64_t>() : 0;
+  if (serial < 1 || serial > kMaxConfigSerial) return Refused("serial is not an integer from 1 to 9007199254740991");
+  return std::optional<uint64_t>(serial);
+}
+
+Result<std::optional<int64_t>> ConfigDocument::ReadExpires() const {
+  const std::optional<Json::const_iterator> found = impl_->Optional("expires");
+  if (!found) return std::optional<int64_t>();
+  std::optional<int64_t> expires;
+  if ((*found)->is_string()) expires = ParseUtcTime((*found)->get_ref<const std::string&>());
+  if (!expires) return Refused("expires is not a UTC time YYYY-MM-DDTHH:MM:SSZ");
+  return expires;
 }
 
 }  // namespace orv

@@ -32,6 +32,9 @@ class ConfigDocument {
   // L, column C", both from 1, the column counted in characters) and on containers nested deeper
   // than 32 levels. Otherwise the whole text is the document.
   [[nodiscard]] Status Parse(const std::wstring& text);
+  // The same for the document's exact bytes, read as UTF-8 (a malformed sequence is a syntax
+  // error).
+  [[nodiscard]] Status ParseUtf8(std::string_view utf8);
 
   // Typed reads of the keys "shortcut", "wrapper", "checksum" and "version". Fail with "Not an
   // object", "<key> not found", "Not a bool", "Not an unsigned integer" or "Not a string". The
@@ -57,6 +60,12 @@ class ConfigDocument {
   // unusable; otherwise its addresses in order (possibly none), or nullopt when there is no
   // "mirrors" (or no root object).
   [[nodiscard]] Result<std::optional<std::vector<std::wstring>>> ReadMirrors() const;
+  // Fail ("product is not a string of 1 to 64 characters", "serial is not an integer from 1 to
+  // 9007199254740991", "expires is not a UTC time YYYY-MM-DDTHH:MM:SSZ") when the key is there but
+  // unusable; otherwise its value (expires in seconds since 1970, UTC), or nullopt without it.
+  [[nodiscard]] Result<std::optional<std::wstring>> ReadProduct() const;
+  [[nodiscard]] Result<std::optional<uint64_t>> ReadSerial() const;
+  [[nodiscard]] Result<std::optional<int64_t>> ReadExpires() const;
 
  private:
   struct Impl;

@@ -12,9 +12,10 @@ const char kPlainHttpNeedsSha256[] =
     "wrapper uses plain http, which is accepted only with a \"sha256\" of the installer";
 const char kMirrorsNeedSha256[] = "mirrors are accepted only with a \"sha256\" of the installer";
 
-Result<StubConfig> ReadStubConfig(const std::wstring& text) {
-  ConfigDocument document;
-  if (Status parsed = document.Parse(text); !parsed.ok()) return parsed;
+namespace {
+
+// Every value of a parsed document, checked.
+Result<StubConfig> ReadParsed(const ConfigDocument& document) {
   const Result<bool> shortcut = document.ReadShortcut();
   if (!shortcut.ok()) return shortcut.status();
   Result<std::wstring> wrapper = document.ReadWrapper();
@@ -39,7 +40,30 @@ Result<StubConfig> ReadStubConfig(const std::wstring& text) {
   read.sha256 = *sha256;
   read.size = *size;
   if (*mirrors) read.mirrors = std::move(**mirrors);
+  Result<std::optional<std::wstring>> product = document.ReadProduct();
+  if (!product.ok()) return product.status();
+  const Result<std::optional<uint64_t>> serial = document.ReadSerial();
+  if (!serial.ok()) return serial.status();
+  const Result<std::optional<int64_t>> expires = document.ReadExpires();
+  if (!expires.ok()) return expires.status();
+  read.product = std::move(*product);
+  read.serial = *serial;
+  read.expires = *expires;
   return read;
+}
+
+}  // namespace
+
+Result<StubConfig> ReadStubConfig(const std::wstring& text) {
+  ConfigDocument document;
+  if (Status parsed = document.Parse(text); !parsed.ok()) return parsed;
+  return ReadParsed(document);
+}
+
+Result<StubConfig> ReadStubConfigUtf8(std::string_view utf8) {
+  ConfigDocument document;
+  if (Status parsed = document.ParseUtf8(utf8.substr(0, utf8.find('\0'))); !parsed.ok()) return parsed;
+  return ReadParsed(document);
 }
 
 uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize) {
@@ -66,6 +90,13 @@ Status JudgeInstallerFile(const StubConfig& config, const FileSums& sums) {
   std::string mismatch = InstallerSumsMismatch(config, sums);
   if (!mismatch.empty()) return Status::Error(RunError::ChecksumMismatch, std::move(mismatch));
   return Status();
+}
+
+std::wstring SignatureAddress(const std::wstring& configUrl) {
+  const std::size_t end = configUrl.find_first_of(L"?#");
+  std::wstring address = configUrl;
+  address.insert(end == std::wstring::npos ? address.size() : end, L".sig");
+  return address;
 }
 
 }  // namespace orv

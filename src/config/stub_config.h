@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/status.h"
@@ -19,6 +20,9 @@ struct StubConfig {
   std::optional<uint64_t> size;  // the installer's exact size in bytes, when the document gives it
   std::optional<Sha256Digest> sha256;  // expected SHA-256 of the installer, when the document gives one
   std::vector<std::wstring> mirrors;   // further http(s) addresses of the installer, tried in order
+  std::optional<std::wstring> product;  // the product the document is for
+  std::optional<uint64_t> serial;       // the document's serial: a later document has a higher one
+  std::optional<int64_t> expires;       // when the document expires, seconds since 1970 (UTC)
 };
 
 // Why a plain http wrapper is refused without a "sha256": its bytes are not protected on the way.
@@ -28,11 +32,14 @@ extern const char kMirrorsNeedSha256[];
 
 // A RunError::ConfigParse failure whose detail is the text the run logs after "Error parsing
 // file. Error: " when text is not a usable configuration document: a parse error, or the first
-// key, in the order "shortcut", "wrapper", "checksum", "version", "sha256", "size" and "mirrors"
-// (the last three optional), that is missing or fails its check (see ConfigDocument), a plain
+// key, in the order "shortcut", "wrapper", "checksum", "version", "sha256", "size", "mirrors",
+// "product", "serial" and "expires" (the last six optional), that is missing or fails its check (see ConfigDocument), a plain
 // http wrapper without "sha256" (kPlainHttpNeedsSha256), or "mirrors" without "sha256"
 // (kMirrorsNeedSha256). Otherwise every value read.
 [[nodiscard]] Result<StubConfig> ReadStubConfig(const std::wstring& text);
+// The same for the document's exact bytes up to the first zero byte, read as UTF-8 (a malformed
+// sequence is a syntax error).
+[[nodiscard]] Result<StubConfig> ReadStubConfigUtf8(std::string_view utf8);
 
 // The limit for a download: the configured size when there is one, otherwise kMaxInstallerBytes.
 uint64_t DownloadSizeLimit(std::optional<uint64_t> configuredSize);
@@ -54,12 +61,21 @@ std::string InstallerSumsMismatch(const StubConfig& config, const FileSums& sums
 // The whole fetch, every attempt included, ends within this time.
 inline constexpr uint32_t kConfigFetchDeadlineMs = 30000;
 
-// Fetches the configuration document by GET from url, refusing invalid TLS certificates when
-// requireValidCertificate; every attempt ends within kConfigFetchDeadlineMs in all (a server that
-// trickles its answer fails). A failure Status (the request's last error as code) when the
-// request fails, whose detail is the line to log before the run's own when the exchange was
-// refused (a redirect the stub does not follow, a proxy asking for more than the user's logon),
-// "" otherwise; else the response text.
-[[nodiscard]] Result<std::wstring> FetchConfigurationText(const wchar_t* url, bool requireValidCertificate);
+// A response as received: its HTTP status and its body's exact bytes.
+struct FetchedDocument {
+  uint32_t httpStatus = 0;
+  std::string bytes;
+};
+
+// The signature document's address: configUrl with ".sig" added to its path.
+std::wstring SignatureAddress(const std::wstring& configUrl);
+
+// Fetches a document (the configuration, or its signature) by GET from url, refusing invalid TLS
+// certificates when requireValidCertificate; every attempt ends within kConfigFetchDeadlineMs in
+// all (a server that trickles its answer fails). A failure Status (the request's last error as
+// code) when the request fails, whose detail is the line to log before the run's own when the
+// exchange was refused (a redirect the stub does not follow, a proxy asking for more than the
+// user's logon), "" otherwise; else the response's status and bytes.
+[[nodiscard]] Result<FetchedDocument> FetchConfigurationDocument(const wchar_t* url, bool requireValidCertificate);
 
 }  // namespace orv

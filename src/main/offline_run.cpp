@@ -46,26 +46,13 @@ Result<std::unique_ptr<OfflineFolder>> OpenRequestFolder(const RunPorts& ports, 
   return folder;
 }
 
-Result<StubConfig> FetchLayoutConfiguration(const RunPorts& ports, const RunSettings& settings,
-                                            ConfigDocuments& documents) {
-  ports.log.Log(LogLevel::Info, "Downloading config file");
-  Result<ConfigDocuments> fetched = ports.network.FetchSignedConfiguration();
-  if (!fetched.ok()) {
-    if (!fetched.status().detail().empty()) ports.log.Log(LogLevel::Error, fetched.status().detail());
-    ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
-    return Status::Error(RunError::ConfigFetch, "");
-  }
-  ports.log.Log(LogLevel::Info, "Config file has been downloaded successfully");
-  documents = std::move(*fetched);
-  return AcceptConfiguration(ports, settings, documents.document, documents.signature, ConfigOrigin::Network);
-}
-
 Result<StubConfig> ReadFolderConfiguration(const RunPorts& ports, const RunSettings& settings, OfflineFolder& folder) {
   ports.log.Log(LogLevel::Info, "Reading config file " + QuotedPath(folder.PathOf(kLayoutConfigName)));
   const Result<std::string> document = folder.ReadDocument(kLayoutConfigName, kMaxFolderConfigBytes);
   if (!document.ok()) return FolderFailure(ports, document.status().LogText());
   const Result<std::string> signature = folder.ReadDocument(kLayoutSignatureName, kMaxFolderSignatureBytes);
   if (!signature.ok()) return FolderFailure(ports, signature.status().LogText());
+  ports.log.Log(LogLevel::Info, "Parsing config file");
   return AcceptConfiguration(ports, settings, *document, *signature, ConfigOrigin::Folder);
 }
 

@@ -31,11 +31,6 @@ inline constexpr size_t kMaxFolderSignatureBytes = 4096;
 [[nodiscard]] Result<std::unique_ptr<OfflineFolder>> OpenRequestFolder(const RunPorts& ports,
                                                                        const OfflineRequest& request);
 
-// A RunError::ConfigFetch failure (logged) when either document cannot be fetched; a refusal of
-// AcceptConfiguration; otherwise the configuration, and documents holding both as received.
-[[nodiscard]] Result<StubConfig> FetchLayoutConfiguration(const RunPorts& ports, const RunSettings& settings,
-                                                          ConfigDocuments& documents);
-
 // A RunError::Folder failure (logged) when the folder's configuration or signature cannot be read;
 // a refusal of AcceptConfiguration; otherwise the configuration, read once from each file.
 [[nodiscard]] Result<StubConfig> ReadFolderConfiguration(const RunPorts& ports, const RunSettings& settings,

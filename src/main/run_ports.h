@@ -11,6 +11,8 @@
 
 #include "base/log_sink.h"
 #include "base/status.h"
+#include "config/config_signature.h"
+#include "config/stub_config.h"
 #include "download/download_course.h"
 #include "download/progress_step.h"
 #include "held_files/file_writer.h"
@@ -154,16 +156,29 @@ class UserInterface {
   [[nodiscard]] virtual std::unique_ptr<ProgressScope> StartProgress() = 0;
 };
 
+// What accepting a configuration asks of the machine: the signature check (P256Verifier), the
+// highest serial accepted, and the clock.
+class ConfigTrust : public P256Verifier {
+ public:
+  // A failure with the platform's code when the value kept for product cannot be read (or is not
+  // a REG_QWORD); nullopt when none is kept.
+  [[nodiscard]] virtual Result<std::optional<uint64_t>> ReadHighestSerial(const std::wstring& product) = 0;
+  // A failure with the platform's code when serial cannot be kept for product.
+  [[nodiscard]] virtual Status WriteHighestSerial(const std::wstring& product, uint64_t serial) = 0;
+  // The machine's clock: seconds since 1970-01-01T00:00:00Z.
+  virtual int64_t UtcNow() = 0;
+};
+
 // The network: the configuration, the installer's bytes and the failure hit.
 class Network {
  public:
   virtual ~Network() = default;
   // A failure when the configuration request fails (its detail, when not empty, the line that
-  // says why the exchange was refused: a redirect or a proxy); otherwise the response's text.
-  [[nodiscard]] virtual Result<std::wstring> FetchConfiguration() = 0;
-  // As FetchConfiguration, then the signature from the configuration's address with ".sig"
-  // added; both bodies as received. A failure when either request fails.
-  [[nodiscard]] virtual Result<ConfigDocuments> FetchSignedConfiguration() = 0;
+  // says why the exchange was refused: a redirect or a proxy); otherwise the response's exact bytes.
+  [[nodiscard]] virtual Result<std::string> FetchConfiguration() = 0;
+  // The same for the signature document beside the configuration (its address with ".sig"
+  // added to the path); otherwise its HTTP status and exact bytes.
+  [[nodiscard]] virtual Result<FetchedDocument> FetchConfigurationSignature() = 0;
   // The cache-busting number: 0 to 32767, drawn anew for each run.
   virtual unsigned DrawCacheBuster() = 0;
   // The installer's download attempts, one at a time, into file (through its writer) within
@@ -230,6 +245,7 @@ struct RunPorts {
   Files& files;
   Shortcuts& shortcuts;
   Processes& processes;
+  ConfigTrust& trust;
 };
 
 }  // namespace orv

@@ -7,6 +7,7 @@
 #include "contract/run_addresses.h"
 #include "contract/run_error.h"
 #include "main/command_line.h"
+#include "main/config_acceptance.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
 #include "main/offline_run.h"
@@ -62,21 +63,35 @@ void LogOldFolderRemovals(const RunPorts& ports, RunFolder& folder) {
   }
 }
 
-// The configuration, fetched and read; the run's exit code when it cannot be used.
-Result<StubConfig> ObtainConfiguration(const RunPorts& ports) {
+// Logs why a fetch failed (a refused redirect or proxy says why; a network failure has nothing to
+// add) and gives the run's error for it.
+Status FetchFailed(const RunPorts& ports, const Status& status) {
+  if (!status.detail().empty()) ports.log.Log(LogLevel::Error, status.detail());
+  ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
+  return Status::Error(RunError::ConfigFetch, "");
+}
+
+// The configuration and, in a signed build, its signature, fetched (documents keeps their bytes as
+// received), checked and read; the run's exit code when they cannot be used.
+Result<StubConfig> ObtainConfiguration(const RunPorts& ports, const RunSettings& settings, ConfigDocuments& documents) {
   ports.log.Log(LogLevel::Info, "Downloading config file");
-  const Result<std::wstring> text = ports.network.FetchConfiguration();
-  if (!text.ok()) {
-    // A refused redirect or proxy says why; a network failure has nothing to add.
-    if (!text.status().detail().empty()) ports.log.Log(LogLevel::Error, text.status().detail());
-    ports.log.Log(LogLevel::Error, kConfigFetchFailedLine);
-    return Status::Error(RunError::ConfigFetch, "");
-  }
+  Result<std::string> document = ports.network.FetchConfiguration();
+  if (!document.ok()) return FetchFailed(ports, document.status());
   ports.log.Log(LogLevel::Info, "Config file has been downloaded successfully");
+  documents.document = std::move(*document);
+  if (!settings.configKeys.empty()) {
+    ports.log.Log(LogLevel::Info, "Downloading config signature");
+    Result<FetchedDocument> fetched = ports.network.FetchConfigurationSignature();
+    if (!fetched.ok()) return FetchFailed(ports, fetched.status());
+    if (fetched->httpStatus != 200) {
+      const std::string reason = "the server answered HTTP status " + std::to_string(fetched->httpStatus);
+      ports.log.Log(LogLevel::Error, SignatureRefusedLine(reason));
+      return Status::Error(RunError::ConfigParse, reason);
+    }
+    documents.signature = std::move(fetched->bytes);
+  }
   ports.log.Log(LogLevel::Info, "Parsing config file");
-  Result<StubConfig> config = ReadStubConfig(*text);
-  if (!config.ok()) ports.log.Log(LogLevel::Error, ConfigParseLine(config.status().detail()));
-  return config;
+  return AcceptConfiguration(ports, settings, documents.document, documents.signature, ConfigOrigin::Network);
 }
 
 // The checksum gate (and the publisher's signature when pinned); RunError::None when it passes.
@@ -106,9 +121,8 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
                     const OfflineRequest& offline, OfflineFolder* offlineFolder) {
   const bool fromFolder = offline.mode == OfflineMode::Source;
   ConfigDocuments documents;
-  const Result<StubConfig> config = offline.mode == OfflineMode::Online ? ObtainConfiguration(ports)
-                                    : fromFolder ? ReadFolderConfiguration(ports, settings, *offlineFolder)
-                                                 : FetchLayoutConfiguration(ports, settings, documents);
+  const Result<StubConfig> config = fromFolder ? ReadFolderConfiguration(ports, settings, *offlineFolder)
+                                               : ObtainConfiguration(ports, settings, documents);
   if (!config.ok()) return Fail(ports, config.status().error());
 
   // A copy from a folder is quick and needs no dialog: nobody waits for a download.

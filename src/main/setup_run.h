@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "config/config_keys.h"
 #include "main/run_ports.h"
 #include "main/silent_run.h"
 #include "util/sha256.h"
@@ -18,7 +19,9 @@ struct RunSettings {
   std::optional<Sha256Digest> publisherPin;  // SHA-256 of the certificate that must sign the installer
   DownloadTimings downloadTimings;           // the product's unless a test build shortens them
   SilentDecision silent;  // whether the run shows its windows, and why (the ports' interface follows it)
-  std::vector<std::string> configKeys;  // the built-in keys of the configuration's signature; none: unsigned build
+  std::vector<P256PublicKey> configKeys;  // the keys that may sign the configuration; empty: an unsigned build
+  std::wstring product = L"Orvandel";     // the product the configuration must name
+  uint64_t configSerialFloor = 0;         // the lowest configuration serial accepted
 };
 
 // The whole run: single-instance guard, logging, configuration (read and checked at once),

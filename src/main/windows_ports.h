@@ -44,8 +44,8 @@ class WindowsUserInterface final : public UserInterface {
 class WindowsNetwork final : public Network {
  public:
   WindowsNetwork(const Endpoints& endpoints, HANDLE userClosed) : endpoints_(endpoints), userClosed_(userClosed) {}
-  Result<std::wstring> FetchConfiguration() override;
-  Result<ConfigDocuments> FetchSignedConfiguration() override;
+  Result<std::string> FetchConfiguration() override;
+  Result<FetchedDocument> FetchConfigurationSignature() override;
   unsigned DrawCacheBuster() override;
   std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file, const DownloadTimings& timings) override;
   void SendFailureHit(const std::wstring& url) override;
@@ -90,6 +90,16 @@ class WindowsProcesses final : public Processes {
   Status OpenPage(const std::wstring& address) override;
 };
 
+// The signature check through CNG, the highest serial in the registry (HKLM, 32-bit view), the
+// system clock.
+class WindowsConfigTrust final : public ConfigTrust {
+ public:
+  Result<bool> Verify(const P256PublicKey& key, const Sha256Digest& digest, const P256Signature& signature) override;
+  Result<std::optional<uint64_t>> ReadHighestSerial(const std::wstring& product) override;
+  Status WriteHighestSerial(const std::wstring& product, uint64_t serial) override;
+  int64_t UtcNow() override;
+};
+
 // Every port, and what they share: COM on the run's thread, and the event that the progress
 // dialog sets when the user closes it. Must be used and destroyed on the thread that made it.
 class WindowsPorts {
@@ -103,7 +113,7 @@ class WindowsPorts {
   WindowsPorts& operator=(const WindowsPorts&) = delete;
   RunPorts ports() {
     UserInterface& ui = silent_ ? static_cast<UserInterface&>(silentUi_) : ui_;
-    return RunPorts{log_, ui, network_, files_, shortcuts_, processes_};
+    return RunPorts{log_, ui, network_, files_, shortcuts_, processes_, trust_};
   }
 
  private:
@@ -117,6 +127,7 @@ class WindowsPorts {
   WindowsFiles files_;
   WindowsShortcuts shortcuts_;
   WindowsProcesses processes_;
+  WindowsConfigTrust trust_;
 };
 
 }  // namespace orv

@@ -3,13 +3,14 @@
 #include <shellapi.h>
 
 #include "base/unique_resource.h"
+#include "config/cng_verifier.h"
+#include "config/highest_serial.h"
 #include "config/stub_config.h"
 #include "contract/run_addresses.h"
 #include "contract/run_error.h"
 #include "download/winhttp_transfer.h"
 #include "http/http_client.h"
 #include "launch/open_web_page.h"
-#include "main/log_text.h"
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
@@ -69,25 +70,6 @@ class DialogScope final : public ProgressScope {
   EventPacer pacer_{userClosed_};
 };
 
-// The largest signature accepted, in bytes.
-constexpr uint32_t kMaxSignatureBytes = 4096;
-
-// A failure (the request's error; its detail the line that says why an exchange was refused)
-// when url cannot be fetched as the configuration is, or its body holds more than maxBytes;
-// otherwise the body's bytes as received.
-Result<std::string> FetchBody(const std::wstring& url, bool requireValidCertificate, uint32_t maxBytes) {
-  HttpClient client(url);
-  client.setRequireValidCertificate(requireValidCertificate);
-  client.setTotalDeadline(kConfigFetchDeadlineMs);
-  if (!client.execute(L"GET")) return Status::Failure(client.lastError(), client.failureDetail());
-  if (client.bodyLength() > maxBytes) {
-    return Status::Failure(ERROR_NOT_ENOUGH_MEMORY, "The answer from " + LogText(url) + " is larger than " +
-                                                        std::to_string(maxBytes) + " bytes");
-  }
-  if (client.body() == nullptr) return std::string();
-  return std::string(reinterpret_cast<const char*>(client.body()), client.bodyLength());
-}
-
 }  // namespace
 
 void WindowsRunLog::Start() { InitLogging(); }
@@ -103,18 +85,36 @@ std::unique_ptr<ProgressScope> WindowsUserInterface::StartProgress() {
   return std::make_unique<DialogScope>(instance_, log_, userClosed_);
 }
 
-Result<std::wstring> WindowsNetwork::FetchConfiguration() {
-  return FetchConfigurationText(endpoints_.configUrl, !endpoints_.allowInvalidCertificates);
+Result<std::string> WindowsNetwork::FetchConfiguration() {
+  Result<FetchedDocument> fetched = FetchConfigurationDocument(endpoints_.configUrl, !endpoints_.allowInvalidCertificates);
+  if (!fetched.ok()) return fetched.status();
+  return std::move(fetched->bytes);
 }
 
-Result<ConfigDocuments> WindowsNetwork::FetchSignedConfiguration() {
-  const std::wstring url = endpoints_.configUrl ? endpoints_.configUrl : L"";
-  const bool requireValid = !endpoints_.allowInvalidCertificates;
-  Result<std::string> document = FetchBody(url, requireValid, BodyBuffer::kMaxBodyBytes);
-  if (!document.ok()) return document.status();
-  Result<std::string> signature = FetchBody(url + L".sig", requireValid, kMaxSignatureBytes);
-  if (!signature.ok()) return signature.status();
-  return ConfigDocuments{std::move(*document), std::move(*signature)};
+Result<FetchedDocument> WindowsNetwork::FetchConfigurationSignature() {
+  const std::wstring address = SignatureAddress(endpoints_.configUrl ? endpoints_.configUrl : L"");
+  return FetchConfigurationDocument(address.c_str(), !endpoints_.allowInvalidCertificates);
+}
+
+Result<bool> WindowsConfigTrust::Verify(const P256PublicKey& key, const Sha256Digest& digest,
+                                        const P256Signature& signature) {
+  return CngP256Verifier().Verify(key, digest, signature);
+}
+
+Result<std::optional<uint64_t>> WindowsConfigTrust::ReadHighestSerial(const std::wstring& product) {
+  return orv::ReadHighestSerial(product);
+}
+
+Status WindowsConfigTrust::WriteHighestSerial(const std::wstring& product, uint64_t serial) {
+  return orv::WriteHighestSerial(product, serial);
+}
+
+int64_t WindowsConfigTrust::UtcNow() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  // FILETIME counts 100 ns from 1601-01-01; 11644473600 s lie between that and 1970-01-01.
+  return static_cast<int64_t>(ticks / 10000000u) - 11644473600;
 }
 
 unsigned WindowsNetwork::DrawCacheBuster() {

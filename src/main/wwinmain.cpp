@@ -12,13 +12,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   static_cast<void>(orv::RestrictDllSearchToSystem32());
   const orv::Endpoints endpoints{ORV_BUILD_CONFIG_URL, ORV_BUILD_ANALYTICS_HOST, ORV_BUILD_CANCEL_PAGE_BASE,
                             ORV_BUILD_ALLOW_INVALID_CERTIFICATES};
+  const orv::ConfigSigning signing{std::vector<orv::P256PublicKey> ORV_BUILD_CONFIG_KEYS, ORV_BUILD_PRODUCT,
+                                   ORV_BUILD_CONFIG_SERIAL_FLOOR};
   constexpr wchar_t kPin[] = ORV_BUILD_PUBLISHER_PIN;
   if constexpr (sizeof(kPin) == sizeof(wchar_t)) {
-    return static_cast<int>(orv::RunStubEntry(instance, commandLine, endpoints, nullptr));
+    return static_cast<int>(orv::RunStubEntry(instance, commandLine, endpoints, nullptr, signing));
   } else {
     // Checked when the build was configured; a pin that did not read (all zeros) matches no publisher.
     orv::PublisherPinning pinning{{}, &orv::ReadFileSignature};
     static_cast<void>(orv::ParseSha256Hex(kPin, pinning.pin));
-    return static_cast<int>(orv::RunStubEntry(instance, commandLine, endpoints, &pinning));
+    return static_cast<int>(orv::RunStubEntry(instance, commandLine, endpoints, &pinning, signing));
   }
 }

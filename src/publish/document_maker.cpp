@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "config/config_freshness.h"
 #include "publish/stub_verdict.h"
 #include "text/utf8.h"
 
@@ -14,7 +15,8 @@ bool IsUtf8(const std::string& text) { return ToUtf8(FromUtf8(text)) == text; }
 }  // namespace
 
 bool MakeDocument(const DocumentRequest& request, std::string& text, std::string& error) {
-  for (const auto& field : {std::make_pair("wrapper", &request.wrapper), std::make_pair("version", &request.version)}) {
+  for (const auto& field : {std::make_pair("wrapper", &request.wrapper), std::make_pair("version", &request.version),
+                            std::make_pair("product", &request.product)}) {
     if (!IsUtf8(*field.second)) {
       error = std::string(field.first) + " is not valid UTF-8";
       return false;
@@ -36,6 +38,9 @@ bool MakeDocument(const DocumentRequest& request, std::string& text, std::string
   document["sha256"] = Sha256Hex(request.installer.sha256);
   document["size"] = request.installer.size;
   if (!request.mirrors.empty()) document["mirrors"] = request.mirrors;
+  if (!request.product.empty()) document["product"] = request.product;
+  if (request.serial) document["serial"] = *request.serial;
+  if (request.expires) document["expires"] = FormatUtcTime(*request.expires);
   const std::string made = document.dump(2) + "\n";
 
   StubConfig read;
@@ -47,7 +52,9 @@ bool MakeDocument(const DocumentRequest& request, std::string& text, std::string
   const bool same = read.shortcut == request.shortcut && read.wrapper == FromUtf8(request.wrapper) &&
                     read.checksum == request.installer.crc32 && read.version == FromUtf8(request.version) &&
                     read.sha256 == request.installer.sha256 && read.size == request.installer.size &&
-                    read.mirrors == mirrors;
+                    read.mirrors == mirrors &&
+                    read.product == (request.product.empty() ? std::nullopt : std::optional(FromUtf8(request.product))) &&
+                    read.serial == request.serial && read.expires == request.expires;
   if (!same) {
     error = "the document does not read back as written";
     return false;

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 
+#include "config/config_freshness.h"
+#include "config/config_keys.h"
+
 namespace orv {
 
 namespace {
@@ -12,10 +15,13 @@ struct Option {
   bool repeatable = false;
 };
 
-const Option kMakeOptions[] = {
-    {"--wrapper", true}, {"--version", true}, {"--no-shortcut", false}, {"-o", true}, {"--mirror", true, true}};
-const Option kCheckOptions[] = {{"--installer", true}};
-const Option kVerifyOptions[] = {{"--ca-file", true}};
+const Option kMakeOptions[] = {{"--wrapper", true},      {"--version", true}, {"--no-shortcut", false},
+                               {"-o", true},             {"--mirror", true, true}, {"--product", true},
+                               {"--serial", true},       {"--expires", true}, {"--key", true, true}};
+const Option kCheckOptions[] = {{"--installer", true}, {"--pub", true, true}};
+const Option kVerifyOptions[] = {{"--ca-file", true}, {"--pub", true, true}};
+const Option kSignOptions[] = {{"--key", true, true}};
+const Option kKeygenOptions[] = {{"--help", false}};
 
 template <std::size_t N>
 const Option* FindOption(const Option (&options)[N], std::string_view name) {
@@ -87,13 +93,54 @@ const std::string* Value(const SplitArgs& split, std::string_view name) {
   return nullptr;
 }
 
-bool Required(const SplitArgs& split, const char* name, std::string& value, std::string& error) {
+bool Required(const SplitArgs& split, const char* name, std::string& value, std::string& error,
+              const char* command = "make") {
   const std::string* found = Value(split, name);
   if (!found) {
-    error = std::string("make: ") + name + " is missing";
+    error = std::string(command) + ": " + name + " is missing";
     return false;
   }
   value = *found;
+  return true;
+}
+
+// Every value of the repeatable option name, in the order given.
+std::vector<std::string> Values(const SplitArgs& split, std::string_view name) {
+  std::vector<std::string> values;
+  for (const auto& option : split.options) {
+    if (option.first == name) values.push_back(option.second);
+  }
+  return values;
+}
+
+// make's freshness options, checked as the stub reads the keys they write.
+bool ReadFreshness(const SplitArgs& split, PublishCommand& parsed, std::string& error) {
+  if (const std::string* product = Value(split, "--product")) parsed.product = *product;
+  if (const std::string* serial = Value(split, "--serial")) {
+    uint64_t value = 0;
+    bool digits = !serial->empty() && serial->size() <= 16;
+    for (const char c : *serial) {
+      digits = digits && c >= '0' && c <= '9';
+      if (digits) value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    if (!digits || value < 1 || value > kMaxConfigSerial) {
+      error = "make: --serial must be an integer from 1 to " + std::to_string(kMaxConfigSerial);
+      return false;
+    }
+    parsed.serial = value;
+  }
+  if (const std::string* expires = Value(split, "--expires")) {
+    parsed.expires = ParseUtcTime(*expires);
+    if (!parsed.expires) {
+      error = "make: --expires must be a UTC time YYYY-MM-DDTHH:MM:SSZ";
+      return false;
+    }
+  }
+  parsed.keys = Values(split, "--key");
+  if (!parsed.keys.empty() && parsed.output.empty()) {
+    error = "make: --key needs -o FILE: the signature is written beside the document, as FILE.sig";
+    return false;
+  }
   return true;
 }
 
@@ -107,8 +154,8 @@ bool ParsePublishCommand(const std::vector<std::string>& args, PublishCommand& c
     return true;
   }
   const std::string& name = args[0];
-  if (name != "make" && name != "check" && name != "verify") {
-    error = "unknown command " + name + " (make, check or verify; see --help)";
+  if (name != "make" && name != "check" && name != "verify" && name != "keygen" && name != "sign") {
+    error = "unknown command " + name + " (keygen, make, sign, check or verify; see --help)";
     return false;
   }
   for (const std::string& arg : args) {
@@ -131,16 +178,36 @@ bool ParsePublishCommand(const std::vector<std::string>& args, PublishCommand& c
       if (option.first == "--mirror") parsed.mirrors.push_back(option.second);
     }
     if (const std::string* output = Value(split, "-o")) parsed.output = *output == "-" ? "" : *output;
+    if (!ReadFreshness(split, parsed, error)) return false;
   } else if (name == "check") {
     if (!Split(name, args, kCheckOptions, split, error)) return false;
     parsed.kind = PublishCommand::Kind::Check;
     parsed.document = split.positional[0];
     if (const std::string* installer = Value(split, "--installer")) parsed.installer = *installer;
-  } else {
+    parsed.pubs = Values(split, "--pub");
+  } else if (name == "verify") {
     if (!Split(name, args, kVerifyOptions, split, error)) return false;
     parsed.kind = PublishCommand::Kind::Verify;
     parsed.url = split.positional[0];
     if (const std::string* caFile = Value(split, "--ca-file")) parsed.caFile = *caFile;
+    parsed.pubs = Values(split, "--pub");
+  } else if (name == "sign") {
+    if (!Split(name, args, kSignOptions, split, error)) return false;
+    parsed.kind = PublishCommand::Kind::Sign;
+    parsed.document = split.positional[0];
+    parsed.keys = Values(split, "--key");
+    if (parsed.keys.empty()) {
+      error = "sign: --key is missing";
+      return false;
+    }
+  } else {
+    if (!Split(name, args, kKeygenOptions, split, error)) return false;
+    parsed.kind = PublishCommand::Kind::Keygen;
+    parsed.name = split.positional[0];
+  }
+  if (parsed.keys.size() > kMaxConfigKeys || parsed.pubs.size() > kMaxConfigKeys) {
+    error = name + ": at most " + std::to_string(kMaxConfigKeys) + " keys";
+    return false;
   }
   command = parsed;
   return true;
@@ -156,29 +223,48 @@ std::string PublishHelp(std::string_view topic) {
            "file, tried when the ones before fail. --no-shortcut: a cancelled installation leaves no resume\n"
            "shortcut. The document is read back as the stub reads it before it is written; what the\n"
            "stub would refuse is not written (exit 1, with the stub's reason). Without -o (or with\n"
-           "-o -) it goes to standard output; FILE is replaced only once the whole document is written.\n";
+           "-o -) it goes to standard output; FILE is replaced only once the whole document is written.\n"
+           "--product, --serial (1 to 2^53-1, higher for every release) and --expires add the keys a\n"
+           "signed stub requires; each --key (at most 4, needs -o) signs the document into FILE.sig.\n";
+  }
+  if (topic == "keygen") {
+    return "usage: orvpublish keygen NAME\n"
+           "Makes a P-256 key pair for signing configuration documents: NAME.key.pem (the private key,\n"
+           "readable by its owner only; keep it off the servers) and NAME.pub.pem (the public key, for\n"
+           "the stub's ORV_CONFIG_KEYS), and prints the key id. Existing files are not replaced.\n";
+  }
+  if (topic == "sign") {
+    return "usage: orvpublish sign --key KEY.key.pem [--key ...] FILE\n"
+           "Signs the document FILE, byte for byte as it is, with each key (at most 4) and writes\n"
+           "FILE.sig. Each signature is checked by the stub's own rules before the file is written.\n";
   }
   if (topic == "check") {
-    return "usage: orvpublish check FILE [--installer INSTALLER]\n"
+    return "usage: orvpublish check FILE [--installer INSTALLER] [--pub KEY.pub.pem]...\n"
            "Reads the document FILE as the stub reads a response body in UTF-8 and prints the values\n"
            "the stub takes from it, or the error code and log line it would stop with. With\n"
            "--installer, also checks INSTALLER against the document's size, CRC-32 and SHA-256.\n"
+           "With --pub, checks FILE.sig as a stub built with those keys does (and the keys a signed\n"
+           "stub requires), and warns when the document expires within 14 days.\n"
            "Exit status: 0 the stub would accept it, 1 it would not, 2 bad arguments or unreadable files.\n";
   }
   if (topic == "verify") {
-    return "usage: orvpublish verify URL [--ca-file PEM]\n"
+    return "usage: orvpublish verify URL [--ca-file PEM] [--pub KEY.pub.pem]...\n"
            "Fetches the document at the https URL with the server's certificate checked (against the\n"
            "system's authorities, or those in PEM; the Windows build takes its certificate store only),\n"
            "then the installer from its address and from each mirror, and checks them as the stub does:\n"
            "the document's values, the size limit, the CRC-32 and the SHA-256. Prints each transfer's\n"
-           "HTTP status, size, time and throughput. Nothing is stored.\n"
+           "HTTP status, size, time and throughput. Nothing is stored. With --pub, also fetches\n"
+           "URL.sig and checks the pair as a stub built with those keys does.\n"
            "Exit status: 0 a stub would install from every address, 1 it would not, 2 bad arguments.\n";
   }
   return "usage: orvpublish COMMAND [ARGUMENTS]\n"
          "Publishing tool of the orvsetup stub: writes and checks its configuration document.\n"
+         "  keygen NAME\n"
          "  make INSTALLER --wrapper URL --version TEXT [--mirror URL]... [--no-shortcut] [-o FILE]\n"
-         "  check FILE [--installer INSTALLER]\n"
-         "  verify URL [--ca-file PEM]\n"
+         "       [--product NAME --serial N --expires YYYY-MM-DDTHH:MM:SSZ --key KEY.key.pem...]\n"
+         "  sign --key KEY.key.pem... FILE\n"
+         "  check FILE [--installer INSTALLER] [--pub KEY.pub.pem...]\n"
+         "  verify URL [--ca-file PEM] [--pub KEY.pub.pem...]\n"
          "orvpublish COMMAND --help describes a command.\n";
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,9 +9,9 @@ namespace orv {
 
 // What one run of orvpublish was asked to do.
 struct PublishCommand {
-  enum class Kind { Help, Make, Check, Verify };
+  enum class Kind { Help, Make, Check, Verify, Keygen, Sign };
   Kind kind = Kind::Help;
-  std::string topic;      // Help: "", "make", "check" or "verify"
+  std::string topic;      // Help: "", "make", "check", "verify", "keygen" or "sign"
   std::string installer;  // Make: the installer; Check: the optional installer to check
   std::string wrapper;    // Make: the installer's address
   std::vector<std::string> mirrors;  // Make: further addresses (--mirror, in the order given)
@@ -19,6 +21,12 @@ struct PublishCommand {
   std::string document;   // Check: the document's file
   std::string url;        // Verify: the document's address
   std::string caFile;     // Verify: PEM certificates to trust instead of the system's
+  std::string product;    // Make: the product the document is for ("" for none)
+  std::optional<uint64_t> serial;    // Make: the document's serial
+  std::optional<int64_t> expires;    // Make: its expiry, seconds since 1970 (UTC)
+  std::vector<std::string> keys;     // Make, Sign: private keys (PEM) that sign the document
+  std::vector<std::string> pubs;     // Check, Verify: public keys (PEM) the signature is checked with
+  std::string name;       // Keygen: the key files' name, before ".key.pem" and ".pub.pem"
 };
 
 // Exit statuses of orvpublish.

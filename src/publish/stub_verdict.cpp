@@ -34,7 +34,7 @@ StubVerdict JudgeDocument(std::string_view body, StubConfig& config) {
     return Verdict(RunError::ConfigFetch,
                    std::string(kConfigFetchFailedLine) + " (the body opens <html> without closing it)");
   }
-  Result<StubConfig> read = ReadStubConfig(text);
+  Result<StubConfig> read = ReadStubConfigUtf8(body);
   if (!read.ok()) return Verdict(RunError::ConfigParse, ConfigParseLine(read.status().detail()));
   config = std::move(*read);
   return {};
@@ -47,8 +47,8 @@ std::string CharsetWarning(const std::wstring& headers, std::string_view body) {
   if (ChooseBodyEncoding(charset).codePage == kUtf8Encoding.codePage) return "";
   for (const char byte : body.substr(0, body.find('\0'))) {
     if (static_cast<unsigned char>(byte) >= 0x80) {
-      return "warning: the response names no UTF-8 charset (Content-Type: ...; charset=utf-8), so the stub reads "
-             "its non-ASCII bytes in the Windows ANSI code page, not as UTF-8 as shown here";
+      return "warning: the response names no UTF-8 charset (Content-Type: ...; charset=utf-8): older stubs "
+             "read its non-ASCII bytes in the Windows ANSI code page; stubs that read the document's bytes take UTF-8, as shown here";
     }
   }
   return "";

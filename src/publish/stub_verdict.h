@@ -23,9 +23,9 @@ std::wstring DocumentTextFromBytes(std::string_view body);
 // when ReadStubConfig refuses the text; else code 0 with config filled.
 StubVerdict JudgeDocument(std::string_view body, StubConfig& config);
 
-// "" when the stub decodes body as UTF-8 (headers, CR LF lines as received, name a UTF-8 charset)
-// or when the body is ASCII up to its first zero byte; else a one-line warning that the stub
-// reads the non-ASCII bytes in the Windows ANSI code page, unlike DocumentTextFromBytes.
+// "" when older stubs decode body as UTF-8 (headers, CR LF lines as received, name a UTF-8
+// charset) or when the body is ASCII up to its first zero byte; else a one-line warning that
+// those stubs read the non-ASCII bytes in the Windows ANSI code page (later ones read UTF-8).
 std::string CharsetWarning(const std::wstring& headers, std::string_view body);
 
 // The stub's verdict as orvpublish reports it: code 0 for a success, else the run error's code and

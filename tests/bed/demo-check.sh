@@ -9,6 +9,7 @@ env -u DISPLAY bash "$root/scripts/demo.sh" >"$out" 2>&1
 status=$?
 failed=0
 for expected in "INFO Tavlin wrapper started" "INFO Config file has been downloaded successfully" \
+                "[demo server] configuration GET /orv.json.sig" "INFO Configuration signed by key " \
                 "INFO Begin download" "INFO 100" "INFO End download" "INFO Checksum is OK. Continue..." \
                 "INFO Installer execution has successfully completed" "INFO Tavlin wrapper exiting" \
                 "== orvsetup.exe exit code: 0" "[demo server] configuration GET /orv.json" \

@@ -57,9 +57,28 @@ TEST(PublishCommand, ValidCommandLines) {
   }
 }
 
+TEST(PublishCommand, SigningOptionsAreRead) {
+  PublishCommand command;
+  std::string error;
+  ASSERT_TRUE(ParsePublishCommand({"make", "i.exe", "--wrapper", "u", "--version", "1", "--product", "Orvandel",
+                                   "--serial", "42", "--expires", "2027-06-30T00:00:00Z", "--key", "a.pem", "--key",
+                                   "b.pem", "-o", "orv.json"},
+                                  command, error))
+      << error;
+  EXPECT_EQ(command.product, "Orvandel");
+  EXPECT_EQ(command.serial, 42u);
+  EXPECT_EQ(command.expires, 1814313600);
+  EXPECT_EQ(command.keys, (std::vector<std::string>{"a.pem", "b.pem"}));
+  ASSERT_TRUE(ParsePublishCommand({"check", "orv.json", "--pub", "a.pub.pem", "--pub=b.pub.pem"}, command, error));
+  EXPECT_EQ(command.pubs, (std::vector<std::string>{"a.pub.pem", "b.pub.pem"}));
+  ASSERT_TRUE(ParsePublishCommand({"keygen", "orv-2027-a"}, command, error));
+  EXPECT_EQ(command.kind, PublishCommand::Kind::Keygen);
+  EXPECT_EQ(command.name, "orv-2027-a");
+}
+
 TEST(PublishCommand, UsageErrorsNameTheProblem) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{"publish"}, "unknown command publish (make, check or verify; see --help)"},
+      {{"publish"}, "unknown command publish (keygen, make, sign, check or verify; see --help)"},
       {{"make", "i.exe", "--version", "1"}, "make: --wrapper is missing"},
       {{"make", "i.exe", "--wrapper", "u"}, "make: --version is missing"},
       {{"make", "--wrapper", "u", "--version", "1"}, "make: an argument is missing"},
@@ -69,6 +88,16 @@ TEST(PublishCommand, UsageErrorsNameTheProblem) {
       {{"check", "a.json", "--installer="}, "check: --installer needs a value"},
       {{"check", "a.json", "--wrapper", "u"}, "check: unknown option --wrapper"},
       {{"verify", "u", "--ca-file", "a", "--ca-file", "b"}, "verify: --ca-file is given twice"},
+      {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--key", "k.pem"},
+       "make: --key needs -o FILE: the signature is written beside the document, as FILE.sig"},
+      {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--serial", "0"},
+       "make: --serial must be an integer from 1 to 9007199254740991"},
+      {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--serial", "7x"},
+       "make: --serial must be an integer from 1 to 9007199254740991"},
+      {{"make", "i.exe", "--wrapper", "u", "--version", "1", "--expires", "2027-02-30T00:00:00Z"},
+       "make: --expires must be a UTC time YYYY-MM-DDTHH:MM:SSZ"},
+      {{"sign", "orv.json"}, "sign: --key is missing"},
+      {{"sign", "--key", "a", "--key", "b", "--key", "c", "--key", "d", "--key", "e", "orv.json"}, "sign: at most 4 keys"},
   };
   for (const auto& c : cases) {
     PublishCommand command;

@@ -2,6 +2,7 @@
 // A fake of the run's ports: it answers as its Scenario says and records every call, in order,
 // as one line of text ("download <url> -> <path>", "INFO <message>", "box <text>", ...), the
 // ends of the owning objects included ("dialog end", "unlock", "remove folder", "release").
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -45,12 +46,18 @@ struct Scenario {
   bool linkFails = false;
   bool shortcutExists = false;
   std::vector<std::wstring> undeletable;    // paths whose deletion fails
-  bool signedBuild = false;                 // the run's setting: the build has configuration keys
-  std::string signatureDocument = "orvsig 1\n";  // the configuration's signature as fetched
   bool folderUnusable = false;              // the offline folder cannot be opened (or made)
   std::map<std::wstring, std::string> folderFiles;  // name -> bytes of the offline folder's files
   std::vector<std::wstring> refusedNames;   // names in the offline folder that cannot be made new
   std::vector<OldFolderRemoval> oldFolders;  // what removing the old run folders gives
+  // Signed builds: the signature fetch (nullopt: it fails), the highest serial kept (nullopt:
+  // none), whether reading or writing it fails, and the clock.
+  std::vector<P256PublicKey> keys;           // the run's setting: the build's keys (empty: unsigned)
+  std::optional<FetchedDocument> configSignature;
+  std::optional<uint64_t> highestSerial;
+  bool serialUnreadable = false;
+  bool serialUnwritable = false;
+  int64_t now = 1798761600;  // 2027-01-01T00:00:00Z
   // What the window station probe gives (the stub's start decides from it whether the run is silent).
   Result<WindowStation> station = WindowStation{L"WinSta0", kWindowStationVisible};
 };
@@ -60,11 +67,12 @@ class RecordingPorts final : public RunLog,
                              public Network,
                              public Files,
                              public Shortcuts,
-                             public Processes {
+                             public Processes,
+                             public ConfigTrust {
  public:
   explicit RecordingPorts(Scenario scenario) : s_(std::move(scenario)) {}
   std::vector<std::string> trace;
-  RunPorts ports() { return RunPorts{*this, *this, *this, *this, *this, *this}; }
+  RunPorts ports() { return RunPorts{*this, *this, *this, *this, *this, *this, *this}; }
 
   // RunLog
   void Start() override { Note("start logging"); }
@@ -80,15 +88,15 @@ class RecordingPorts final : public RunLog,
   }
 
   // Network
-  Result<std::wstring> FetchConfiguration() override {
+  Result<std::string> FetchConfiguration() override {
     Note("fetch config");
     if (!s_.config) return Status::Failure(12029, s_.refusal);
-    return *s_.config;
+    return ToUtf8(*s_.config);
   }
-  Result<ConfigDocuments> FetchSignedConfiguration() override {
-    Note("fetch config and signature");
-    if (!s_.config) return Status::Failure(12029, s_.refusal);
-    return ConfigDocuments{ToUtf8(*s_.config), s_.signatureDocument};
+  Result<FetchedDocument> FetchConfigurationSignature() override {
+    Note("fetch signature");
+    if (!s_.configSignature) return Status::Failure(12029, "");
+    return *s_.configSignature;
   }
   unsigned DrawCacheBuster() override { return s_.cacheBuster; }
   std::unique_ptr<DownloadTransfer> OpenTransfer(DownloadFile& file, const DownloadTimings&) override {
@@ -135,6 +143,38 @@ class RecordingPorts final : public RunLog,
     if (!s_.uuidText) return Status::Failure(1717, "no UUID");
     return *s_.uuidText;
   }
+  // ConfigTrust: a signature verifies when it is FakeSignature(key, digest).
+  Result<bool> Verify(const P256PublicKey& key, const Sha256Digest& digest, const P256Signature& signature) override {
+    return signature == FakeSignature(key, digest);
+  }
+  Result<std::optional<uint64_t>> ReadHighestSerial(const std::wstring& product) override {
+    Note("read serial " + ToUtf8(product));
+    if (s_.serialUnreadable) return Status::Failure(13, "ConfigSerial is not a REG_QWORD");
+    return s_.highestSerial;
+  }
+  Status WriteHighestSerial(const std::wstring& product, uint64_t serial) override {
+    Note("write serial " + ToUtf8(product) + " " + std::to_string(serial));
+    return s_.serialUnwritable ? Status::Failure(5, "Cannot write ConfigSerial") : Status();
+  }
+  int64_t UtcNow() override { return s_.now; }
+
+  // The fake scheme's signature of digest by key: the digest, then the key's X.
+  static P256Signature FakeSignature(const P256PublicKey& key, const Sha256Digest& digest) {
+    P256Signature signature{};
+    std::copy(digest.begin(), digest.end(), signature.begin());
+    std::copy(key.begin() + 1, key.begin() + 33, signature.begin() + 32);
+    return signature;
+  }
+  // The signature document of document in the fake scheme, one line for each of keys.
+  static std::string FakeSignatureDocument(const std::string& document, const std::vector<P256PublicKey>& keys) {
+    SignatureDocument signature;
+    signature.documentSha256 = Sha256Of(document.data(), document.size());
+    for (const P256PublicKey& key : keys) {
+      signature.lines.push_back({ConfigKeyId(key), FakeSignature(key, SignedMessageDigest(document))});
+    }
+    return FormatSignatureDocument(signature);
+  }
+
   Status OpenPage(const std::wstring& address) override {
     Note("page " + ToUtf8(address));
     return s_.pageFails ? Status::Failure(0x80004005u, "Cancellation page not opened: no desktop shell") : Status();

@@ -162,16 +162,29 @@ Lines Silent(const Lines& lines) {
 }
 const WindowStation kServiceStation{L"Service-0x0-3e7$", 0};
 
-// Runs with an offline folder: the layout's "D:\lay", the source's "D:\src".
-const std::string kGoodConfigBytes = ToUtf8(kGoodConfig);
+// Runs with an offline folder: the layout's "D:\lay", the source's "D:\src". The document a signed
+// build takes: "abc" as the installer, serial 7, signed by kOfflineKey.
+const std::string kGoodConfigBytes =
+    "{\"shortcut\": true, \"wrapper\": \"https://dl.example.com/i.exe\", \"checksum\": 1, \"version\": \"4.1\","
+    " \"sha256\": \"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD\", \"size\": 3,"
+    " \"product\": \"Orvandel\", \"serial\": 7, \"expires\": \"2030-01-01T00:00:00Z\"}";
+const P256PublicKey kOfflineKey{4, 9};
+const std::string kGoodSignature = RecordingPorts::FakeSignatureDocument(kGoodConfigBytes, {kOfflineKey});
 const char kFolderBox[] = "box Cannot use the installation folder. Error code 8";
 Lines Held() { return {"claim", "start logging", "INFO Tavlin wrapper started", "hold own image"}; }
 // The offline folder goes first, then the stub's own file and the guard.
 Lines FolderReleased() { return Lines{"let folder go"} + Released(); }
+// The signed document accepted: the key named, its serial kept as the highest.
+Lines SignedAccepted() {
+  return {"INFO Parsing config file", "INFO Configuration signed by key " + ConfigKeyId(kOfflineKey),
+          "read serial Orvandel", "write serial Orvandel 7"};
+}
 Lines LayoutStarted() {
   return Held() + Lines{"INFO Writing an offline layout into \"D:\\lay\"", "open folder D:\\lay (made when missing)",
-                        "INFO Downloading config file", "fetch config and signature",
-                        "INFO Config file has been downloaded successfully", "INFO Parsing config file"};
+                        "INFO Downloading config file", "fetch config",
+                        "INFO Config file has been downloaded successfully", "INFO Downloading config signature",
+                        "fetch signature"} +
+         SignedAccepted();
 }
 Lines LayoutDownloaded() {
   return LayoutStarted() + Lines{"dialog start", "INFO Downloading wrapper", "make folder", "create file"} + Attempt() +
@@ -180,7 +193,7 @@ Lines LayoutDownloaded() {
 Lines LayoutWrites() {
   return {"write new D:\\lay\\orv.json: " + kGoodConfigBytes,
           "INFO Written \"D:\\lay\\orv.json\"",
-          "write new D:\\lay\\orv.json.sig: orvsig 1\n",
+          "write new D:\\lay\\orv.json.sig: " + kGoodSignature,
           "INFO Written \"D:\\lay\\orv.json.sig\"",
           std::string("copy ") + kFile + " as new -> D:\\lay\\installer.exe",
           "INFO Written \"D:\\lay\\installer.exe\"",
@@ -192,12 +205,12 @@ Lines SourceRead() {
   return Held() + Lines{"INFO Installing from the folder \"D:\\src\" without the network: no analytics hit, no "
                         "cancellation page, no resume copy or shortcut",
                         "open folder D:\\src", "INFO Reading config file \"D:\\src\\orv.json\"",
-                        "read D:\\src\\orv.json up to 16777216", "read D:\\src\\orv.json.sig up to 4096",
-                        "INFO Parsing config file"};
+                        "read D:\\src\\orv.json up to 16777216", "read D:\\src\\orv.json.sig up to 4096"};
 }
 Lines SourceCopied() {
-  return SourceRead() + Lines{"INFO Copying wrapper from \"D:\\src\\installer.exe\"", "make folder", "create file",
-                              "copy D:\\src\\installer.exe into the download file, up to 4294967297"};
+  return SourceRead() + SignedAccepted() +
+         Lines{"INFO Copying wrapper from \"D:\\src\\installer.exe\"", "make folder", "create file",
+               "copy D:\\src\\installer.exe into the download file, up to 4"};
 }
 Lines SourceLaunched(const std::string& commandLine = "") {
   return SourceCopied() + Lines{"INFO Wrapper successfully copied to " + kPath, std::string("check ") + kFile} +
@@ -210,6 +223,20 @@ std::string Join(const Lines& lines) {
   std::ostringstream out;
   for (const std::string& line : lines) out << "\n  " << line;
   return out.str();
+}
+
+// A signed build (two built-in keys) whose signature fetch gives signature (nullopt: it fails).
+Scenario Signed(std::optional<FetchedDocument> signature) {
+  Scenario s;
+  s.config = kGoodConfig;
+  s.keys = {P256PublicKey{4, 1}, P256PublicKey{4, 2}};
+  s.configSignature = std::move(signature);
+  return s;
+}
+// The fetches of a signed build, up to the parse.
+Lines SignedFetched() {
+  return Started() + Lines{"INFO Config file has been downloaded successfully", "INFO Downloading config signature",
+                           "fetch signature"};
 }
 
 struct Case {
@@ -238,8 +265,12 @@ Scenario Good(Change change) {
 template <typename Change>
 Scenario Offline(Change change) {
   Scenario s = Good();
-  s.signedBuild = true;
-  s.folderFiles = {{L"orv.json", kGoodConfigBytes}, {L"orv.json.sig", "orvsig 1\n"}, {L"installer.exe", "abc"}};
+  s.keys = {kOfflineKey};
+  s.config = FromUtf8(kGoodConfigBytes);
+  s.configSignature = FetchedDocument{200, kGoodSignature};
+  s.sha256 = Sha256Of("abc", 3);
+  s.size = 3;
+  s.folderFiles = {{L"orv.json", kGoodConfigBytes}, {L"orv.json.sig", kGoodSignature}, {L"installer.exe", "abc"}};
   change(s);
   return s;
 }
@@ -268,6 +299,12 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        Parsed() +
            Lines{"ERROR Error parsing file. Error: syntax error while parsing value - invalid literal; last read: "
                  "'<' at line 1, column 1"} +
+           FailedWith("Cannot obtain configuration. Error code 3")},
+      {"signed build: the signature cannot be fetched", Signed(std::nullopt), L"", 1,
+       SignedFetched() + Lines{"ERROR Can't download config file"} +
+           FailedWith("Cannot obtain configuration. Error code 1")},
+      {"signed build: the signature answers an HTTP error", Signed(FetchedDocument{404, "Not Found"}), L"", 3,
+       SignedFetched() + Lines{"ERROR Configuration signature refused: the server answered HTTP status 404"} +
            FailedWith("Cannot obtain configuration. Error code 3")},
       {"a bad version stops the run before the dialog and the download",
        Good([](Scenario& s) { s.config = L"{\"shortcut\": true, \"wrapper\": \"https://h/\", \"checksum\": 1,"
@@ -591,7 +628,7 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        SourceLaunched("/S -ns") + Lines{"INFO Installer execution has successfully completed"} + FolderFinished()},
       {"source: no signature in the folder: code 8",
        Offline([](Scenario& s) { s.folderFiles.erase(L"orv.json.sig"); }), L"-source D:\\src", 8,
-       Without(SourceRead(), 1) + Lines{"ERROR Cannot open \"D:\\src\\orv.json.sig\". Error code 2", kFolderBox} +
+       SourceRead() + Lines{"ERROR Cannot open \"D:\\src\\orv.json.sig\". Error code 2", kFolderBox} +
            FolderReleased()},
       {"source: no installer in the folder: code 8, the run's folder goes",
        Offline([](Scenario& s) { s.folderFiles.erase(L"installer.exe"); }), L"-source D:\\src", 8,
@@ -616,12 +653,12 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
     RecordingPorts fake(c.scenario);
     // As the stub's start chooses: a silent run gets the silent user interface, which logs to the fake.
     RunSettings settings{c.commandLine, L"http://w/installation-cancelled/?v=", L"stats.example", c.scenario.pin,
-                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station), {}};
-    if (c.scenario.signedBuild) settings.configKeys = {"a built-in key"};
+                         DownloadTimings{}, DecideSilent(HasSilentSwitch(c.commandLine), c.scenario.station),
+                         c.scenario.keys};
     SilentUserInterface silentUi(fake);
     const RunPorts ports = fake.ports();
     const RunPorts chosen{ports.log, settings.silent.silent() ? silentUi : ports.ui, ports.network, ports.files,
-                          ports.shortcuts, ports.processes};
+                          ports.shortcuts, ports.processes, ports.trust};
     EXPECT_EQ(SetupRun(chosen, settings), c.exitCode) << c.name;
     EXPECT_EQ(Join(fake.trace), Join(c.expected)) << c.name;
   }

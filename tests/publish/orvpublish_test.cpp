@@ -98,6 +98,23 @@ TEST_F(Orvpublish, MakeWritesWhatCheckAccepts) {
   }
 }
 
+TEST_F(Orvpublish, KeysSignDocumentsThatCheckVerifiesWithTheStubsRules) {
+  for (const char* name : {"a", "b"}) ASSERT_EQ(Run({"keygen", dir_ + "/" + name}).status, 0) << name;
+  EXPECT_EQ(std::filesystem::status(dir_ + "/a.key.pem").permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(Run({"keygen", dir_ + "/a"}).status, 1) << "an existing key is never replaced";
+  const std::string doc = dir_ + "/orv.json";
+  const bed::ProcessResult made =
+      Run({"make", dir_ + "/setup.exe", "--wrapper", "https://dl.example.com/setup.exe", "--version", "4.2", "--product",
+           "Orvandel", "--serial", "3", "--expires", "2099-01-01T00:00:00Z", "--key", dir_ + "/a.key.pem", "-o", doc});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const bed::ProcessResult checked = Run({"check", doc, "--pub", dir_ + "/b.pub.pem", "--pub", dir_ + "/a.pub.pem"});
+  EXPECT_EQ(Verdict(checked.out), "verdict: accepted") << checked.out << checked.err;
+  EXPECT_EQ(Verdict(Run({"check", doc, "--pub", dir_ + "/b.pub.pem"}).out),
+            "verdict: code 3: Configuration signature refused: no key line names a key of this stub");
+  EXPECT_EQ(Run({"sign", "--key", dir_ + "/a.pub.pem", doc}).status, 1) << "a public key signs nothing";
+}
+
 TEST_F(Orvpublish, FailuresLeaveTheOutputAloneAndSayWhyInOneLine) {
   const std::string out = dir_ + "/orv.json";
   ASSERT_TRUE(bed::WriteFile(out, "previous document"));

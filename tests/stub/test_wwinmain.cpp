@@ -1,10 +1,10 @@
 // Entry of the test builds of the stub: the product's run, with the endpoints taken from the
 // environment that the test bed sets (its servers' ports are chosen when they start), and the
 // publisher pin from ORV_TEST_PUBLISHER_PIN, and shorter download timings from
-// ORV_TEST_DOWNLOAD_TIMINGS ("<trickle window ms>,<first>,<second>,<later pause ms>"). Variables
-// that are not set leave the endpoint compiled in. The installer also gets the test bed's settings
-// for the programs it starts in the installer's place (kBedNames). The product is never built
-// from this file.
+// ORV_TEST_DOWNLOAD_TIMINGS ("<trickle window ms>,<first>,<second>,<later pause ms>"), and the
+// product a signed configuration must name from ORV_TEST_PRODUCT. Variables that are not set leave
+// the endpoint compiled in. The installer also gets the test bed's settings for the programs it
+// starts in the installer's place (kBedNames). The product is never built from this file.
 #include <windows.h>
 
 #include <cwchar>
@@ -61,6 +61,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   const std::wstring pin = FromEnvironment(L"ORV_TEST_PUBLISHER_PIN", ORV_BUILD_PUBLISHER_PIN);
   PublisherPinning pinning{{}, &ReadFileSignature};
   if (!pin.empty()) static_cast<void>(ParseSha256Hex(pin, pinning.pin));
-  return static_cast<int>(
-      RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, TimingsFromEnvironment(), kBedNames));
+  // The product's name from ORV_TEST_PRODUCT, so that each test keeps its own highest serial.
+  const std::wstring product = FromEnvironment(L"ORV_TEST_PRODUCT", ORV_BUILD_PRODUCT);
+  const ConfigSigning signing{std::vector<P256PublicKey> ORV_BUILD_CONFIG_KEYS, product.c_str(),
+                              ORV_BUILD_CONFIG_SERIAL_FLOOR};
+  return static_cast<int>(RunStubEntry(instance, commandLine, endpoints, pin.empty() ? nullptr : &pinning, signing,
+                                       TimingsFromEnvironment(), kBedNames));
 }

@@ -1,6 +1,7 @@
 #include "publish_commands.h"
 
 #include <chrono>
+#include <ctime>
 #include <random>
 #include <string>
 #include <utility>
@@ -13,15 +14,20 @@
 #endif
 
 #include "base/status.h"
+#include "config/config_freshness.h"
+#include "config/config_keys.h"
+#include "config/config_signature.h"
 #include "config/stub_config.h"
 #include "contract/run_addresses.h"
 #include "contract/run_error.h"
 #include "http/body_buffer.h"
+#include "main/config_acceptance.h"
 #include "publish/document_maker.h"
 #include "publish/stub_verdict.h"
 #include "publish/transfer_report.h"
 #include "publish_fetch.h"
 #include "publish_files.h"
+#include "publish_keys.h"
 #include "text/utf8.h"
 
 namespace orv {
@@ -72,6 +78,103 @@ class ProgressLine {
   bool drawn_ = false;
 };
 
+// The signature document for document by each of keyFiles, each line first checked by the stub's
+// own rules (JudgeSignature with that key alone); false with error when one cannot be made or
+// does not pass.
+bool SignDocument(const std::string& document, const std::vector<std::string>& keyFiles, std::string& signature,
+                  std::vector<std::string>& keyIds, std::string& error) {
+  if (!CanSign(error)) return false;
+  SignatureDocument made;
+  made.documentSha256 = Sha256Of(document.data(), document.size());
+  const Sha256Digest digest = SignedMessageDigest(document);
+  std::vector<P256PublicKey> keys;
+  for (const std::string& file : keyFiles) {
+    SignatureLine line;
+    P256PublicKey key{};
+    if (!SignDigest(file, digest, key, line.signature, error)) return false;
+    line.keyId = ConfigKeyId(key);
+    made.lines.push_back(line);
+    keys.push_back(key);
+  }
+  signature = FormatSignatureDocument(made);
+  for (const P256PublicKey& key : keys) {
+    const Result<std::string> judged = JudgeSignature(document, signature, {key}, ToolVerifier());
+    if (!judged.ok()) {
+      error = "the stub would refuse the signature by key " + ConfigKeyId(key) + ": " + judged.status().LogText();
+      return false;
+    }
+    keyIds.push_back(*judged);
+  }
+  return true;
+}
+
+// The public keys in files, in order; false with error when one does not read as the stub's build does.
+bool ReadPublicKeyFiles(const std::vector<std::string>& files, std::vector<P256PublicKey>& keys, std::string& error) {
+  for (const std::string& file : files) {
+    std::string pem;
+    if (!ReadFileHead(file, 64 * 1024, pem, error)) return false;
+    const Result<std::vector<P256PublicKey>> read = ReadPublicKeysPem(pem);
+    if (!read.ok()) {
+      error = file + ": " + read.status().detail();
+      return false;
+    }
+    keys.insert(keys.end(), read->begin(), read->end());
+  }
+  if (keys.size() > kMaxConfigKeys) {
+    error = "more than " + std::to_string(kMaxConfigKeys) + " public keys";
+    return false;
+  }
+  return true;
+}
+
+// A signed stub's reading of document and signature with keys, printed; code 0 when it accepts.
+// The expiry is held against this machine's clock, with a warning when 14 days or less remain.
+StubVerdict JudgeSignedPair(const std::string& document, const std::string& signature,
+                            const std::vector<P256PublicKey>& keys, const StubConfig& config, std::FILE* out) {
+  const Result<std::string> signer = JudgeSignature(document, signature, keys, ToolVerifier());
+  if (!signer.ok()) {
+    return StubVerdict{static_cast<uint32_t>(RunError::ConfigParse), SignatureRefusedLine(signer.status().LogText())};
+  }
+  Print(out, "signature: key " + *signer + " verifies\n");
+  FreshnessRules rules;
+  rules.signedBuild = true;
+  rules.product = config.product ? *config.product : L"";
+  rules.now = static_cast<int64_t>(std::time(nullptr));
+  const FreshnessVerdict verdict = JudgeFreshness(config, rules);
+  if (!verdict.refusal.empty()) {
+    return StubVerdict{static_cast<uint32_t>(RunError::ConfigParse), "Configuration refused: " + verdict.refusal};
+  }
+  if (*config.expires - rules.now <= 14 * 86400) {
+    Print(out, "warning: the document expires at " + FormatUtcTime(*config.expires) + ", in 14 days or less\n");
+  }
+  return {};
+}
+
+int RunKeygen(const PublishCommand& command, std::FILE* out, std::FILE* err) {
+  P256PublicKey key{};
+  std::string error;
+  if (!MakeKeyPair(command.name, key, error)) return Error(err, kExitRefused, "keygen: " + error);
+  Print(out, "private key: " + command.name + ".key.pem (keep it offline; never on a server)\n");
+  Print(out, "public key: " + command.name + ".pub.pem\nkey id: " + ConfigKeyId(key) + "\n");
+  return kExitAccepted;
+}
+
+int RunSign(const PublishCommand& command, std::FILE* out, std::FILE* err) {
+  std::string document;
+  std::string error;
+  if (!ReadFileHead(command.document, uint64_t{BodyBuffer::kMaxBodyBytes} + 1, document, error)) {
+    return Error(err, kExitUsage, "sign: " + error);
+  }
+  if (document.size() > BodyBuffer::kMaxBodyBytes) return Error(err, kExitRefused, "sign: the document is larger than the stub reads");
+  std::string signature;
+  std::vector<std::string> keyIds;
+  if (!SignDocument(document, command.keys, signature, keyIds, error)) return Error(err, kExitRefused, "sign: " + error);
+  if (!WriteWholeFile(command.document + ".sig", signature, error)) return Error(err, kExitRefused, "sign: " + error);
+  for (const std::string& id : keyIds) Print(out, "signed by key " + id + "\n");
+  Print(out, "signature: " + command.document + ".sig\n");
+  return kExitAccepted;
+}
+
 int RunMake(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   DocumentRequest request;
   std::string error;
@@ -80,9 +183,20 @@ int RunMake(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   request.wrapper = command.wrapper;
   request.version = command.version;
   request.mirrors = command.mirrors;
+  request.product = command.product;
+  request.serial = command.serial;
+  request.expires = command.expires;
   std::string document;
   if (!MakeDocument(request, document, error)) {
     return Error(err, kExitRefused, "make: the stub would refuse this document: " + error);
+  }
+  if (!command.keys.empty()) {
+    std::string signature;
+    std::vector<std::string> keyIds;
+    if (!SignDocument(document, command.keys, signature, keyIds, error)) return Error(err, kExitRefused, "make: " + error);
+    // The signature first: a document without its signature is refused by signed stubs anyway.
+    if (!WriteWholeFile(command.output + ".sig", signature, error)) return Error(err, kExitRefused, "make: " + error);
+    for (const std::string& id : keyIds) Print(out, "signed by key " + id + "\n");
   }
   if (command.output.empty()) {
     Print(out, document);
@@ -102,10 +216,21 @@ int RunCheck(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   const std::string size = body.size() > BodyBuffer::kMaxBodyBytes ? "over " + FormatBytes(BodyBuffer::kMaxBodyBytes)
                                                                     : FormatBytes(body.size());
   Print(out, "document: " + command.document + " (" + size + ")\n");
+  std::vector<P256PublicKey> keys;
+  std::string signature;
+  if (!command.pubs.empty()) {
+    if (!ReadPublicKeyFiles(command.pubs, keys, error) ||
+        !ReadFileHead(command.document + ".sig", kMaxSignatureBytes + 1, signature, error)) {
+      return Error(err, kExitUsage, "check: " + error);
+    }
+  }
   StubConfig config;
   StubVerdict verdict = JudgeDocument(body, config);
   if (verdict.code == 0) {
     Print(out, DescribeConfig(config));
+    if (!keys.empty()) verdict = JudgeSignedPair(body, signature, keys, config, out);
+  }
+  if (verdict.code == 0) {
     if (!command.installer.empty()) {
       FileSums sums;
       if (!SumFile(command.installer, sums, error)) return Error(err, kExitUsage, "check: " + error);
@@ -181,12 +306,39 @@ int RunVerify(const PublishCommand& command, std::FILE* out, std::FILE* err) {
   const std::string warning = CharsetWarning(FromUtf8(fetched.headers), body);
   if (!warning.empty()) Print(out, warning + "\n");
   StubConfig config;
-  const StubVerdict documentVerdict = JudgeDocument(body, config);
+  StubVerdict documentVerdict = JudgeDocument(body, config);
+  if (documentVerdict.code == 0) Print(out, DescribeConfig(config));
+  if (documentVerdict.code == 0 && !command.pubs.empty()) {
+    std::vector<P256PublicKey> keys;
+    std::string error;
+    if (!ReadPublicKeyFiles(command.pubs, keys, error)) return Error(err, kExitUsage, "verify: " + error);
+    std::string signature;
+    FetchLimits signatureLimits;
+    signatureLimits.maxBytes = BodyBuffer::kMaxBodyBytes;
+    signatureLimits.deadlineMs = kConfigFetchDeadlineMs;
+    FetchResult signatureFetched;
+    const bool signatureArrived = Fetch(ToUtf8(SignatureAddress(FromUtf8(command.url))), command.caFile, signatureLimits,
+                                        [&signature](const char* data, std::size_t size) {
+                                          signature.append(data, size);
+                                          return true;
+                                        },
+                                        signatureFetched);
+    Print(out, DescribeTransfer("signature", signatureFetched.figures) + "\n");
+    if (!signatureArrived) {
+      return Refused(out, RunError::ConfigFetch, std::string(kConfigFetchFailedLine) + " (" + signatureFetched.error + ")");
+    }
+    if (signatureFetched.figures.status != 200) {
+      documentVerdict = StubVerdict{static_cast<uint32_t>(RunError::ConfigParse),
+                                    SignatureRefusedLine("the server answered HTTP status " +
+                                                         std::to_string(signatureFetched.figures.status))};
+    } else {
+      documentVerdict = JudgeSignedPair(body, signature, keys, config, out);
+    }
+  }
   if (documentVerdict.code != 0) {
     Print(out, DescribeVerdict(documentVerdict));
     return kExitRefused;
   }
-  Print(out, DescribeConfig(config));
 
   // The wrapper with the stub's cache-busting value, then every mirror as the document gives it.
   std::random_device random;
@@ -211,6 +363,8 @@ int RunPublishCommand(const PublishCommand& command, std::FILE* out, std::FILE* 
     case PublishCommand::Kind::Make: return RunMake(command, out, err);
     case PublishCommand::Kind::Check: return RunCheck(command, out, err);
     case PublishCommand::Kind::Verify: return RunVerify(command, out, err);
+    case PublishCommand::Kind::Keygen: return RunKeygen(command, out, err);
+    case PublishCommand::Kind::Sign: return RunSign(command, out, err);
     case PublishCommand::Kind::Help: break;
   }
   Print(out, PublishHelp(command.topic));

@@ -3,12 +3,16 @@
 // cancellation page (HTTP), each on a port the system picks. Prints every request it receives;
 // runs until it is stopped.
 //   orv_demo_server --installer FILE [--version TEXT] [--shortcut true|false] [--rate KIB_PER_S]
+//                   [--document-out FILE]
+// --document-out: the document (with the keys a signed stub requires) is also written to FILE,
+// for the publisher's tool to sign, and /orv.json.sig serves FILE.sig as it is when asked.
 // ORV_TESTBED_CERTS names the certificate folder (the test CA must be trusted in the prefix).
 // Once it serves, it prints "[demo server] ready: ..." and, on the next line, the endpoints as
 // "[demo server] endpoints CONFIG_URL ANALYTICS_HOST CANCEL_PAGE_BASE".
 #include <openssl/evp.h>
 
 #include <csignal>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -39,11 +43,13 @@ int main(int argc, char** argv) {
   std::string version = "4.1.674";
   bool shortcut = true;
   size_t rate = 256 * 1024;
+  std::string documentOut;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--installer")) installerPath = argv[i + 1];
     else if (!std::strcmp(argv[i], "--version")) version = argv[i + 1];
     else if (!std::strcmp(argv[i], "--shortcut")) shortcut = !std::strcmp(argv[i + 1], "true");
     else if (!std::strcmp(argv[i], "--rate")) rate = std::strtoul(argv[i + 1], nullptr, 10) * 1024;
+    else if (!std::strcmp(argv[i], "--document-out")) documentOut = argv[i + 1];
   }
   std::ifstream file(installerPath, std::ios::binary);
   if (installerPath.empty() || !file) {
@@ -74,6 +80,17 @@ int main(int argc, char** argv) {
     Print("configuration", request);
     std::lock_guard<std::mutex> lock(configMutex);
     response.set_content(config, "application/json");
+  });
+  configServer.server().Get("/orv.json.sig", [&](const httplib::Request& request, httplib::Response& response) {
+    Print("configuration", request);
+    std::ifstream signature(documentOut + ".sig", std::ios::binary);
+    if (documentOut.empty() || !signature) {
+      response.status = 404;
+      return;
+    }
+    std::ostringstream bytes;
+    bytes << signature.rdbuf();
+    response.set_content(bytes.str(), "text/plain");
   });
   bed::TestServer files;
   files.server().Get("/OrvandelInstaller.exe", [&](const httplib::Request& request, httplib::Response& response) {
@@ -106,7 +123,21 @@ int main(int argc, char** argv) {
     config = std::string("{\n  // Served by the demo server\n  \"shortcut\": ") + (shortcut ? "true" : "false") +
              ",\n  \"wrapper\": \"http://localhost:" + std::to_string(files.port()) +
              "/OrvandelInstaller.exe\",\n  \"checksum\": " + std::to_string(checksum) + ",\n  \"version\": \"" +
-             version + "\",\n  \"sha256\": \"" + sha256 + "\"\n}\n";
+             version + "\",\n  \"sha256\": \"" + sha256 + "\",\n  \"size\": " + std::to_string(installer.size());
+    if (!documentOut.empty()) {
+      // What a signed stub requires: the product, a serial and an expiry (30 days from now).
+      const std::time_t expires = std::time(nullptr) + 30 * 86400;
+      char expiry[32];
+      std::strftime(expiry, sizeof(expiry), "%Y-%m-%dT%H:%M:%SZ", std::gmtime(&expires));
+      config += std::string(",\n  \"product\": \"Orvandel\",\n  \"serial\": 1,\n  \"expires\": \"") + expiry + "\"";
+      std::ofstream out(documentOut, std::ios::binary | std::ios::trunc);
+      out << config << "\n}\n";
+      if (!out.flush()) {
+        std::fprintf(stderr, "orv_demo_server: cannot write %s\n", documentOut.c_str());
+        return 1;
+      }
+    }
+    config += "\n}\n";
   }
   std::printf("[demo server] ready: installer %zu bytes, CRC-32 %lu, version %s\n", installer.size(), checksum,
               version.c_str());
