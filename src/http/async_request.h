@@ -54,10 +54,9 @@ class AsyncRequest {
   Step Send(const std::wstring& headers, uint64_t timeoutMs);
   // Waits for the response head.
   Step ReceiveResponse(uint64_t timeoutMs);
-  // Waits until body bytes are there; available = how many (0: the body has ended).
-  Step QueryDataAvailable(uint64_t timeoutMs, DWORD& available);
   // Reads up to size bytes (at most kAsyncReadBytes); data points at the read bytes until the next
-  // step, read = how many (0: the body has ended).
+  // step, read = how many (0: the body has ended). Windows completes a read with the bytes that are
+  // there; Wine 8 only once size bytes (or the body's end) have come.
   Step Read(DWORD size, uint64_t timeoutMs, const unsigned char*& data, DWORD& read);
   // The platform's error code of the last step that Failed.
   DWORD error() const { return error_; }

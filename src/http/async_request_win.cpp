@@ -17,7 +17,7 @@ struct AsyncRequest::Context {
   UniqueHandle closing{CreateEventW(nullptr, TRUE, FALSE, nullptr)};     // set at HANDLE_CLOSING
   std::atomic<DWORD> kind{0};   // the last completion's WINHTTP_CALLBACK_STATUS_*
   std::atomic<DWORD> error{0};  // its error (REQUEST_ERROR)
-  std::atomic<DWORD> count{0};  // its byte count (DATA_AVAILABLE, READ_COMPLETE)
+  std::atomic<DWORD> count{0};  // its byte count (READ_COMPLETE)
   unsigned char buffer[kAsyncReadBytes];
 
   void Complete(DWORD status, DWORD failure, DWORD bytes) {
@@ -42,9 +42,6 @@ void CALLBACK OnRequestStatus(HINTERNET, DWORD_PTR contextValue, DWORD status, L
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
       context->Complete(status, 0, 0);
-      break;
-    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
-      context->Complete(status, 0, info != nullptr ? *static_cast<const DWORD*>(info) : 0);
       break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
       context->Complete(status, 0, infoLength);
@@ -164,17 +161,6 @@ AsyncRequest::Step AsyncRequest::ReceiveResponse(uint64_t timeoutMs) {
     return Step::Failed;
   }
   return Wait(timeoutMs);
-}
-
-AsyncRequest::Step AsyncRequest::QueryDataAvailable(uint64_t timeoutMs, DWORD& available) {
-  available = 0;
-  if (!WinHttp().QueryDataAvailable(request_.get(), nullptr)) {
-    error_ = GetLastError();
-    return Step::Failed;
-  }
-  const Step step = Wait(timeoutMs);
-  if (step == Step::Done) available = context_->count.load();
-  return step;
 }
 
 AsyncRequest::Step AsyncRequest::Read(DWORD size, uint64_t timeoutMs, const unsigned char*& data, DWORD& read) {
