@@ -12,6 +12,7 @@
 #include <string>
 
 #include "http/winhttp_handle.h"
+#include "util/unique_handle.h"
 #include "util/status.h"
 
 namespace orv {
@@ -45,8 +46,8 @@ class AsyncRequest {
   // Runs once; later calls return success at once.
   Status End(uint32_t boundMs);
 
-  // The request handle, for options and header queries between steps.
-  HINTERNET handle() const { return request_.get(); }
+  // The request handle, for options and header queries between steps; null once End has run.
+  HINTERNET handle() const;
   // Whether the request goes over https.
   bool secure() const { return secure_; }
 
@@ -56,7 +57,8 @@ class AsyncRequest {
   Step ReceiveResponse(uint64_t timeoutMs);
   // Reads up to size bytes (at most kAsyncReadBytes); data points at the read bytes until the next
   // step, read = how many (0: the body has ended). Windows completes a read with the bytes that are
-  // there; Wine 8 only once size bytes (or the body's end) have come.
+  // there; Wine 8 only once size bytes (or the body's end) have come, so the reads are started on a
+  // thread of the request's own: the wait here still ends at its time or the user's close.
   Step Read(DWORD size, uint64_t timeoutMs, const unsigned char*& data, DWORD& read);
   // The platform's error code of the last step that Failed.
   DWORD error() const { return error_; }
@@ -77,9 +79,8 @@ class AsyncRequest {
   AsyncRequest() = default;
   Step Wait(uint64_t timeoutMs);
 
-  WinHttpHandle connection_;
-  WinHttpHandle request_;
-  Context* context_ = nullptr;  // shared with WinHTTP's callback; released by both
+  Context* context_ = nullptr;  // shared with WinHTTP's callback and the reader; released by each
+  UniqueHandle reader_;         // the thread that starts the reads, from the first one
   HANDLE userClosed_ = nullptr;
   bool secure_ = false;
   bool ended_ = false;

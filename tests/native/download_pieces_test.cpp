@@ -102,7 +102,9 @@ TEST(PieceWriter, WritesFullPiecesAndNothingHeldLongerThanItsTime) {
       sent += bytes;
       ASSERT_TRUE(pieces.Add(bytes.data(), bytes.size(), add.atMs).ok());
     }
-    if (c.flush) ASSERT_TRUE(pieces.Flush().ok());
+    if (c.flush) {
+      ASSERT_TRUE(pieces.Flush().ok());
+    }
     EXPECT_EQ(file.writes(), c.writes);
     EXPECT_EQ(pieces.held(), c.held);
     EXPECT_EQ(file.bytes(), sent.substr(0, sent.size() - c.held)) << "the bytes in order, none lost";
