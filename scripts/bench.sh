@@ -34,6 +34,9 @@ bench_download() {
   dir=$(mktemp -d)
   mkdir -p "$dir/www" "$dir/tmp"
   head -c $((256 * 1024 * 1024)) /dev/urandom >"$dir/www/setup.exe"
+  # nginx's worker may run as another user (nobody, when started as root).
+  chmod 755 "$dir" "$dir/www"
+  chmod 644 "$dir/www/setup.exe"
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   cat >"$dir/nginx.conf" <<CONF
 daemon off;

@@ -18,7 +18,7 @@
 namespace orv {
 
 // Bytes one read step takes at most.
-inline constexpr DWORD kAsyncReadBytes = 64 * 1024;
+inline constexpr DWORD kAsyncReadBytes = 128 * 1024;
 
 class AsyncRequest {
  public:
