@@ -4,7 +4,7 @@
 // bytes still reach the file as they arrive.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "util/file_writer.h"
 #include "util/status.h"
@@ -28,13 +28,14 @@ class PieceWriter {
   [[nodiscard]] Status Flush();
 
   // Bytes added and not yet in the file.
-  size_t held() const { return held_.size(); }
+  size_t held() const { return held_; }
 
  private:
   FileWriter& file_;
   size_t pieceBytes_;
   uint64_t holdMs_;
-  std::vector<unsigned char> held_;
+  std::unique_ptr<unsigned char[]> piece_;  // made at the first byte
+  size_t held_ = 0;
   uint64_t firstHeldMs_ = 0;
 };
 
