@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "contract/run_error.h"
 #include "text/utf8.h"
 #include "text/web_address.h"
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "util/sha256.h"
-#include "util/status.h"
 
 namespace orv {
 

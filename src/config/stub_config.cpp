@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "config/config_document.h"
+#include "contract/run_error.h"
 #include "text/web_address.h"
 
 namespace orv {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "util/file_sums.h"
 #include "util/sha256.h"
-#include "util/status.h"
 
 namespace orv {
 

@@ -1,6 +1,7 @@
 #include "download/download_course.h"
 
 #include "config/stub_config.h"
+#include "contract/run_error.h"
 
 #include "text/log_escape.h"
 #include "text/utf8.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "download/attempt_budget.h"
 #include "download/download_reporter.h"
 #include "download/range_resume.h"
-#include "util/status.h"
 
 namespace orv {
 

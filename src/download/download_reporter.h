@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "util/log_sink.h"
+#include "base/log_sink.h"
 #include "download/progress_step.h"
 
 namespace orv {

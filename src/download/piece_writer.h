@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "util/file_writer.h"
-#include "util/status.h"
+#include "base/status.h"
+#include "held_files/file_writer.h"
 
 namespace orv {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "download/download_course.h"
-#include "util/file_writer.h"
+#include "held_files/file_writer.h"
 
 namespace orv {
 

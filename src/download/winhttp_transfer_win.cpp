@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/last_error.h"
 #include "download/piece_writer.h"
 #include "download/read_pace.h"
 #include "download/trickle_watch.h"
@@ -16,7 +17,6 @@
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
 #include "http/winhttp_query.h"
-#include "util/last_error.h"
 #include "text/log_escape.h"
 #include "text/utf8.h"
 

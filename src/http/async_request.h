@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "base/status.h"
+#include "base/unique_handle.h"
 #include "http/winhttp_handle.h"
-#include "util/unique_handle.h"
-#include "util/status.h"
 
 namespace orv {
 

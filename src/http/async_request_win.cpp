@@ -2,11 +2,11 @@
 
 #include <atomic>
 
+#include "base/last_error.h"
+#include "base/unique_handle.h"
 #include "http/winhttp_api.h"
-#include "http/winhttp_query.h"
-#include "util/last_error.h"
 #include "http/winhttp_handle.h"
-#include "util/unique_handle.h"
+#include "http/winhttp_query.h"
 
 namespace orv {
 

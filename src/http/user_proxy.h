@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -3,9 +3,9 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "base/last_error.h"
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
-#include "util/last_error.h"
 
 namespace orv {
 namespace {

@@ -1,6 +1,6 @@
 #include "http/winhttp_api.h"
 
-#include "util/system_library.h"
+#include "base/system_library.h"
 
 namespace orv {
 

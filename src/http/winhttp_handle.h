@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include "base/unique_resource.h"
 #include "http/winhttp_api.h"
-#include "util/unique_resource.h"
 
 namespace orv {
 

@@ -3,10 +3,11 @@
 #include <optional>
 #include <utility>
 
-#include "main/installer_contract.h"
+#include "contract/installer_contract.h"
+#include "contract/run_addresses.h"
+#include "contract/run_error.h"
 #include "main/log_text.h"
 #include "main/resume.h"
-#include "main/run_addresses.h"
 
 namespace orv {
 namespace {

@@ -4,15 +4,15 @@
 
 #include <easylogging++.h>
 
+#include "base/log_sink.h"
 #include "main/log_text.h"
-#include "util/log_sink.h"
 
 namespace orv {
 
 // Configures easylogging++'s default logger: "%datetime %level %msg" for every level, to
 // standard output and to the file "<application data>\Tavlin\ORVD.log" (folder made when
 // missing, lines appended across runs, each ended by CR LF). The file is opened once, without
-// following a link at "Tavlin" or "ORVD.log" (see OpenForWriteNoRedirect), and every line is
+// following a link at "Tavlin" or "ORVD.log" (see OpenHeldForWrite), and every line is
 // written through that handle: the library never opens the file by its name. When the
 // application-data folder cannot be found or the folder or file is refused, lines go to standard
 // output only (a refused log file is reported there). Folder and file stay held until the next

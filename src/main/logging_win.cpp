@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "util/no_redirect_file.h"
-#include "util/unique_handle.h"
+#include "base/unique_handle.h"
+#include "held_files/held_file.h"
 
 INITIALIZE_EASYLOGGINGPP
 
@@ -72,9 +72,9 @@ Status OpenLogFile(UniqueHandle& folder, UniqueHandle& file, std::wstring& refus
   if (FAILED(found)) return Status::Failure(static_cast<uint32_t>(found), "No application-data folder");
   const std::wstring folderPath = std::wstring(appData) + kLogFolder;
   refused = folderPath + kLogFile;
-  Result<UniqueHandle> madeFolder = MakeFolderNoRedirect(folderPath);
+  Result<UniqueHandle> madeFolder = MakeHeldFolder(folderPath);
   if (!madeFolder.ok()) return madeFolder.status();
-  Result<UniqueHandle> opened = OpenForWriteNoRedirect(folderPath + kLogFile, WriteAccess::Append);
+  Result<UniqueHandle> opened = OpenHeldForWrite(folderPath + kLogFile, WriteAccess::Append);
   if (!opened.ok()) return opened.status();
   folder = std::move(*madeFolder);
   file = std::move(*opened);

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/log_sink.h"
+#include "base/unique_handle.h"
 #include "download/progress_step.h"
-#include "util/log_sink.h"
-#include "util/unique_handle.h"
 
 namespace orv {
 

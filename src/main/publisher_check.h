@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "launch/signature_reading.h"
 #include "util/sha256.h"
-#include "util/signature_reading.h"
 
 namespace orv {
 

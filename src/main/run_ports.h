@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 
+#include "base/log_sink.h"
+#include "base/status.h"
 #include "download/download_course.h"
-#include "util/log_sink.h"
 #include "download/progress_step.h"
-#include "util/file_sums.h"
-#include "util/file_writer.h"
+#include "held_files/file_writer.h"
 #include "main/publisher_check.h"
-#include "util/status.h"
+#include "util/file_sums.h"
 
 namespace orv {
 

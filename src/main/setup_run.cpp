@@ -4,10 +4,11 @@
 #include <utility>
 
 #include "config/stub_config.h"
+#include "contract/run_addresses.h"
+#include "contract/run_error.h"
 #include "main/command_line.h"
 #include "main/installer_run.h"
 #include "main/log_text.h"
-#include "main/run_addresses.h"
 
 namespace orv {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "util/log_sink.h"
-#include "util/status.h"
+#include "base/log_sink.h"
+#include "base/status.h"
 
 namespace orv {
 

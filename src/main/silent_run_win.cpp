@@ -1,9 +1,10 @@
+#include "main/silent_run.h"
+
 #include <windows.h>
 
 #include <string>
 
-#include "main/silent_run.h"
-#include "util/last_error.h"
+#include "base/last_error.h"
 
 namespace orv {
 

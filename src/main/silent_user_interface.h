@@ -2,7 +2,7 @@
 // The user interface of a silent run: nothing on the screen, everything in the log.
 #include <memory>
 
-#include "util/log_sink.h"
+#include "base/log_sink.h"
 #include "main/run_ports.h"
 
 namespace orv {

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "download/attempt_budget.h"
+#include "launch/file_signature.h"
 #include "main/endpoints.h"
-#include "util/file_signature.h"
 
 namespace orv {
 

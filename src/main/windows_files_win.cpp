@@ -4,17 +4,17 @@
 #include <string>
 #include <utility>
 
+#include "base/last_error.h"
+#include "held_files/admin_folder.h"
+#include "held_files/held_file.h"
+#include "held_files/held_file_writer.h"
+#include "held_files/held_own_image.h"
+#include "held_files/held_run_folder.h"
+#include "launch/program_launch.h"
 #include "main/log_text.h"
 #include "main/resume.h"
 #include "main/windows_ports.h"
-#include "util/admin_folder.h"
 #include "util/file_paths.h"
-#include "util/held_file_writer.h"
-#include "util/held_own_image.h"
-#include "util/held_run_folder.h"
-#include "util/last_error.h"
-#include "util/no_redirect_file.h"
-#include "util/program_launch.h"
 
 namespace orv {
 namespace {
@@ -85,7 +85,7 @@ class WindowsDownloadFile final : public DownloadFile {
   Result<std::unique_ptr<CheckedInstaller>> Check() override {
     // The writer's handle has write access, which the check's hold must refuse to everyone.
     writer_.Close();
-    Result<UniqueHandle> opened = OpenLockedForCheck(path_);
+    Result<UniqueHandle> opened = OpenHeldForCheck(path_);
     if (!opened.ok()) {
       return Status::Failure(opened.status().code(), "Failed to open the file " + QuotedPath(path_) + " for its check");
     }
@@ -120,7 +120,7 @@ class WindowsRunFolder final : public RunFolder {
     return std::unique_ptr<DownloadFile>(std::make_unique<WindowsDownloadFile>(
         *path, std::move(*writer), readSignature_, LaunchPlace{folder_.path(), folder_.tempPath()}));
   }
-  Status DeleteFile(const std::wstring& path) override { return DeleteFileNoRedirect(path); }
+  Status DeleteFile(const std::wstring& path) override { return DeleteHeldFile(path); }
   Status Remove() override { return folder_.Remove(); }
   void Keep() override { folder_.Keep(); }
 

@@ -6,12 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "util/com_scope.h"
+#include "base/com_scope.h"
+#include "base/unique_handle.h"
+#include "launch/file_signature.h"
 #include "main/endpoints.h"
 #include "main/run_ports.h"
 #include "main/silent_user_interface.h"
-#include "util/file_signature.h"
-#include "util/unique_handle.h"
 
 namespace orv {
 

@@ -2,16 +2,17 @@
 
 #include <shellapi.h>
 
+#include "base/unique_resource.h"
+#include "config/stub_config.h"
+#include "contract/run_addresses.h"
+#include "contract/run_error.h"
 #include "download/winhttp_transfer.h"
+#include "http/http_client.h"
+#include "launch/open_web_page.h"
 #include "main/logging.h"
 #include "main/progress_dialog.h"
 #include "main/resume.h"
-#include "main/run_addresses.h"
-#include "config/stub_config.h"
-#include "http/http_client.h"
 #include "text/log_escape.h"
-#include "util/open_web_page.h"
-#include "util/unique_resource.h"
 
 #include <rpc.h>
 

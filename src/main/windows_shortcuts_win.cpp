@@ -2,10 +2,10 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
+#include "held_files/held_file.h"
 #include "main/resume.h"
 #include "main/windows_ports.h"
 #include "util/file_paths.h"
-#include "util/no_redirect_file.h"
 
 namespace orv {
 
@@ -33,7 +33,7 @@ bool WindowsShortcuts::Exists(const std::wstring& path) { return PathExists(path
 Status WindowsShortcuts::RemoveShortcut(const std::wstring& path) {
   // Not DeleteFileW: a link planted at the name, or a desktop folder swapped meanwhile, must not
   // send the deletion elsewhere.
-  return DeleteFileNoRedirect(path);
+  return DeleteHeldFile(path);
 }
 
 Status WindowsShortcuts::WriteShortcut(const std::wstring& target, const std::wstring& shortcut) {
@@ -45,7 +45,7 @@ Status WindowsShortcuts::WriteShortcut(const std::wstring& target, const std::ws
   static_cast<void>(link->SetPath(target.c_str()));
   static_cast<void>(link->SetDescription(kResumeShortcutDescription));
   // Not IPersistFile::Save: a link planted at the shortcut's name must not redirect the write.
-  return SaveShellLinkNoRedirect(link.Get(), shortcut);
+  return SaveShellLinkHeld(link.Get(), shortcut);
 }
 
 }  // namespace orv

@@ -1,11 +1,11 @@
 #include <windows.h>
 
 #include "build_endpoints.h"
+#include "base/system_library.h"
+#include "launch/file_signature.h"
 #include "main/endpoints.h"
 #include "main/stub_entry.h"
-#include "util/file_signature.h"
 #include "util/sha256.h"
-#include "util/system_library.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   // Before anything else: no DLL loaded from now on may come from the program's own folder.

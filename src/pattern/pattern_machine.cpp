@@ -1,5 +1,6 @@
-#include "pattern/pattern_context.h"
 #include "pattern/pattern_machine.h"
+
+#include "pattern/pattern_context.h"
 
 #include <cstdint>
 #include <limits>

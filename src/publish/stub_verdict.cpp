@@ -4,11 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/status.h"
 #include "config/stub_config.h"
+#include "contract/run_error.h"
 #include "http/body_buffer.h"
 #include "http/response_headers.h"
 #include "text/utf8.h"
-#include "util/status.h"
 
 namespace orv {
 namespace {

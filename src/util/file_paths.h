@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <string>
 
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "util/last_error.h"
+#include "base/last_error.h"
 
 namespace orv {
 

@@ -7,6 +7,7 @@
 
 #include "config/config_document.h"
 #include "config/stub_config.h"
+#include "contract/run_error.h"
 #include "text/utf8.h"
 #include "util/sha256.h"
 

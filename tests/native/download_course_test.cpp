@@ -9,6 +9,8 @@
 
 #include "download/download_course.h"
 
+#include "contract/run_error.h"
+
 namespace {
 
 using namespace orv;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "util/environment_block.h"
-#include "util/final_path.h"
+#include "held_files/final_path.h"
+#include "launch/environment_block.h"
 #include "text/utf8.h"
 
 namespace {

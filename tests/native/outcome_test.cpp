@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "main/installer_contract.h"
+#include "contract/installer_contract.h"
+#include "contract/run_addresses.h"
 #include "main/resume.h"
-#include "main/run_addresses.h"
 #include "text/utf8.h"
 
 namespace {

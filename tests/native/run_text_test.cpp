@@ -2,10 +2,11 @@
 
 #include <string>
 
+#include "base/status.h"
+#include "contract/run_addresses.h"
+#include "contract/run_error.h"
 #include "main/command_line.h"
-#include "main/run_addresses.h"
 #include "text/utf8.h"
-#include "util/status.h"
 
 namespace {
 using namespace orv;

@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "util/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace {
 using namespace orv;

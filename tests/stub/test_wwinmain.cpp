@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "build_endpoints.h"
+#include "base/system_library.h"
+#include "launch/file_signature.h"
 #include "main/endpoints.h"
 #include "main/stub_entry.h"
-#include "util/file_signature.h"
 #include "util/sha256.h"
-#include "util/system_library.h"
 
 namespace {
 using namespace orv;

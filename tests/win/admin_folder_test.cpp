@@ -6,13 +6,13 @@
 
 #include <string>
 
+#include "base/unique_handle.h"
+#include "held_files/admin_folder.h"
+#include "held_files/held_file.h"
+#include "held_files/held_run_folder.h"
 #include "text/utf8.h"
 #include "util/file_paths.h"
 #include "util/file_sums.h"
-#include "util/no_redirect_file.h"
-#include "util/admin_folder.h"
-#include "util/held_run_folder.h"
-#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;
@@ -127,7 +127,7 @@ TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
   const std::wstring path = folder + L"\\installer.exe";
   ASSERT_TRUE(WriteBytes(path, "123456789"));
   {
-    const Result<UniqueHandle> opened = OpenLockedForCheck(path);
+    const Result<UniqueHandle> opened = OpenHeldForCheck(path);
     ASSERT_TRUE(opened.ok()) << opened.status().code();
     const UniqueHandle& held = *opened;
     struct Attempt {
@@ -156,9 +156,9 @@ TEST(LockedFile, NobodyWritesDeletesOrRenamesWhileTheCheckHoldsIt) {
   {
     UniqueHandle writer{CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
     ASSERT_TRUE(writer);
-    EXPECT_EQ(OpenLockedForCheck(path).status().code(), static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(OpenHeldForCheck(path).status().code(), static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
   }
-  EXPECT_EQ(OpenLockedForCheck(path + L".missing").status().code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(OpenHeldForCheck(path + L".missing").status().code(), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
   EXPECT_TRUE(DeleteFileW(path.c_str()));
   EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "link_fixtures.h"
-#include "util/held_own_image.h"
+#include "held_files/held_own_image.h"
 #include "text/utf8.h"
 
 namespace {

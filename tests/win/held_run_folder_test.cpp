@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link_fixtures.h"
-#include "util/held_run_folder.h"
+#include "held_files/held_run_folder.h"
 #include "text/utf8.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "launch/open_web_page.h"
 #include "text/utf8.h"
-#include "util/open_web_page.h"
 
 namespace {
 using namespace orv;

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "main/windows_ports.h"
 #include "text/utf8.h"
 #include "util/crc32.h"
 #include "util/file_paths.h"
 #include "util/file_sums.h"
-#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "base/unique_handle.h"
 #include "main/windows_ports.h"
-#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;

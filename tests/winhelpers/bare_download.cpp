@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "http/winhttp_api.h"
 #include "http/winhttp_handle.h"
-#include "util/unique_handle.h"
 
 #include "speed_common.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "util/crc32.h"
 #include "util/crc32_kernels.h"
 #include "util/file_sums.h"
-#include "util/unique_handle.h"
 
 #include "speed_common.h"
 

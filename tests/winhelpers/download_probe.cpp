@@ -19,10 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "download/download_course.h"
 #include "download/winhttp_transfer.h"
-#include "util/held_file_writer.h"
-#include "util/unique_handle.h"
+#include "held_files/held_file_writer.h"
 
 namespace {
 

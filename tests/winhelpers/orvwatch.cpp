@@ -28,9 +28,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/unique_handle.h"
+#include "base/unique_resource.h"
 #include "text/utf8.h"
-#include "util/unique_handle.h"
-#include "util/unique_resource.h"
 
 namespace {
 using namespace orv;

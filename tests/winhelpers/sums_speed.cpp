@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
+#include "held_files/held_file.h"
 #include "util/file_sums.h"
-#include "util/no_redirect_file.h"
 #include "util/sha256.h"
 #include "util/sha256_kernels.h"
-#include "util/unique_handle.h"
 
 #include "speed_common.h"
 
@@ -94,7 +94,7 @@ int wmain(int argc, wchar_t** argv) {
   FileSums fromFile{};
   const Timing fileTime = Best(3, [&] {
     FileSums sums{};
-    Result<UniqueHandle> file = OpenLockedForCheck(path);
+    Result<UniqueHandle> file = OpenHeldForCheck(path);
     read = read && file.ok();
     if (!file.ok()) return sums;
     HandleByteSource source(file->get());

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/unique_handle.h"
 #include "text/utf8.h"
-#include "util/unique_handle.h"
 
 namespace {
 using namespace orv;

@@ -12,11 +12,12 @@
 #include <unistd.h>
 #endif
 
+#include "base/status.h"
 #include "config/stub_config.h"
+#include "contract/run_addresses.h"
+#include "contract/run_error.h"
 #include "http/body_buffer.h"
-#include "main/run_addresses.h"
 #include "publish/document_maker.h"
-#include "util/status.h"
 #include "publish/stub_verdict.h"
 #include "publish/transfer_report.h"
 #include "publish_fetch.h"

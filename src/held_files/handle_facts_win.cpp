@@ -1,10 +1,10 @@
-#include "util/handle_facts.h"
+#include "held_files/handle_facts.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "util/last_error.h"
-#include "util/unique_handle.h"
+#include "base/last_error.h"
+#include "base/unique_handle.h"
 
 namespace orv {
 namespace {

@@ -1,4 +1,4 @@
-#include "util/open_web_page.h"
+#include "launch/open_web_page.h"
 
 #include <windows.h>
 #include <exdisp.h>
@@ -10,8 +10,8 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include "base/com_scope.h"
 #include "text/web_address.h"
-#include "util/com_scope.h"
 
 namespace orv {
 

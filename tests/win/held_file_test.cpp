@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "link_fixtures.h"
+#include "held_files/held_file.h"
 #include "main/windows_ports.h"
 #include "text/utf8.h"
-#include "util/no_redirect_file.h"
 
 namespace {
 using namespace orv;
@@ -51,7 +51,7 @@ bool Succeeded(const Status& status) {
 Status CopyFromPath(const std::wstring& source, const std::wstring& target) {
   const UniqueHandle from{CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)};
   if (!from) return Status::Failure(GetLastError(), "cannot open the source");
-  return CopyHandleNoRedirect(from.get(), target);
+  return CopyToHeldFile(from.get(), target);
 }
 
 struct Write {
@@ -69,7 +69,7 @@ void CheckPlantedLinks(const std::vector<Plant>& plants, std::string& skipped) {
          return Succeeded(CopyFromPath(source, path));
        }},
       {"replace", [](const std::wstring& path, const std::wstring&) {
-         return Succeeded(ReplaceFileNoRedirect(path, kNew.data(), kNew.size()));
+         return Succeeded(ReplaceHeldFile(path, kNew.data(), kNew.size()));
        }},
       {"shortcut", [](const std::wstring& path, const std::wstring& source) {
          return Succeeded(WindowsShortcuts().WriteShortcut(source, path));
@@ -113,20 +113,20 @@ void CheckPlantedLinks(const std::vector<Plant>& plants, std::string& skipped) {
   CoUninitialize();
 }
 
-TEST(NoRedirectFile, PlantedHardLinksAreRefusedAndTheirTargetsStayUntouched) {
+TEST(HeldFile, PlantedHardLinksAreRefusedAndTheirTargetsStayUntouched) {
   std::string skipped;
   CheckPlantedLinks({Plant::HardLink}, skipped);
 }
 
 // Wine 8 makes neither through the Windows calls (the end-to-end tests plant them from the Unix
 // side, where Wine shows a link to a folder as a junction).
-TEST(NoRedirectFile, PlantedSymbolicLinksAndJunctionsAreRefused) {
+TEST(HeldFile, PlantedSymbolicLinksAndJunctionsAreRefused) {
   std::string skipped;
   CheckPlantedLinks({Plant::SymbolicLink, Plant::Junction}, skipped);
   if (!skipped.empty()) GTEST_SKIP() << "this system cannot make a " << skipped << " (ERROR_NOT_SUPPORTED)";
 }
 
-TEST(NoRedirectFile, PlainNamesAreWrittenWhole) {
+TEST(HeldFile, PlainNamesAreWrittenWhole) {
   links::ScratchFolder scratch(L"p");
   ASSERT_TRUE(scratch.ok());
   const std::wstring source = scratch / L"stub.exe";
@@ -153,7 +153,7 @@ TEST(NoRedirectFile, PlainNamesAreWrittenWhole) {
             static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(NoRedirectFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
+TEST(HeldFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
   links::ScratchFolder scratch(L"f");
   ASSERT_TRUE(scratch.ok());
   const std::wstring folder = scratch / L"Tavlin";
@@ -161,18 +161,18 @@ TEST(NoRedirectFile, HeldFolderCannotBeSwappedAndAJunctionIsNotHeld) {
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
   {
-    const Result<UniqueHandle> held = HoldFolderNoRedirect(folder);
+    const Result<UniqueHandle> held = HoldFolder(folder);
     ASSERT_TRUE(held.ok()) << held.status().LogText();
     EXPECT_FALSE(MoveFileW(folder.c_str(), (scratch / L"moved").c_str())) << "renamed while held";
     EXPECT_FALSE(RemoveDirectoryW(folder.c_str())) << "removed while held";
   }
   ASSERT_TRUE(MoveFileW(folder.c_str(), (scratch / L"moved").c_str())) << GetLastError();
-  EXPECT_FALSE(HoldFolderNoRedirect(scratch / L"missing").ok());
+  EXPECT_FALSE(HoldFolder(scratch / L"missing").ok());
   if (!links::MakeJunction(folder, elsewhere)) {
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     GTEST_SKIP() << "this system cannot make a junction (ERROR_NOT_SUPPORTED)";
   }
-  const Result<UniqueHandle> junction = HoldFolderNoRedirect(folder);
+  const Result<UniqueHandle> junction = HoldFolder(folder);
   EXPECT_FALSE(junction.ok());
   EXPECT_EQ(junction.status().code(), static_cast<uint32_t>(ERROR_CANT_ACCESS_FILE));
 }

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "util/file_writer.h"
-#include "util/status.h"
-#include "util/unique_handle.h"
+#include "base/status.h"
+#include "base/unique_handle.h"
+#include "held_files/file_writer.h"
 
 namespace orv {
 

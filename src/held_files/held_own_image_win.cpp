@@ -1,11 +1,11 @@
-#include "util/held_own_image.h"
+#include "held_files/held_own_image.h"
 
 #include <psapi.h>
 
-#include "util/final_path.h"
-#include "util/handle_facts.h"
-#include "util/last_error.h"
-#include "util/no_redirect_file.h"
+#include "base/last_error.h"
+#include "held_files/final_path.h"
+#include "held_files/handle_facts.h"
+#include "held_files/held_file.h"
 
 namespace orv {
 namespace {
@@ -61,7 +61,7 @@ Result<HeldOwnImage> HeldOwnImage::Hold() {
   return HeldOwnImage(std::move(file), std::move(*path));
 }
 
-Status HeldOwnImage::CopyTo(const std::wstring& target) const { return CopyHandleNoRedirect(file_.get(), target); }
+Status HeldOwnImage::CopyTo(const std::wstring& target) const { return CopyToHeldFile(file_.get(), target); }
 
 bool HeldOwnImage::IsAt(const std::wstring& path) const {
   const UniqueHandle other{CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,

@@ -1,11 +1,11 @@
-#include "util/file_signature.h"
+#include "launch/file_signature.h"
 
 #include <windows.h>
 #include <softpub.h>
 #include <wintrust.h>
 
-#include "util/system_library.h"
-#include "util/unique_resource.h"
+#include "base/system_library.h"
+#include "base/unique_resource.h"
 
 namespace orv {
 

@@ -1,8 +1,8 @@
-#include "util/held_file_writer.h"
+#include "held_files/held_file_writer.h"
 
 #include <utility>
 
-#include "util/last_error.h"
+#include "base/last_error.h"
 
 namespace orv {
 

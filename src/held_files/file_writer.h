@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "util/unique_resource.h"
+#include "base/unique_resource.h"
 
 namespace orv {
 

@@ -1,4 +1,4 @@
-#include "util/environment_block.h"
+#include "launch/environment_block.h"
 
 #include <cstddef>
 

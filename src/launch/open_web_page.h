@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

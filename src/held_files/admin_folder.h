@@ -5,7 +5,7 @@
 // replace them or plant a DLL beside them.
 #include <string>
 
-#include "util/status.h"
+#include "base/status.h"
 
 namespace orv {
 

@@ -18,54 +18,54 @@
 #include <cstddef>
 #include <string>
 
+#include "base/status.h"
+#include "base/unique_handle.h"
 #include "util/file_sums.h"
-#include "util/status.h"
-#include "util/unique_handle.h"
 
 namespace orv {
 
-// Access that OpenForWriteNoRedirect grants: read and write anywhere, or append only (every write
+// Access that OpenHeldForWrite grants: read and write anywhere, or append only (every write
 // goes to the end of the file).
 enum class WriteAccess { ReadWrite, Append };
 
 // A failure (refusal or platform code) when path's folder cannot be held or path is refused or
 // cannot be opened; otherwise path opened, created when missing (never truncated), shared for
 // reading only: nobody else may write, rename or delete it while the handle lives.
-[[nodiscard]] Result<UniqueHandle> OpenForWriteNoRedirect(const std::wstring& path,
+[[nodiscard]] Result<UniqueHandle> OpenHeldForWrite(const std::wstring& path,
                                                           WriteAccess access = WriteAccess::ReadWrite);
 
 // A failure when folder (no final backslash) is a link, not a folder, resolves elsewhere than
 // its parent's final path and name, or cannot be opened with access; otherwise it held open with
 // access (listing included) so that it can be neither renamed nor deleted while the handle lives.
-[[nodiscard]] Result<UniqueHandle> HoldFolderNoRedirect(const std::wstring& folder, DWORD access = 0);
+[[nodiscard]] Result<UniqueHandle> HoldFolder(const std::wstring& folder, DWORD access = 0);
 
-// As HoldFolderNoRedirect, but folder is first made when missing (in its parent's final path).
-[[nodiscard]] Result<UniqueHandle> MakeFolderNoRedirect(const std::wstring& folder);
+// As HoldFolder, but folder is first made when missing (in its parent's final path).
+[[nodiscard]] Result<UniqueHandle> MakeHeldFolder(const std::wstring& folder);
 
 // A failure when path is refused or cannot be deleted (ERROR_FILE_NOT_FOUND when missing);
 // otherwise the file at path is gone, deleted through the handle that was checked.
-[[nodiscard]] Status DeleteFileNoRedirect(const std::wstring& path);
+[[nodiscard]] Status DeleteHeldFile(const std::wstring& path);
 
 // A failure when path is refused or the write fails; otherwise path holds exactly the size
 // bytes at data.
-[[nodiscard]] Status ReplaceFileNoRedirect(const std::wstring& path, const void* data, size_t size);
+[[nodiscard]] Status ReplaceHeldFile(const std::wstring& path, const void* data, size_t size);
 
 // A failure when source cannot be read or target is refused or cannot be written; otherwise
 // target holds a copy of all of source's bytes (read from offset 0, whatever source's file
 // position), replacing what it held.
-[[nodiscard]] Status CopyHandleNoRedirect(HANDLE source, const std::wstring& target);
+[[nodiscard]] Status CopyToHeldFile(HANDLE source, const std::wstring& target);
 
 // A failure (the platform's code) when link (an IShellLinkW) cannot be serialised (an HRESULT) or
 // path is refused or not written; otherwise path holds the .lnk, written through
-// ReplaceFileNoRedirect so that a link planted at path cannot redirect it.
-[[nodiscard]] Status SaveShellLinkNoRedirect(IUnknown* link, const std::wstring& path);
+// ReplaceHeldFile so that a link planted at path cannot redirect it.
+[[nodiscard]] Status SaveShellLinkHeld(IUnknown* link, const std::wstring& path);
 
 // The installer held open from its check to its launch: others may read it (the launch opens the
 // image for execution with read sharing) but not write, delete or rename it.
 // A failure (the platform's code, no detail) when the file cannot be opened so (missing, or open
 // for writing elsewhere); a reparse point at path is opened itself and refused
 // (ERROR_CANT_ACCESS_FILE), and so is a folder. Otherwise the handle.
-[[nodiscard]] Result<UniqueHandle> OpenLockedForCheck(const std::wstring& path);
+[[nodiscard]] Result<UniqueHandle> OpenHeldForCheck(const std::wstring& path);
 
 // Reads an open file from its current position with ReadFile.
 class HandleByteSource final : public ByteSource {

@@ -1,4 +1,4 @@
-#include "main/installer_contract.h"
+#include "contract/installer_contract.h"
 
 namespace orv {
 

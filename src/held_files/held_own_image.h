@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "util/status.h"
-#include "util/unique_handle.h"
+#include "base/status.h"
+#include "base/unique_handle.h"
 
 namespace orv {
 
@@ -23,7 +23,7 @@ class HeldOwnImage {
   const std::wstring& path() const { return path_; }
   HANDLE handle() const { return file_.get(); }
 
-  // A failure when target is refused (see OpenForWriteNoRedirect) or cannot be written, or the
+  // A failure when target is refused (see OpenHeldForWrite) or cannot be written, or the
   // held file cannot be read; otherwise target holds exactly the held file's bytes.
   [[nodiscard]] Status CopyTo(const std::wstring& target) const;
 

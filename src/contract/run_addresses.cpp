@@ -1,4 +1,4 @@
-#include "main/run_addresses.h"
+#include "contract/run_addresses.h"
 
 #include "text/web_address.h"
 #include "text/wide_text.h"

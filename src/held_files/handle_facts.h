@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "util/final_path.h"
-#include "util/status.h"
+#include "base/status.h"
+#include "held_files/final_path.h"
 
 namespace orv {
 

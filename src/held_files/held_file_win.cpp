@@ -1,14 +1,14 @@
-#include "util/no_redirect_file.h"
+#include "held_files/held_file.h"
 
 #include <objbase.h>
 #include <wrl/client.h>
 
 #include <vector>
 
+#include "base/last_error.h"
+#include "held_files/final_path.h"
+#include "held_files/handle_facts.h"
 #include "text/log_escape.h"
-#include "util/final_path.h"
-#include "util/handle_facts.h"
-#include "util/last_error.h"
 
 namespace orv {
 namespace {
@@ -102,7 +102,7 @@ Status Truncate(HANDLE file) {
 
 }  // namespace
 
-Result<UniqueHandle> OpenForWriteNoRedirect(const std::wstring& path, WriteAccess access) {
+Result<UniqueHandle> OpenHeldForWrite(const std::wstring& path, WriteAccess access) {
   Result<HeldParent> parent = HoldParent(path);
   if (!parent.ok()) return parent.status();
   const std::wstring entry = parent->Entry();
@@ -132,7 +132,7 @@ Result<UniqueHandle> OpenForWriteNoRedirect(const std::wstring& path, WriteAcces
   return Result<UniqueHandle>(std::move(file));
 }
 
-Result<UniqueHandle> HoldFolderNoRedirect(const std::wstring& folder, DWORD access) {
+Result<UniqueHandle> HoldFolder(const std::wstring& folder, DWORD access) {
   Result<HeldParent> parent = HoldParent(folder);
   if (!parent.ok()) return parent.status();
   UniqueHandle held{CreateFileW(parent->Entry().c_str(), access | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
@@ -144,7 +144,7 @@ Result<UniqueHandle> HoldFolderNoRedirect(const std::wstring& folder, DWORD acce
   return Result<UniqueHandle>(std::move(held));
 }
 
-Result<UniqueHandle> MakeFolderNoRedirect(const std::wstring& folder) {
+Result<UniqueHandle> MakeHeldFolder(const std::wstring& folder) {
   {
     Result<HeldParent> parent = HoldParent(folder);
     if (!parent.ok()) return parent.status();
@@ -153,10 +153,10 @@ Result<UniqueHandle> MakeFolderNoRedirect(const std::wstring& folder) {
       return LastErrorStatus([&] { return "Cannot create the folder " + QuotedPath(folder); });
     }
   }
-  return HoldFolderNoRedirect(folder);
+  return HoldFolder(folder);
 }
 
-Status DeleteFileNoRedirect(const std::wstring& path) {
+Status DeleteHeldFile(const std::wstring& path) {
   Result<HeldParent> parent = HoldParent(path);
   if (!parent.ok()) return parent.status();
   const UniqueHandle file{CreateFileW(parent->Entry().c_str(), DELETE | FILE_READ_ATTRIBUTES,
@@ -172,16 +172,16 @@ Status DeleteFileNoRedirect(const std::wstring& path) {
   return {};
 }
 
-Status ReplaceFileNoRedirect(const std::wstring& path, const void* data, size_t size) {
-  Result<UniqueHandle> file = OpenForWriteNoRedirect(path);
+Status ReplaceHeldFile(const std::wstring& path, const void* data, size_t size) {
+  Result<UniqueHandle> file = OpenHeldForWrite(path);
   if (!file.ok()) return file.status();
   Status done = Truncate(file->get());
   if (done.ok()) done = WriteAll(file->get(), static_cast<const unsigned char*>(data), size);
   return done;
 }
 
-Status CopyHandleNoRedirect(HANDLE source, const std::wstring& target) {
-  Result<UniqueHandle> to = OpenForWriteNoRedirect(target);
+Status CopyToHeldFile(HANDLE source, const std::wstring& target) {
+  Result<UniqueHandle> to = OpenHeldForWrite(target);
   if (!to.ok()) return to.status();
   Status done = Truncate(to->get());
   if (!done.ok()) return done;
@@ -204,7 +204,7 @@ Status CopyHandleNoRedirect(HANDLE source, const std::wstring& target) {
   }
 }
 
-Status SaveShellLinkNoRedirect(IUnknown* link, const std::wstring& path) {
+Status SaveShellLinkHeld(IUnknown* link, const std::wstring& path) {
   using Microsoft::WRL::ComPtr;
   if (link == nullptr || path.empty()) return Status::Failure(static_cast<uint32_t>(E_INVALIDARG), "No link to save");
   // The link's bytes are made in memory, then written through a handle that was checked.
@@ -220,12 +220,12 @@ Status SaveShellLinkNoRedirect(IUnknown* link, const std::wstring& path) {
   if (FAILED(result)) return Status::Failure(static_cast<uint32_t>(result), "Cannot serialise the shell link");
   const void* bytes = GlobalLock(memory);
   if (bytes == nullptr) return LastErrorStatus("Cannot read the shell link's bytes");
-  Status written = ReplaceFileNoRedirect(path, bytes, static_cast<size_t>(stat.cbSize.QuadPart));
+  Status written = ReplaceHeldFile(path, bytes, static_cast<size_t>(stat.cbSize.QuadPart));
   GlobalUnlock(memory);
   return written;
 }
 
-Result<UniqueHandle> OpenLockedForCheck(const std::wstring& path) {
+Result<UniqueHandle> OpenHeldForCheck(const std::wstring& path) {
   UniqueHandle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
                                 nullptr)};

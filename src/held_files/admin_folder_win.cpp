@@ -1,12 +1,12 @@
-#include "util/admin_folder.h"
+#include "held_files/admin_folder.h"
 
 #include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "util/last_error.h"
-#include "util/no_redirect_file.h"
-#include "util/unique_handle.h"
+#include "base/last_error.h"
+#include "base/unique_handle.h"
+#include "held_files/held_file.h"
 
 namespace orv {
 
@@ -28,7 +28,7 @@ Status SecureAdminsOnlyFolder(const std::wstring& folder) {
   // The folder itself, never what a link at its name points to; held while its list is set.
   std::wstring name = folder;
   while (name.size() > 3 && name.back() == L'\\') name.pop_back();
-  const Result<UniqueHandle> held = HoldFolderNoRedirect(name, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+  const Result<UniqueHandle> held = HoldFolder(name, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
   if (!held.ok()) return held.status();
   PSID owner = nullptr;
   PACL dacl = nullptr;

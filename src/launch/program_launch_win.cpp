@@ -1,12 +1,12 @@
-#include "util/program_launch.h"
+#include "launch/program_launch.h"
 
 #include <utility>
 #include <vector>
 
-#include "util/environment_block.h"
-#include "util/final_path.h"
-#include "util/handle_facts.h"
-#include "util/last_error.h"
+#include "base/last_error.h"
+#include "held_files/final_path.h"
+#include "held_files/handle_facts.h"
+#include "launch/environment_block.h"
 
 namespace orv {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "util/status.h"
-#include "util/unique_handle.h"
+#include "base/status.h"
+#include "base/unique_handle.h"
 
 namespace orv {
 

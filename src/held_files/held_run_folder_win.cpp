@@ -1,4 +1,4 @@
-#include "util/held_run_folder.h"
+#include "held_files/held_run_folder.h"
 
 #include <aclapi.h>
 #include <rpc.h>
@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/last_error.h"
+#include "held_files/admin_folder.h"
+#include "held_files/final_path.h"
+#include "held_files/handle_facts.h"
 #include "text/log_escape.h"
-#include "util/final_path.h"
-#include "util/handle_facts.h"
-#include "util/last_error.h"
-#include "util/admin_folder.h"
 
 namespace orv {
 namespace {

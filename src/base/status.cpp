@@ -1,4 +1,6 @@
-#include "util/status.h"
+#include "base/status.h"
+
+#include "contract/run_error.h"
 
 namespace orv {
 

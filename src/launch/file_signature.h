@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "util/signature_reading.h"
+#include "launch/signature_reading.h"
 
 namespace orv {
 

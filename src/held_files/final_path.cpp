@@ -1,4 +1,4 @@
-#include "util/final_path.h"
+#include "held_files/final_path.h"
 
 namespace orv {
 namespace {

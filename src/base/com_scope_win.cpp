@@ -1,4 +1,4 @@
-#include "util/com_scope.h"
+#include "base/com_scope.h"
 
 #include <windows.h>
 #include <objbase.h>

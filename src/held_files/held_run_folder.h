@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "util/status.h"
-#include "util/unique_handle.h"
+#include "base/status.h"
+#include "base/unique_handle.h"
 
 namespace orv {
 
