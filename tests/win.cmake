@@ -15,7 +15,7 @@ foreach(source ${ORV_WIN_HELPERS})
   target_link_options(${name} PRIVATE -municode)
 endforeach()
 # The speed helpers are scripts/bench.sh's, which builds them by name: not part of a test build.
-set_target_properties(crc32_speed sums_speed PROPERTIES EXCLUDE_FROM_ALL TRUE)
+set_target_properties(crc32_speed sums_speed bare_download PROPERTIES EXCLUDE_FROM_ALL TRUE)
 
 # A second stub that accepts any certificate on the configuration fetch.
 orv_add_stub(orvsetup_lenient orvsetup_lenient "${ORV_CONFIG_URL}" ON)

@@ -11,7 +11,7 @@ namespace orv {
 // builds shorten them.
 struct DownloadTimings {
   uint32_t trickleWindowMs = 60000;  // an attempt bringing fewer than trickleBytes in this long ...
-  uint32_t trickleBytes = 4096;      // ... is given up
+  uint32_t trickleBytes = 65536;     // ... is given up
   uint32_t firstPauseMs = 1000;      // pause after an address's first failed attempt,
   uint32_t secondPauseMs = 3000;     // after its second,
   uint32_t laterPauseMs = 10000;     // and after every later one

@@ -53,6 +53,13 @@ std::optional<ResumeDecision> BreaksRule(const SizeRule& rule, uint64_t total) {
   return refused;
 }
 
+// The end of a body that the answer says ends at `end` (nullopt: it does not say), read no further
+// than one byte past the limit.
+uint64_t ReadEnd(const SizeRule& rule, std::optional<uint64_t> end) {
+  const uint64_t pastLimit = rule.limit + 1;
+  return end && *end < pastLimit ? *end : pastLimit;
+}
+
 ResumeDecision StartOver(std::string reason) {
   ResumeDecision decision;
   decision.action = ResumeAction::StartOver;
@@ -65,6 +72,13 @@ ResumeDecision JudgePart(const ResumePoint& point, const SizeRule& rule, std::st
   if (!range) return StartOver("the server's part of the file has no usable Content-Range");
   if (range->total) {
     if (std::optional<ResumeDecision> refused = BreaksRule(rule, *range->total)) return *refused;
+  }
+  if (point.offset == 0 && range->first == 0 && !range->total) {
+    // A whole answer of unknown length: bounded by the rule alone.
+    ResumeDecision decision;
+    decision.action = ResumeAction::WriteFromStart;
+    decision.readEnd = ReadEnd(rule, range->last + 1);
+    return decision;
   }
   if (range->first != point.offset) {
     return StartOver("the server sent the part from byte " + std::to_string(range->first) + ", not from byte " +
@@ -82,6 +96,7 @@ ResumeDecision JudgePart(const ResumePoint& point, const SizeRule& rule, std::st
   decision.action = ResumeAction::Append;
   decision.bodyStart = point.offset;
   decision.total = range->total;
+  decision.readEnd = ReadEnd(rule, range->last + 1);
   return decision;
 }
 
@@ -144,6 +159,7 @@ ResumeDecision JudgeResumeAnswer(const ResumePoint& point, const SizeRule& rule,
       ResumeDecision decision;
       decision.action = ResumeAction::WriteFromStart;
       decision.total = contentLength;
+      decision.readEnd = ReadEnd(rule, contentLength);
       if (point.offset > 0) decision.reason = "the server sent the whole file again (HTTP status 200)";
       return decision;
     }

@@ -61,15 +61,20 @@ struct ResumeDecision {
   ResumeAction action = ResumeAction::Refuse;
   uint64_t bodyStart = 0;          // the body's first byte in the file (Append: the offset)
   std::optional<uint64_t> total;   // the whole file's size as this answer gives it
+  uint64_t readEnd = 0;            // Append and WriteFromStart: the body is read up to this file
+                                   // offset at most: where the answer says it ends, or one byte
+                                   // past the rule's limit when it does not say (a byte there
+                                   // proves the file too large; no byte past the limit is kept)
   std::string reason;              // WriteFromStart with a non-zero offset, StartOver and Refuse:
                                    // why, for the log ("the server sent the whole file again")
 };
 
 // Judges the answer to an attempt that asked for point (status 200, 206, or 416 when a range was
 // asked; contentRange "" when the header is missing). Append only for a 206 whose range starts at
-// point.offset and whose total equals point.total (which must be known); WriteFromStart for a 200;
-// StartOver for any other 206 and a 416. Refuse whenever the whole file's size the answer names
-// breaks rule (checked before all else).
+// point.offset and whose total equals point.total (which must be known); WriteFromStart for a 200,
+// and for a 206 from byte 0 of a file whose size it does not name (a whole answer of unknown
+// length); StartOver for any other 206 and a 416. Refuse whenever the whole file's size the answer
+// names breaks rule (checked before all else).
 [[nodiscard]] ResumeDecision JudgeResumeAnswer(const ResumePoint& point, const SizeRule& rule, uint32_t status,
                                                std::optional<uint64_t> contentLength, std::string_view contentRange);
 

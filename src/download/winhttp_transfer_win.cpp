@@ -7,6 +7,8 @@
 #include <string>
 
 #include "base/last_error.h"
+#include "download/piece_writer.h"
+#include "download/read_pace.h"
 #include "download/trickle_watch.h"
 #include "http/async_request.h"
 #include "http/proxy_auth.h"
@@ -30,6 +32,11 @@ namespace {
 using Step = AsyncRequest::Step;
 
 uint64_t Now() { return GetTickCount64(); }
+
+// A body's first read: small, so that a slow link's first bytes are not held back.
+constexpr uint32_t kFirstReadBytes = 1024;
+// What the file is written in.
+constexpr size_t kPieceBytes = 1024 * 1024;
 
 std::string Narrow(const std::optional<std::wstring>& text) { return text ? ToUtf8(*text) : std::string(); }
 
@@ -100,18 +107,38 @@ class Attempt {
     return report_;
   }
 
-  // Ends the attempt after a step that did not complete.
-  AttemptReport StepFailed(Step step) {
+  struct Ending {
+    AttemptEnd end;
+    Status failure;
+  };
+
+  // How the attempt ends after a step that did not complete.
+  Ending StepEnd(Step step) const {
     switch (step) {
-      case Step::Closed: return Stop(AttemptEnd::Closed);
+      case Step::Closed: return {AttemptEnd::Closed, Status()};
       case Step::TimedOut: {
         const std::string reason = watch_.Silent() ? "no data for too long"
                                                    : "less than " + std::to_string(timings_.trickleBytes) + " bytes in " +
                                                          std::to_string(timings_.trickleWindowMs / 1000) + " s";
-        return Stop(AttemptEnd::Interrupted, Status::Failure(ERROR_WINHTTP_TIMEOUT, reason));
+        return {AttemptEnd::Interrupted, Status::Failure(ERROR_WINHTTP_TIMEOUT, reason)};
       }
-      default: return Stop(AttemptEnd::Interrupted, NetworkFailure(request_ptr_->error()));
+      default: return {AttemptEnd::Interrupted, NetworkFailure(request_ptr_->error())};
     }
+  }
+
+  // Ends the attempt after a step that did not complete.
+  AttemptReport StepFailed(Step step) {
+    Ending ending = StepEnd(step);
+    return Stop(ending.end, std::move(ending.failure));
+  }
+
+  // Ends the attempt in the middle of the body: what the pieces hold goes to the file first, so
+  // that the next attempt resumes after every byte that came.
+  AttemptReport Finish(PieceWriter& pieces, Ending ending) {
+    const Status flushed = pieces.Flush();
+    report_.fileBytes = file_.size();
+    if (!flushed.ok() && ending.end != AttemptEnd::FileFailed) return Stop(AttemptEnd::FileFailed, flushed);
+    return Stop(ending.end, std::move(ending.failure));
   }
 
   // Opens a request for url_ on a session of the current proxy choice.
@@ -216,42 +243,44 @@ class Attempt {
                                                   Narrow(request_ptr_->Header(WINHTTP_QUERY_LAST_MODIFIED)));
     if (!validator.empty() || decision.action == ResumeAction::WriteFromStart) report_.validator = validator;
 
-    // The body ends at the part's end (a 206), at the whole size, or past the limit.
-    uint64_t bodyEnd = decision.total ? *decision.total : request_.size.limit + 1;
-    if (decision.action == ResumeAction::Append) {
-      if (const std::optional<ContentRange> range =
-              ParseContentRange(Narrow(request_ptr_->Header(WINHTTP_QUERY_CONTENT_RANGE)))) {
-        bodyEnd = range->last + 1;
-      }
-    }
     reporter_.Stage(kStatusMimeTypeAvailable);
     reporter_.Stage(kStatusBeginDownloadData);
+    // Reads sized to the link and writes in large pieces; both paced by a slice of the trickle
+    // window, so that a slow link's bytes reach the file and the watch within about a second.
+    const uint32_t slice = timings_.trickleWindowMs / 60;
+    ReadPace pace(slice, kFirstReadBytes, kAsyncReadBytes);
+    PieceWriter pieces(file_, kPieceBytes, slice);
     uint64_t position = decision.bodyStart;
     uint64_t brought = 0;
-    while (position < bodyEnd) {
-      DWORD available = 0;
-      const Step waited = request_ptr_->QueryDataAvailable(watch_.MsLeft(Now()), available);
-      if (waited != Step::Done) return StepFailed(waited);
+    while (position < decision.readEnd) {
+      const uint64_t left = decision.readEnd - position;
+      const DWORD asked = static_cast<DWORD>(pace.Next() < left ? pace.Next() : left);
       const unsigned char* data = nullptr;
       DWORD read = 0;
-      if (available > 0) {
-        const Step step = request_ptr_->Read(available, watch_.MsLeft(Now()), data, read);
-        if (step != Step::Done) return StepFailed(step);
-      }
+      const uint64_t began = Now();
+      const Step step = request_ptr_->Read(asked, watch_.MsLeft(began), data, read);
+      if (step != Step::Done) return Finish(pieces, StepEnd(step));
       if (read == 0) break;  // the body has ended
+      const uint64_t now = Now();
+      pace.Note(asked, read, now - began);
       brought += read;
-      watch_.Note(brought, Now());
-      const DWORD kept = static_cast<DWORD>(read < bodyEnd - position ? read : bodyEnd - position);
-      const Status written = file_.Append(data, kept);
-      if (!written.ok()) return Stop(AttemptEnd::FileFailed, written);
+      watch_.Note(brought, now);
+      // Never a byte past the limit, whatever the answer said of its length.
+      const uint64_t room = request_.size.limit - position;
+      const DWORD kept = static_cast<DWORD>(read < room ? read : room);
+      const Status taken = pieces.Add(data, kept, now);
+      if (!taken.ok()) return Finish(pieces, {AttemptEnd::FileFailed, taken});
       position += kept;
-      report_.fileBytes = position;
       reporter_.Bytes(position, report_.total);
+      if (kept < read) {
+        return Finish(pieces, {AttemptEnd::Refused, Status::Failure(0, "the file is larger than " +
+                                                                           std::to_string(request_.size.limit) +
+                                                                           " bytes")});
+      }
     }
-    if (position > request_.size.limit) {
-      return Stop(AttemptEnd::Refused, Status::Failure(0, "the file is larger than " +
-                                                              std::to_string(request_.size.limit) + " bytes"));
-    }
+    const Status flushed = pieces.Flush();
+    report_.fileBytes = file_.size();
+    if (!flushed.ok()) return Stop(AttemptEnd::FileFailed, flushed);
     if (report_.total ? position < *report_.total : false) {
       return Stop(AttemptEnd::Interrupted,
                   Status::Failure(ERROR_WINHTTP_CONNECTION_ERROR,

@@ -12,12 +12,13 @@
 #include <string>
 
 #include "base/status.h"
+#include "base/unique_handle.h"
 #include "http/winhttp_handle.h"
 
 namespace orv {
 
 // Bytes one read step takes at most.
-inline constexpr DWORD kAsyncReadBytes = 64 * 1024;
+inline constexpr DWORD kAsyncReadBytes = 128 * 1024;
 
 class AsyncRequest {
  public:
@@ -45,8 +46,8 @@ class AsyncRequest {
   // Runs once; later calls return success at once.
   Status End(uint32_t boundMs);
 
-  // The request handle, for options and header queries between steps.
-  HINTERNET handle() const { return request_.get(); }
+  // The request handle, for options and header queries between steps; null once End has run.
+  HINTERNET handle() const;
   // Whether the request goes over https.
   bool secure() const { return secure_; }
 
@@ -54,10 +55,10 @@ class AsyncRequest {
   Step Send(const std::wstring& headers, uint64_t timeoutMs);
   // Waits for the response head.
   Step ReceiveResponse(uint64_t timeoutMs);
-  // Waits until body bytes are there; available = how many (0: the body has ended).
-  Step QueryDataAvailable(uint64_t timeoutMs, DWORD& available);
   // Reads up to size bytes (at most kAsyncReadBytes); data points at the read bytes until the next
-  // step, read = how many (0: the body has ended).
+  // step, read = how many (0: the body has ended). Windows completes a read with the bytes that are
+  // there; Wine 8 only once size bytes (or the body's end) have come, so the reads are started on a
+  // thread of the request's own: the wait here still ends at its time or the user's close.
   Step Read(DWORD size, uint64_t timeoutMs, const unsigned char*& data, DWORD& read);
   // The platform's error code of the last step that Failed.
   DWORD error() const { return error_; }
@@ -78,9 +79,8 @@ class AsyncRequest {
   AsyncRequest() = default;
   Step Wait(uint64_t timeoutMs);
 
-  WinHttpHandle connection_;
-  WinHttpHandle request_;
-  Context* context_ = nullptr;  // shared with WinHTTP's callback; released by both
+  Context* context_ = nullptr;  // shared with WinHTTP's callback and the reader; released by each
+  UniqueHandle reader_;         // the thread that starts the reads, from the first one
   HANDLE userClosed_ = nullptr;
   bool secure_ = false;
   bool ended_ = false;

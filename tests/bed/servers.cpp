@@ -331,7 +331,7 @@ void RangeFileServer::Serve(int socket, const std::atomic<bool>& stopping) {
   size_t at = start;
   const size_t stopAt = how.resetAfter ? std::min(payload_.size(), start + how.resetAfter) : payload_.size();
   while (at < stopAt && !stopping) {
-    const size_t piece = std::min<size_t>(64 * 1024, stopAt - at);
+    const size_t piece = std::min<size_t>(how.pieceBytes, stopAt - at);
     if (!SendAll(socket, payload_.substr(at, piece))) {
       cut_ = true;
       return;

@@ -133,7 +133,8 @@ struct Behaviour {
   int stallMs = 0;          // after resetAfter bytes: stay silent this long instead of resetting ...
   char lateByte = 0;        // ... then send the rest of the body as this byte
   int status = 200;         // another status: a short page instead of the file
-  int pieceMs = 0;          // pause after each 64 KiB piece
+  int pieceMs = 0;          // pause after each piece
+  size_t pieceBytes = 64 * 1024;
 };
 
 // A plain HTTP server of one file (strong ETag "v1") whose every connection behaves as its

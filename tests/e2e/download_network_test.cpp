@@ -108,10 +108,20 @@ TEST_F(DownloadNetwork, AnAttemptThatStallsAndThenSendsOtherBytesChangesNothingI
   const StubRun run = RunStub(options);
   ASSERT_TRUE(run.watched) << run.report;
   EXPECT_EQ(run.exitCode, 0u) << LogDump();
-  // Silence after the last full stretch of bytes, or a last few bytes and then silence.
-  EXPECT_TRUE(AnyMessage("Download attempt 1 of 20 broke off at 1048576 of 4194304 bytes (no data for too long)") ||
-              AnyMessage("Download attempt 1 of 20 broke off at 1048576 of 4194304 bytes (less than 4096 bytes in 2 s)"))
-      << LogDump();
+  // Silence after the last full stretch of bytes, or a last few bytes and then silence. Wine 8
+  // drops the bytes of the read that the stall holds (one read, at most 128 KiB).
+  const std::vector<std::string> messages = LogMessages();
+  const std::string brokeOff = "Download attempt 1 of 20 broke off at ";
+  const auto line = std::find_if(messages.begin(), messages.end(),
+                                 [&](const std::string& m) { return m.rfind(brokeOff, 0) == 0; });
+  ASSERT_NE(line, messages.end()) << LogDump();
+  const size_t kept = std::stoull(line->substr(brokeOff.size()));
+  EXPECT_GE(kept, 1 * kMiB - 128 * 1024) << *line;
+  EXPECT_LE(kept, 1 * kMiB) << *line;
+  const std::string rest = line->substr(line->find(" of 4194304 bytes ("));
+  EXPECT_TRUE(rest == " of 4194304 bytes (no data for too long). Trying again in 0.1 s" ||
+              rest == " of 4194304 bytes (less than 65536 bytes in 2 s). Trying again in 0.1 s")
+      << *line;
   EXPECT_TRUE(AnyMessage("Checksum is OK. Continue...")) << "the installer that ran is the server's: " << LogDump();
   for (int i = 0; i < 100 && !server.LateBytesTried(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   std::printf("the stalled connection's other bytes were %s\n",

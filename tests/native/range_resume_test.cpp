@@ -1,5 +1,5 @@
-// Resuming: the answer to a resumed attempt of every kind, the Content-Range values, the
-// validator sent back in If-Range, and the pace watch of an attempt.
+// Resuming: the answer to a resumed attempt of every kind and how far its body is read, the
+// Content-Range values, the validator sent back in If-Range, and the pace watch of an attempt.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -122,6 +122,41 @@ TEST(RangeResume, ContentRangeAndByteCountTexts) {
   EXPECT_EQ(ParseByteCount(""), std::nullopt);
 }
 
+TEST(RangeResume, NoAnswerIsReadFurtherThanOneBytePastTheLimit) {
+  struct Case {
+    const char* name;
+    ResumePoint point;
+    uint32_t status;
+    std::optional<uint64_t> contentLength;
+    const char* contentRange;
+    ResumeAction action;
+    std::optional<uint64_t> total;
+    uint64_t readEnd;
+  };
+  const ResumePoint start{0, std::nullopt, ""};
+  const SizeRule size1000{1000, true};
+  const Case cases[] = {
+      {"206 from 0 of an unknown whole, claiming 100 GB", start, 206, std::nullopt, "bytes 0-99999999999/*",
+       ResumeAction::WriteFromStart, std::nullopt, 1001},
+      {"206 from 0 of an unknown whole, a short part", start, 206, 100, "bytes 0-99/*", ResumeAction::WriteFromStart,
+       std::nullopt, 100},
+      {"200 without length", start, 200, std::nullopt, "", ResumeAction::WriteFromStart, std::nullopt, 1001},
+      {"200 with the size", start, 200, 1000, "", ResumeAction::WriteFromStart, 1000, 1000},
+      {"206 from 0 of the whole", start, 206, 1000, "bytes 0-999/1000", ResumeAction::Append, 1000, 1000},
+      {"206 continuing at 600", {600, 1000, ""}, 206, 400, "bytes 600-999/1000", ResumeAction::Append, 1000, 1000},
+      {"206 continuing, ending early", {600, 1000, ""}, 206, 100, "bytes 600-699/1000", ResumeAction::Append, 1000,
+       700},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ResumeDecision decision = JudgeResumeAnswer(c.point, size1000, c.status, c.contentLength, c.contentRange);
+    EXPECT_EQ(ActionName(decision.action), std::string(ActionName(c.action)));
+    EXPECT_EQ(decision.total, c.total);
+    EXPECT_EQ(decision.readEnd, c.readEnd);
+    EXPECT_EQ(decision.reason, "");
+  }
+}
+
 TEST(RangeResume, ValidatorAndRequestHeaders) {
   struct Case {
     const char* name;
@@ -174,4 +209,63 @@ TEST(TrickleWatch, GivesUpWhenTooFewBytesComeWithinTheWindow) {
       EXPECT_EQ(watch.MsLeft(step.atMs) == 0, step.expired) << "at " << step.atMs;
     }
   }
+}
+
+TEST(TrickleWatch, APaceBelowTheRateEndsTheAttemptHoweverTheBytesAreSpread) {
+  constexpr uint64_t kKiB = 1024;
+  struct Step {
+    uint64_t atMs;
+    uint64_t received;  // bytes in all at atMs
+    bool expired;       // Expired(atMs) after the note
+    uint64_t msLeft;    // MsLeft(atMs)
+  };
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    bool silent;  // Silent() at the end
+  };
+  const Case cases[] = {
+      {"4 KiB every 59 s: never a gap, far below the rate",
+       {{59000, 4 * kKiB, false, 1000}, {60000, 4 * kKiB, true, 0}, {118000, 8 * kKiB, true, 0}}, false},
+      {"16 KiB every 14 s keeps going, until the pieces stop",
+       {{14000, 16 * kKiB, false, 46000},
+        {28000, 32 * kKiB, false, 32000},
+        {42000, 48 * kKiB, false, 18000},
+        {56000, 64 * kKiB, false, 18000},
+        {70000, 80 * kKiB, false, 18000},
+        {87999, 80 * kKiB, false, 1},
+        {88000, 80 * kKiB, true, 0}},
+       false},
+      {"a fast start does not carry a slow minute",
+       {{1000, 1024 * kKiB, false, 60000}, {30000, 1040 * kKiB, false, 31000}, {61000, 1056 * kKiB, true, 0}}, false},
+      {"silence after a fast start",
+       {{1000, 1024 * kKiB, false, 60000}, {60999, 1024 * kKiB, false, 1}, {61000, 1024 * kKiB, true, 0}}, true},
+      {"silence from the start", {{59999, 0, false, 1}, {60000, 0, true, 0}}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrickleWatch watch(0, 60000, 64 * kKiB);
+    for (const Step& step : c.steps) {
+      watch.Note(step.received, step.atMs);
+      EXPECT_EQ(watch.Expired(step.atMs), step.expired) << "at " << step.atMs;
+      EXPECT_EQ(watch.MsLeft(step.atMs), step.msLeft) << "at " << step.atMs;
+    }
+    EXPECT_EQ(watch.Silent(), c.silent);
+  }
+}
+
+TEST(TrickleWatch, ThousandsOfSmallNotesWithinAWindowStillCountAsTheirSum) {
+  // A note every millisecond: far more notes than the watch keeps slots.
+  TrickleWatch watch(0, 60000, 65536);
+  uint64_t received = 0;
+  for (uint64_t ms = 1; ms <= 120000; ++ms) {
+    received += 2;  // 2 bytes a millisecond: 120 KB a minute, above the rate
+    watch.Note(received, ms);
+    ASSERT_FALSE(watch.Expired(ms)) << "at " << ms;
+  }
+  // 1 byte a millisecond from here: 60 KB a minute, below it.
+  uint64_t ms = 120001;
+  for (; ms <= 240000 && !watch.Expired(ms); ++ms) watch.Note(++received, ms);
+  EXPECT_GT(ms, 120000u + 30000u);
+  EXPECT_LE(ms, 120000u + 60000u + 1000u);
 }

@@ -1,7 +1,8 @@
 // Downloads with the stub's own download (DownloadInstaller over WinHttpTransfer) into a new file
 // and prints what happened, one line each, for the end-to-end tests:
 //   "log <LEVEL> <message>", "bar <percent>", "end", then "result=done size=<bytes>",
-//   "result=failed code=<platform code> detail=<text>" or "result=closed".
+//   "result=failed code=<platform code> detail=<text>" or "result=closed", each with the download's
+//   time and the process's peak of private memory (" ms=<milliseconds> peak_kib=<KiB>").
 //
 //   download_probe --out PATH --url U [--mirror U]... [--sha256] [--size N] [--window-ms N]
 //                  [--trickle-bytes N] [--pauses-ms A,B,C] [--end-bound-ms N] [--close-at-percent P]
@@ -10,6 +11,7 @@
 // --close-at-percent the user-closed event is set once the bar reaches P, as the dialog's close
 // would. Exit code 0 when every option was understood, 2 otherwise.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -125,7 +127,10 @@ int wmain(int argc, wchar_t** argv) {
   EventPacer pacer(closed.get());
   const DWORD started = GetTickCount();
   const DownloadOutcome outcome = DownloadInstaller(transfer, pacer, log, progress, plan, timings);
-  const std::string took = " ms=" + std::to_string(GetTickCount() - started);
+  PROCESS_MEMORY_COUNTERS memory = {};
+  memory.cb = sizeof(memory);
+  const size_t peak = K32GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof(memory)) ? memory.PeakPagefileUsage : 0;
+  const std::string took = " ms=" + std::to_string(GetTickCount() - started) + " peak_kib=" + std::to_string(peak / 1024);
   switch (outcome.end) {
     case DownloadEnd::Done: Print("result=done size=" + std::to_string(outcome.size) + took); break;
     case DownloadEnd::Closed: Print("result=closed" + took); break;
