@@ -95,12 +95,14 @@ Result<StubConfig> ObtainConfiguration(const RunPorts& ports, const RunSettings&
 }
 
 // The checksum gate (and the publisher's signature when pinned); RunError::None when it passes.
+// fromFolder: the file is a copy from an offline folder, complete as it is there.
 RunError JudgeInstaller(const RunPorts& ports, const RunSettings& settings, const StubConfig& config,
-                        CheckedInstaller& installer) {
+                        CheckedInstaller& installer, bool fromFolder) {
   const Status sums = JudgeInstallerFile(config, installer.sums());
   if (!sums.ok()) {
     ports.log.Log(LogLevel::Error, sums.detail());
-    return sums.error();
+    // A folder's file of another size is another installer, not a download cut short.
+    return fromFolder ? RunError::ChecksumMismatch : sums.error();
   }
   if (settings.publisherPin) {
     const SignatureReading reading = installer.ReadSignature();
@@ -176,7 +178,7 @@ uint32_t RunGuarded(const RunPorts& ports, const RunSettings& settings, OwnImage
     folder.Keep();
     return Fail(ports, RunError::ChecksumOpen);
   }
-  const RunError judged = JudgeInstaller(ports, settings, *config, **checked);
+  const RunError judged = JudgeInstaller(ports, settings, *config, **checked, fromFolder);
   if (judged != RunError::None) {
     folder.Keep();
     return Fail(ports, judged);

@@ -18,5 +18,5 @@ if [ -f "$win_build/tests/url_recorder.exe" ]; then
   "$wine" reg add 'HKLM\Software\Classes\http\shell\open\command' /ve /d "\"$recorder\" \"%1\"" /f >/dev/null
 fi
 # The prefix is copied for the other slots once this script ends: its wineserver must have written
-# the registry and ended by then.
-"$wineserver" -w
+# the registry and ended by then (bounded: a persistent server left by an interrupted run never ends).
+timeout 120 "$wineserver" -w || true

@@ -1,9 +1,7 @@
 // A stub built with two test keys ("first", "second"; "other" is not built in) runs only a
 // configuration signed by one of them, fresh and for its product; every refusal ends with code 3
 // before any request for the installer. The documents are signed by orvpublish, as publishers do.
-#include <filesystem>
-
-#include "stub_fixture.h"
+#include "signed_documents.h"
 
 namespace bed {
 namespace {
@@ -14,43 +12,12 @@ class SignedConfigRun : public StubTest {
     StubTest::SetUp();
     ASSERT_TRUE(ReadFile(GetBed().winBuild + "/tests/demo_installer.exe", installer_));
     ServeFile("/setup.exe", installer_);
-    // The serials that earlier runs of the slot's prefix kept.
-    Reg({"delete", kSerialKey, "/f", "/reg:32"});
+    ForgetAcceptedSerials();
   }
-
-  static constexpr char kSerialKey[] = "HKLM\\Software\\Orvandel\\Setup";
-
-  static ProcessResult Reg(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{GetBed().wine, "reg"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProcess(argv, 60000, {{"WINEDEBUG", "-all"}});
-  }
-
-  static std::string Key(const std::string& name) { return GetBed().winBuild + "/testkeys/" + name + ".key.pem"; }
 
   // The document for the installer at the files server, for product with serial and expiry.
   std::string Document(const std::string& product, int serial, const std::string& expires) const {
-    const std::string base = ConfigFor(true, FilesUrl("/setup.exe"), installer_, "1.0");
-    return base.substr(0, base.size() - 1) + ", \"size\": " + std::to_string(installer_.size()) +
-           ", \"product\": \"" + product + "\", \"serial\": " + std::to_string(serial) + ", \"expires\": \"" +
-           expires + "\"}";
-  }
-
-  // The signature orvpublish writes for document with keys (none: no signature).
-  static std::string Sign(const std::string& document, const std::vector<std::string>& keys) {
-    if (keys.empty()) return "";
-    const std::string path = GetBed().out + "/signed-config.json";
-    EXPECT_TRUE(WriteFile(path, document));
-    std::vector<std::string> argv{ORV_PUBLISH_EXE, "sign"};
-    for (const std::string& key : keys) argv.insert(argv.end(), {"--key", Key(key)});
-    argv.push_back(path);
-    const ProcessResult run = RunProcess(argv, 60000);
-    EXPECT_EQ(run.status, 0) << run.out << run.err;
-    std::string signature;
-    EXPECT_TRUE(ReadFile(path + ".sig", signature));
-    std::filesystem::remove(path);
-    std::filesystem::remove(path + ".sig");
-    return signature;
+    return SignableDocument(FilesUrl("/setup.exe"), installer_, product, serial, expires);
   }
 
   std::string installer_;
@@ -108,13 +75,7 @@ TEST_F(SignedConfigRun, OnlyAFreshDocumentForItsProductSignedByABuiltInKeyRuns) 
     const StubRun run = RunStub(options);
     ASSERT_TRUE(run.watched) << run.report;
     EXPECT_EQ(run.exitCode, c.code) << LogDump();
-    std::string error;
-    for (const LogLine& line : ReadLog()) {
-      if (line.level == "ERROR") {
-        error = line.message;
-        break;
-      }
-    }
+    const std::string error = FirstError();
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << LogDump();
     EXPECT_EQ(error.empty(), c.error.empty()) << LogDump();
     EXPECT_EQ(config.Count("/orv.json.sig"), 1u);

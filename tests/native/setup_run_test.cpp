@@ -639,6 +639,10 @@ TEST(SetupRun, EveryCodeAndOutcomeGivesItsLinesBoxesAndEffectsInOrder) {
        L"-source D:\\src", 6,
        SourceCopied() + Lines{"INFO Wrapper successfully copied to " + kPath, std::string("check ") + kFile} +
            Without(CorruptAfterCheck("Mismatch of the wrapper checksum"), 2) + FolderReleased()},
+      {"source: an installer of another size is code 6 too and runs nothing",
+       Offline([](Scenario& s) { s.size = 4; }), L"-source D:\\src", 6,
+       SourceCopied() + Lines{"INFO Wrapper successfully copied to " + kPath, std::string("check ") + kFile} +
+           Without(CorruptAfterCheck("the installer has 4 bytes, the document's size is 3"), 2) + FolderReleased()},
       {"source: cancelled: no page, no copy, no shortcut", Offline([](Scenario& s) { s.exitCode = 2; }),
        L"-source D:\\src", 2,
        SourceLaunched() + Lines{"INFO Installer execution canceled. Exit code 2",
