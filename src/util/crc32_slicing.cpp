@@ -7,8 +7,24 @@ static_assert(kCrc32Tables[0][1] == 0x77073096u, "standard CRC-32 table");
 static_assert(kCrc32Tables[0][255] == 0x2D02EF8Du, "standard CRC-32 table");
 static_assert(kCrc32SliceWidth == 8, "Crc32SlicingRaw consumes eight bytes per step");
 
+namespace {
+
+// The slicing tables, computed on first use (thread-safe) instead of stored: 8 KiB less in the
+// executable that every installation downloads.
+struct SlicingTables {
+  SlicingTables() { crc32_detail::FillTables(tables); }
+  std::array<Crc32Table, kCrc32SliceWidth> tables{};
+};
+
+const std::array<Crc32Table, kCrc32SliceWidth>& Tables() {
+  static const SlicingTables built;
+  return built.tables;
+}
+
+}  // namespace
+
 uint32_t Crc32BytewiseRaw(uint32_t reg, const uint8_t* data, size_t size) {
-  const Crc32Table& table = kCrc32Tables[0];
+  const Crc32Table& table = Tables()[0];
   for (size_t i = 0; i < size; ++i) reg = (reg >> 8) ^ table[(reg ^ data[i]) & 0xFFu];
   return reg;
 }
@@ -23,7 +39,7 @@ uint32_t LoadLittle32(const uint8_t* p) {
 }  // namespace
 
 uint32_t Crc32SlicingRaw(uint32_t reg, const uint8_t* data, size_t size) {
-  const auto& t = kCrc32Tables;
+  const auto& t = Tables();
   while (size >= 8) {
     const uint32_t low = LoadLittle32(data) ^ reg;
     const uint32_t high = LoadLittle32(data + 4);

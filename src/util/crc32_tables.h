@@ -17,8 +17,9 @@ using Crc32Table = std::array<uint32_t, 256>;
 
 namespace crc32_detail {
 
-constexpr std::array<Crc32Table, kCrc32SliceWidth> MakeTables() {
-  std::array<Crc32Table, kCrc32SliceWidth> tables{};
+// Fills tables in place: at run time on an object that is not constant, the compiler computes
+// nothing ahead and stores no copy of the result.
+constexpr void FillTables(std::array<Crc32Table, kCrc32SliceWidth>& tables) {
   for (uint32_t byte = 0; byte < 256; ++byte) {
     uint32_t reg = byte;
     for (int bit = 0; bit < 8; ++bit) reg = (reg & 1u) ? (reg >> 1) ^ kCrc32Polynomial : reg >> 1;
@@ -30,6 +31,11 @@ constexpr std::array<Crc32Table, kCrc32SliceWidth> MakeTables() {
       tables[k][byte] = (previous >> 8) ^ tables[0][previous & 0xFFu];
     }
   }
+}
+
+constexpr std::array<Crc32Table, kCrc32SliceWidth> MakeTables() {
+  std::array<Crc32Table, kCrc32SliceWidth> tables{};
+  FillTables(tables);
   return tables;
 }
 
