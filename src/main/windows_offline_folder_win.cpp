@@ -32,7 +32,7 @@ class WindowsOfflineFolder final : public OfflineFolder {
   }
 
   Result<std::string> ReadDocument(const wchar_t* name, size_t limit) override {
-    TextWriter text;
+    StringWriter text;
     const Status read = CopyInto(name, text, limit);
     if (!read.ok()) return read;
     if (text.bytes.size() > limit) {
@@ -70,20 +70,6 @@ class WindowsOfflineFolder final : public OfflineFolder {
   }
 
  private:
-  // A document's bytes, in memory.
-  struct TextWriter final : FileWriter {
-    uint64_t size() const override { return bytes.size(); }
-    Status Append(const void* data, size_t size) override {
-      bytes.append(static_cast<const char*>(data), size);
-      return {};
-    }
-    Status Truncate() override {
-      bytes.clear();
-      return {};
-    }
-    std::string bytes;
-  };
-
   std::wstring path_;
   UniqueHandle held_;
 };

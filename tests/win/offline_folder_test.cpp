@@ -17,21 +17,6 @@ using namespace orv;
 const std::string kPrecious = "precious bytes that must stay as they are";
 const std::string kLayoutBytes = "{\"version\": \"4.2\"}";
 
-// The download file's bytes, kept in memory.
-class MemoryWriter final : public FileWriter {
- public:
-  uint64_t size() const override { return bytes.size(); }
-  Status Append(const void* data, size_t size) override {
-    bytes.append(static_cast<const char*>(data), size);
-    return {};
-  }
-  Status Truncate() override {
-    bytes.clear();
-    return {};
-  }
-  std::string bytes;
-};
-
 enum class AtName { Nothing, HardLink, File, Folder };
 
 // What a write of the layout does; each is made new at path.
@@ -117,7 +102,7 @@ TEST(OfflineFolder, DocumentsAreReadWholeAndCopiesCutOneBytePastTheirLimit) {
     if (read.ok()) {
       EXPECT_EQ(*read, c.read);
     }
-    MemoryWriter writer;
+    StringWriter writer;
     const Status copied = (*folder)->CopyInto(c.name, writer, c.limit);
     EXPECT_EQ(copied.ok(), c.readCode != ERROR_FILE_NOT_FOUND) << copied.LogText();
     EXPECT_EQ(writer.bytes, c.copied);
