@@ -6,12 +6,14 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 set(ORV_RES_DIR "${CMAKE_SOURCE_DIR}/res")
 set(ORV_RES_GEN_DIR "${CMAKE_BINARY_DIR}/res")
-set(ORV_ICON_FILE "${ORV_RES_GEN_DIR}/orvsetup.ico")
+# The icon as resources of their own (res/make_icon.py --resources): the two identical 256-pixel
+# images are stored once and named twice by the group, which an .ico file cannot say.
+set(ORV_ICON_DIR "${ORV_RES_GEN_DIR}/icon")
+set(ORV_ICON_FILE "${ORV_ICON_DIR}/icon.rc")
 
 add_custom_command(
   OUTPUT "${ORV_ICON_FILE}"
-  COMMAND "${CMAKE_COMMAND}" -E make_directory "${ORV_RES_GEN_DIR}"
-  COMMAND Python3::Interpreter "${ORV_RES_DIR}/make_icon.py" "${ORV_ICON_FILE}"
+  COMMAND Python3::Interpreter "${ORV_RES_DIR}/make_icon.py" --resources "${ORV_ICON_DIR}"
   DEPENDS "${ORV_RES_DIR}/make_icon.py"
   COMMENT "Drawing the program icon"
   VERBATIM)

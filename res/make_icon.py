@@ -6,9 +6,14 @@ amber dot in the opening. The icon holds 15 images: 16, 32, 48 and 64 pixels at 
 per pixel as bitmaps, and three 256-pixel images stored as PNG (the 24- and 32-bit ones identical).
 
 Usage: make_icon.py OUTPUT.ico [PREVIEW.png]
+       make_icon.py --resources FOLDER
+The second form writes the icon as the program's resources: each distinct image once
+(icon_<id>.bin, so the two identical PNG images share one), the group that lists all 15
+(group.bin), and icon.rc, which names them as RT_ICON and RT_GROUP_ICON IDI_ORVSETUP resources.
 Only the standard library is used; the output is the same byte for byte on every run.
 """
 import math
+import os
 import struct
 import sys
 import zlib
@@ -181,7 +186,8 @@ def png_indexed(rows, palette):
             png_chunk(b"IEND", b""))
 
 
-def build_icon():
+def icon_images():
+    """The 15 images as (size, bits, data), the PNG images last, and the 256-pixel RGBA PNG."""
     palette = palette16()
     drawings = {size: render(size) for size in BITMAP_SIZES + (PNG_SIZE,)}
     big_rgba = png_rgba(drawings[PNG_SIZE])
@@ -192,19 +198,54 @@ def build_icon():
     images.append((PNG_SIZE, 32, big_rgba))
     images.append((PNG_SIZE, 24, big_rgba))
     images.append((PNG_SIZE, 4, png_indexed(drawings[PNG_SIZE], palette)))
+    return images, big_rgba
+
+
+def entry_fields(size, bits, data):
+    """An icon directory entry's fields up to the image's size in bytes."""
+    return (size % 256, size % 256, 16 if bits == 4 else 0, 0, 1, bits, len(data))
+
+
+def build_icon():
+    images, big_rgba = icon_images()
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = len(directory) + 16 * len(images)
     entries = b""
     for size, bits, data in images:
-        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 16 if bits == 4 else 0, 0, 1, bits, len(data),
-                               offset)
+        entries += struct.pack("<BBBBHHII", *entry_fields(size, bits, data), offset)
         offset += len(data)
     return directory + entries + b"".join(data for _, _, data in images), big_rgba
 
 
+def write_resources(folder):
+    """The icon as resources: each distinct image stored once, the group naming it by its id."""
+    images, _ = icon_images()
+    ids = {}  # image bytes -> resource id, in the order they first appear
+    group = struct.pack("<HHH", 0, 1, len(images))
+    for size, bits, data in images:
+        ids.setdefault(data, len(ids) + 1)
+        group += struct.pack("<BBBBHHIH", *entry_fields(size, bits, data), ids[data])
+    lines = []
+    for data, resource_id in ids.items():
+        name = os.path.join(folder, "icon_%d.bin" % resource_id)
+        with open(name, "wb") as out:
+            out.write(data)
+        lines.append('%d 3 "%s"' % (resource_id, name))
+    with open(os.path.join(folder, "group.bin"), "wb") as out:
+        out.write(group)
+    lines.append('IDI_ORVSETUP 14 "%s"' % os.path.join(folder, "group.bin"))
+    with open(os.path.join(folder, "icon.rc"), "w") as out:
+        out.write("// Written by make_icon.py: RT_ICON (3) images and the RT_GROUP_ICON (14) group.\n")
+        out.write("\n".join(lines) + "\n")
+
+
 def main(argv):
+    if len(argv) == 3 and argv[1] == "--resources":
+        os.makedirs(argv[2], exist_ok=True)
+        write_resources(argv[2])
+        return 0
     if len(argv) not in (2, 3):
-        sys.stderr.write("usage: make_icon.py OUTPUT.ico [PREVIEW.png]\n")
+        sys.stderr.write("usage: make_icon.py OUTPUT.ico [PREVIEW.png] | make_icon.py --resources FOLDER\n")
         return 2
     icon, preview = build_icon()
     with open(argv[1], "wb") as out:
